@@ -7,7 +7,7 @@
 
 namespace {
 const char *const kVars[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                             "XDG_RUNTIME_DIR", "XDG_DOCUMENTS_DIR"};
+                             "XDG_RUNTIME_DIR"};
 }
 
 TestEnv::TestEnv()
