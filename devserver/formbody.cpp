@@ -97,13 +97,60 @@ bool buildCandidate(const QStringList &pieces, const QList<int> &open, quint32 m
     return true;
 }
 
-bool verifies(const Candidate &c, const QString &secret)
+// "%25", "%26", "%2B" and "%3D" back to "%", "&", "+" and "=", in one pass.
+QString unescapeFormCharacters(const QString &value)
+{
+    if (!value.contains(QLatin1Char('%')))
+        return value;
+    QString out;
+    out.reserve(value.size());
+    for (int i = 0; i < value.size(); ++i) {
+        if (value.at(i) == QLatin1Char('%') && i + 2 < value.size()) {
+            const QString code = value.mid(i + 1, 2).toUpper();
+            const char *plain = code == QLatin1String("25")   ? "%"
+                                : code == QLatin1String("26") ? "&"
+                                : code == QLatin1String("2B") ? "+"
+                                : code == QLatin1String("3D") ? "="
+                                                              : nullptr;
+            if (plain) {
+                out += QLatin1String(plain);
+                i += 2;
+                continue;
+            }
+        }
+        out += value.at(i);
+    }
+    return out;
+}
+
+bool signs(const QList<QPair<QString, QString>> &entries, const QString &secret)
 {
     QStringList signedList;
-    signedList.reserve(c.entries.size());
-    for (const auto &kv : c.entries)
+    signedList.reserve(entries.size());
+    for (const auto &kv : entries)
         signedList.append(kv.first + QLatin1Char('=') + kv.second);
     return signatureOf(signedList) == secret;
+}
+
+// Some clients escape the form characters inside values and sign the values as they
+// were; such a body is taken with its values unescaped.
+bool verifies(Candidate *c, const QString &secret)
+{
+    if (signs(c->entries, secret))
+        return true;
+    auto unescaped = c->entries;
+    bool changed = false;
+    for (auto &kv : unescaped) {
+        if (kv.first == kHead)
+            continue;
+        const QString plain = unescapeFormCharacters(kv.second);
+        changed = changed || plain != kv.second;
+        kv.second = plain;
+    }
+    if (!changed || !signs(unescaped, secret))
+        return false;
+    c->entries = unescaped;
+    return true;
 }
 
 } // namespace
@@ -199,7 +246,7 @@ SignedForm SignedForm::parse(const QByteArray &body)
             QString secret;
             if (!buildCandidate(pieces, open, mask, known, &c, &secret, &sawSecret))
                 continue;
-            if (!verifies(c, secret))
+            if (!verifies(&c, secret))
                 continue;
             if (!found || rank(c) < rank(best)) {
                 best = c;
