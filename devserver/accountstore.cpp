@@ -450,11 +450,3 @@ bool AccountStore::storeReport(int tag, qint64 userId, const QJsonObject &params
     q.addBindValue(now());
     return q.exec();
 }
-
-int AccountStore::reportCount(int tag)
-{
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare("SELECT COUNT(*) FROM reports WHERE tag = ?");
-    q.addBindValue(tag);
-    return q.exec() && q.next() ? q.value(0).toInt() : 0;
-}

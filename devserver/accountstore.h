@@ -85,7 +85,6 @@ public:
     bool recordDownloads(qint64 userId, const QList<int> &fontIds);
     // userId -1 for reports sent without a valid token.
     bool storeReport(int tag, qint64 userId, const QJsonObject &params);
-    int reportCount(int tag);
 
 private:
     bool exec(const QString &sql);
