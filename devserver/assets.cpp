@@ -85,8 +85,8 @@ int idFromName(const QString &name, const QString &suffix)
 
 } // namespace
 
-AssetStore::AssetStore(const QString &cacheDir, const Catalogue *catalogue,
-                       AccountStore *accounts, const QString &latestVersion)
+AssetStore::AssetStore(const QString &cacheDir, const Catalogue *catalogue, AccountStore *accounts,
+                       const QString &latestVersion)
     : m_cacheDir(cacheDir), m_catalogue(catalogue), m_accounts(accounts),
       m_latestVersion(latestVersion)
 {
@@ -155,7 +155,8 @@ HttpReply AssetStore::archive(const CatalogueFont &font, const QString &base)
 {
     // The password hangs on the whole address, so each address gets its own archive.
     const QString url = archiveUrl(base, font);
-    const QString key = md5Hex((font.file + QLatin1Char('\n') + font.ttfName + QLatin1Char('\n') + url).toUtf8());
+    const QString key =
+        md5Hex((font.file + QLatin1Char('\n') + font.ttfName + QLatin1Char('\n') + url).toUtf8());
     const QString path = m_cacheDir + QStringLiteral("/archives/") + key + QStringLiteral(".zip");
     QByteArray bytes = readWhole(path, 2 * kMaxFontFile);
     if (!bytes.isEmpty())
@@ -186,8 +187,8 @@ HttpReply AssetStore::archive(const CatalogueFont &font, const QString &base)
 HttpReply AssetStore::preview(const CatalogueFont &font, const QString &text)
 {
     const QString key = md5Hex((font.file + QLatin1Char('\n') + text).toUtf8());
-    const QString path = m_cacheDir + QStringLiteral("/previews/") + key.left(2) + QLatin1Char('/') +
-                         key + QStringLiteral(".png");
+    const QString path = m_cacheDir + QStringLiteral("/previews/") + key.left(2) +
+                         QLatin1Char('/') + key + QStringLiteral(".png");
     const QByteArray cached = readWhole(path, 4 * 1024 * 1024);
     if (!cached.isEmpty())
         return ok("image/png", cached);
@@ -225,11 +226,12 @@ HttpReply AssetStore::updatePackage(const QString &fileName)
 
     // The updater copies whatever the package holds over the installation, so the
     // development package carries only a note and never replaces a program file.
-    const QByteArray note = QStringLiteral("Quillora %1\n\n这是开发服务生成的更新包，只含本说明文件。\n"
-                                           "This package was made by the development service and "
-                                           "holds only this note.\n")
-                                .arg(m_latestVersion)
-                                .toUtf8();
+    const QByteArray note =
+        QStringLiteral("Quillora %1\n\n这是开发服务生成的更新包，只含本说明文件。\n"
+                       "This package was made by the development service and "
+                       "holds only this note.\n")
+            .arg(m_latestVersion)
+            .toUtf8();
     QDir().mkpath(m_cacheDir + QStringLiteral("/updates"));
     const QString temp = path + QStringLiteral(".part");
     {

@@ -24,8 +24,9 @@ const QString kProviderGroup = QStringLiteral("provider");
 // Archive entry names are unpacked by clients into their own folders: keep them plain.
 bool plainFontFileName(const QString &name)
 {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,120}\\.(ttf|otf)$"),
-                                       QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression re(
+        QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._-]{0,120}\\.(ttf|otf)$"),
+        QRegularExpression::CaseInsensitiveOption);
     return re.match(name).hasMatch();
 }
 
@@ -61,7 +62,8 @@ bool Catalogue::load(const QString &manifestPath, QString *error, QStringList *w
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parseError);
     if (!doc.isObject()) {
-        *error = QStringLiteral("%1 is not a JSON object: %2").arg(manifestPath, parseError.errorString());
+        *error = QStringLiteral("%1 is not a JSON object: %2")
+                     .arg(manifestPath, parseError.errorString());
         return false;
     }
     // Relative font paths are read from the manifest's own folder.
@@ -132,7 +134,8 @@ bool Catalogue::load(const QString &manifestPath, QString *error, QStringList *w
             *error = QStringLiteral("font %1: id, name and file are required").arg(label);
             return false;
         }
-        if (ids.contains(font.id) || names.contains(font.name) || fileNames.contains(font.ttfName)) {
+        if (ids.contains(font.id) || names.contains(font.name) ||
+            fileNames.contains(font.ttfName)) {
             *error = QStringLiteral("font %1: id, name and file name must be unique").arg(label);
             return false;
         }
@@ -142,23 +145,27 @@ bool Catalogue::load(const QString &manifestPath, QString *error, QStringList *w
             return false;
         }
         if (!languageIds.contains(font.language) || !providerIds.contains(font.provider)) {
-            *error = QStringLiteral("font %1: language and provider must be tag ids of their groups")
-                         .arg(label);
+            *error =
+                QStringLiteral("font %1: language and provider must be tag ids of their groups")
+                    .arg(label);
             return false;
         }
         for (const QJsonValue &tv : f.value(QStringLiteral("tags")).toArray()) {
             const int tag = positiveInt(tv);
             if (!otherIds.contains(tag)) {
-                *error = QStringLiteral("font %1: tag %2 is not in a tag group other than language and provider")
-                             .arg(label)
-                             .arg(tv.toVariant().toString());
+                *error =
+                    QStringLiteral(
+                        "font %1: tag %2 is not in a tag group other than language and provider")
+                        .arg(label)
+                        .arg(tv.toVariant().toString());
                 return false;
             }
             font.tags.append(tag);
         }
         const QFileInfo info(font.file);
         if (!info.isFile() || !info.isReadable()) {
-            warnings->append(QStringLiteral("font %1: %2 is missing, left out").arg(label, font.file));
+            warnings->append(
+                QStringLiteral("font %1: %2 is missing, left out").arg(label, font.file));
             continue;
         }
         ids.insert(font.id);

@@ -14,7 +14,7 @@ struct CatalogueTag
 
 struct CatalogueGroup
 {
-    QString name;  // "language" and "provider" select the font field the client filters on
+    QString name; // "language" and "provider" select the font field the client filters on
     QString type;
     QList<CatalogueTag> tags;
 };
@@ -29,7 +29,7 @@ struct CatalogueFont
     int language = 0; // id of a "language" tag
     int provider = 0; // id of a "provider" tag
     int codeid = 0;
-    QList<int> tags;  // ids of tags of the other groups
+    QList<int> tags; // ids of tags of the other groups
 };
 
 // The fonts the service offers and the tag tree that sorts them, read from a

@@ -22,9 +22,18 @@ constexpr long kCaDays = 3650;
 constexpr long kServerDays = 825; // the longest validity browsers still accept
 constexpr long kDay = 24 * 60 * 60;
 
-struct X509Free { void operator()(X509 *p) const { X509_free(p); } };
-struct KeyFree { void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); } };
-struct BioFree { void operator()(BIO *p) const { BIO_free(p); } };
+struct X509Free
+{
+    void operator()(X509 *p) const { X509_free(p); }
+};
+struct KeyFree
+{
+    void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); }
+};
+struct BioFree
+{
+    void operator()(BIO *p) const { BIO_free(p); }
+};
 using X509Ptr = std::unique_ptr<X509, X509Free>;
 using KeyPtr = std::unique_ptr<EVP_PKEY, KeyFree>;
 using BioPtr = std::unique_ptr<BIO, BioFree>;
@@ -143,8 +152,8 @@ X509Ptr newCert(EVP_PKEY *key, const char *commonName, long days)
     X509_gmtime_adj(X509_getm_notAfter(cert.get()), days * kDay);
     X509_NAME *name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char *>("Quillora development"),
-                               -1, -1, 0);
+                               reinterpret_cast<const unsigned char *>("Quillora development"), -1,
+                               -1, 0);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
                                reinterpret_cast<const unsigned char *>(commonName), -1, -1, 0);
     if (X509_set_pubkey(cert.get(), key) != 1)
@@ -223,7 +232,8 @@ bool ensureTlsFiles(const QString &dirPath, TlsFiles *files, QString *error)
         }
         if (!writeFile(f.caKey, keyPem(caKey.get()), 0600) ||
             !writeFile(f.caCert, certPem(ca.get()), 0644)) {
-            *error = QStringLiteral("could not write the certificate authority into %1").arg(dirPath);
+            *error =
+                QStringLiteral("could not write the certificate authority into %1").arg(dirPath);
             return false;
         }
         newAuthority = true;

@@ -6,7 +6,7 @@
 // for localhost and 127.0.0.1, all inside the data directory.
 struct TlsFiles
 {
-    QString caCert;      // what clients are told to trust
+    QString caCert; // what clients are told to trust
     QString caKey;
     QString serverCert;
     QString serverKey;

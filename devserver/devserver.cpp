@@ -117,7 +117,7 @@ struct DevServer::Impl
     std::condition_variable stopSignal;
 
     std::mutex logMutex;
-    QFile requestLog;
+    FILE *requestLog = nullptr;
 
     QString publicBase(const httplib::Request &req) const;
     void waitFor(int ms);
@@ -144,14 +144,13 @@ void DevServer::Impl::waitFor(int ms)
     stopSignal.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping.load(); });
 }
 
-void DevServer::Impl::log(const httplib::Request &req, int tag, const QByteArray &body,
-                          int status, const QByteArray &reply, const FaultSpec *fault)
+void DevServer::Impl::log(const httplib::Request &req, int tag, const QByteArray &body, int status,
+                          const QByteArray &reply, const FaultSpec *fault)
 {
-    if (!requestLog.isOpen())
+    if (!requestLog)
         return;
     QJsonObject line;
-    line.insert(QStringLiteral("time"),
-                QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
+    line.insert(QStringLiteral("time"), QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
     line.insert(QStringLiteral("method"), fromStd(req.method));
     line.insert(QStringLiteral("path"), fromStd(req.path));
     if (tag > 0)
@@ -167,9 +166,10 @@ void DevServer::Impl::log(const httplib::Request &req, int tag, const QByteArray
         line.insert(QStringLiteral("errcode"), replyDoc.object().value(QStringLiteral("errcode")));
     if (fault)
         line.insert(QStringLiteral("fault"), fault->text);
+    const QByteArray text = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
     std::lock_guard<std::mutex> lock(logMutex);
-    requestLog.write(QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n');
-    requestLog.flush();
+    fwrite(text.constData(), 1, size_t(text.size()), requestLog);
+    fflush(requestLog);
 }
 
 DevServer::DevServer(const DevServerOptions &options, QObject *parent)
@@ -189,11 +189,22 @@ DevServer::~DevServer()
         if (t->joinable())
             t->join();
     }
+    if (d->requestLog)
+        fclose(d->requestLog);
 }
 
-int DevServer::port() const { return d->port; }
-int DevServer::webPort() const { return d->webPort; }
-QString DevServer::caPath() const { return d->tls.caCert; }
+int DevServer::port() const
+{
+    return d->port;
+}
+int DevServer::webPort() const
+{
+    return d->webPort;
+}
+QString DevServer::caPath() const
+{
+    return d->tls.caCert;
+}
 
 QString DevServer::readyLine() const
 {
@@ -221,15 +232,15 @@ bool DevServer::start(QString *error, QStringList *warnings)
     if (d->options.synthetic > 0)
         d->catalogue.makeSynthetic(d->options.synthetic);
     if (!d->options.requestLog.isEmpty()) {
-        d->requestLog.setFileName(d->options.requestLog);
-        if (!d->requestLog.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        d->requestLog = fopen(QFile::encodeName(d->options.requestLog).constData(), "ae");
+        if (!d->requestLog) {
             *error = QStringLiteral("cannot write %1").arg(d->options.requestLog);
             return false;
         }
     }
 
-    d->assets.reset(new AssetStore(dataDir + QStringLiteral("/cache"), &d->catalogue,
-                                   &d->accounts, d->options.latestVersion));
+    d->assets.reset(new AssetStore(dataDir + QStringLiteral("/cache"), &d->catalogue, &d->accounts,
+                                   d->options.latestVersion));
     d->service.reset(new FontService(&d->accounts, &d->catalogue, d->assets.get(),
                                      d->options.latestVersion, printLine));
     d->resetPages.reset(new ResetPages(&d->accounts, printLine));
@@ -239,7 +250,8 @@ bool DevServer::start(QString *error, QStringList *warnings)
     // Runs `work` on the owner's thread and waits for it.
     auto onOwner = [owner](const std::function<HttpReply()> &work) {
         HttpReply reply;
-        QMetaObject::invokeMethod(owner, [&] { reply = work(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            owner, [&] { reply = work(); }, Qt::BlockingQueuedConnection);
         return reply;
     };
     auto send = [](httplib::Response &res, const HttpReply &reply) {
@@ -248,7 +260,7 @@ bool DevServer::start(QString *error, QStringList *warnings)
     };
     // A fault answers instead of the service; false when the request should go on.
     auto applyFault = [](const FaultSpec &fault, int tag, const httplib::Request &req,
-                             httplib::Response &res, HttpReply *out) {
+                         httplib::Response &res, HttpReply *out) {
         switch (fault.action) {
         case FaultSpec::Action::None:
             return false;
@@ -268,9 +280,10 @@ bool DevServer::start(QString *error, QStringList *warnings)
             break;
         case FaultSpec::Action::ErrCode:
             out->contentType = "application/json";
-            out->body = QJsonDocument(FontService::envelope(tag, fault.errcode,
-                                                            QStringLiteral("服务暂时不可用（模拟故障）")))
-                            .toJson(QJsonDocument::Compact);
+            out->body =
+                QJsonDocument(FontService::envelope(tag, fault.errcode,
+                                                    QStringLiteral("服务暂时不可用（模拟故障）")))
+                    .toJson(QJsonDocument::Compact);
             break;
         }
         res.status = out->status;
@@ -325,8 +338,8 @@ bool DevServer::start(QString *error, QStringList *warnings)
             reply = onOwner([&] {
                 HttpReply r;
                 r.contentType = "application/json; charset=utf-8";
-                r.body = QJsonDocument(impl->service->handle(form, base))
-                             .toJson(QJsonDocument::Compact);
+                r.body =
+                    QJsonDocument(impl->service->handle(form, base)).toJson(QJsonDocument::Compact);
                 return r;
             });
         }
@@ -390,7 +403,8 @@ bool DevServer::start(QString *error, QStringList *warnings)
     if (d->options.port == 0) {
         d->webPort = d->web->bind_to_any_port(host.constData());
     } else {
-        d->webPort = d->web->bind_to_port(host.constData(), d->options.port + 1) ? d->options.port + 1 : -1;
+        d->webPort =
+            d->web->bind_to_port(host.constData(), d->options.port + 1) ? d->options.port + 1 : -1;
     }
     if (d->webPort <= 0) {
         *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(d->options.port + 1);

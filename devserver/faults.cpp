@@ -97,10 +97,7 @@ bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error)
     return true;
 }
 
-FaultInjector::FaultInjector(const QList<FaultSpec> &specs)
-    : m_specs(specs)
-{
-}
+FaultInjector::FaultInjector(const QList<FaultSpec> &specs) : m_specs(specs) {}
 
 bool FaultInjector::take(const QString &path, int tag, FaultSpec *out)
 {
@@ -108,8 +105,7 @@ bool FaultInjector::take(const QString &path, int tag, FaultSpec *out)
     for (FaultSpec &spec : m_specs) {
         if (spec.times == 0)
             continue;
-        const bool matches = spec.tag > 0 ? spec.tag == tag
-                                          : path.startsWith(spec.pathPrefix);
+        const bool matches = spec.tag > 0 ? spec.tag == tag : path.startsWith(spec.pathPrefix);
         if (!matches)
             continue;
         if (spec.times > 0)

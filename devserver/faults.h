@@ -11,13 +11,13 @@ struct FaultSpec
 {
     enum class Action { None, Drop, Empty, NonJson, ErrCode };
 
-    int tag = 0;            // > 0: POSTs with this operation tag
-    QString pathPrefix;     // otherwise: requests whose path starts with this
+    int tag = 0;        // > 0: POSTs with this operation tag
+    QString pathPrefix; // otherwise: requests whose path starts with this
     int delayMs = 0;
     Action action = Action::None;
     int errcode = 0;
-    int times = -1;         // how many matching requests it applies to; -1 = all
-    QString text;           // as given on the command line
+    int times = -1; // how many matching requests it applies to; -1 = all
+    QString text;   // as given on the command line
 };
 
 // "tag=114:drop", "path=/download/:delay=3000,empty,times=1", "tag=105:errcode=7".

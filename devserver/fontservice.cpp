@@ -85,8 +85,8 @@ QJsonObject paramsObject(const SignedForm &form)
 // Head images arrive as Base64 of any picture; they are kept as PNG of a bounded size.
 bool headImageToPng(const QString &base64, QByteArray *png)
 {
-    const auto decoded = QByteArray::fromBase64Encoding(base64.toLatin1(),
-                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const auto decoded =
+        QByteArray::fromBase64Encoding(base64.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() > kMaxHeadBytes)
         return false;
     QByteArray data = decoded.decoded;
@@ -151,30 +151,46 @@ QJsonObject FontService::handle(const SignedForm &form, const QString &base)
         return envelope(form.tag(), ServiceError::BadSignature, QStringLiteral("签名验证失败"));
     }
     switch (form.tag()) {
-    case 100: return catalogue(form, base);
-    case 102: return tags(form);
-    case 103: return usageReport(form);
-    case 105: return collect(form, true);
-    case 106: return collect(form, false);
-    case 107: return loveList(form, base);
-    case 114: return login(form, base);
-    case 115: return sendCode(form);
-    case 117: return registerAccount(form);
-    case 118: return acceptAgreement(form);
-    case 119: return modifyUser(form);
+    case 100:
+        return catalogue(form, base);
+    case 102:
+        return tags(form);
+    case 103:
+        return usageReport(form);
+    case 105:
+        return collect(form, true);
+    case 106:
+        return collect(form, false);
+    case 107:
+        return loveList(form, base);
+    case 114:
+        return login(form, base);
+    case 115:
+        return sendCode(form);
+    case 117:
+        return registerAccount(form);
+    case 118:
+        return acceptAgreement(form);
+    case 119:
+        return modifyUser(form);
     case 120:
     case 124:
     case 125:
-    case 126: return report(form);
-    case 121: return lastVersion(form, base);
-    case 127: return imageList(form, base);
-    case 128: return updateLog(form);
+    case 126:
+        return report(form);
+    case 121:
+        return lastVersion(form, base);
+    case 127:
+        return imageList(form, base);
+    case 128:
+        return updateLog(form);
     default:
         return envelope(form.tag(), ServiceError::UnknownOperation, QStringLiteral("未知的操作"));
     }
 }
 
-QJsonObject FontService::fontObject(const CatalogueFont &font, const QString &base, bool liked) const
+QJsonObject FontService::fontObject(const CatalogueFont &font, const QString &base,
+                                    bool liked) const
 {
     QStringList tagIds;
     for (int id : font.tags)
@@ -305,8 +321,8 @@ QJsonObject FontService::collect(const SignedForm &form, bool add)
             return envelope(tag, ServiceError::UnknownFont, QStringLiteral("字体不存在"));
     }
     for (int id : qAsConst(ids)) {
-        const bool done = add ? m_accounts->addFavourite(userId, id)
-                              : m_accounts->removeFavourite(userId, id);
+        const bool done =
+            add ? m_accounts->addFavourite(userId, id) : m_accounts->removeFavourite(userId, id);
         if (!done)
             return envelope(tag, ServiceError::Internal, QStringLiteral("服务器内部错误"));
     }
@@ -393,7 +409,8 @@ QJsonObject FontService::registerAccount(const SignedForm &form)
     if (!isDigits(code, 4, 4))
         return envelope(tag, ServiceError::WrongCode, QStringLiteral("验证码错误"));
     if (password.size() < 6 || password.size() > 20)
-        return envelope(tag, ServiceError::BadPasswordLength, QStringLiteral("密码长度应为6到20位"));
+        return envelope(tag, ServiceError::BadPasswordLength,
+                        QStringLiteral("密码长度应为6到20位"));
     if (m_accounts->phoneRegistered(phone))
         return envelope(tag, ServiceError::PhoneTaken, QStringLiteral("该手机号已注册"));
     switch (m_accounts->consumeCode(phone, code, AccountStore::CodePurpose::Register)) {
@@ -460,7 +477,8 @@ QJsonObject FontService::modifyUser(const SignedForm &form)
     const bool newHead = form.has(QStringLiteral("head"));
     if (newHead && !headImageToPng(form.value(QStringLiteral("head")), &png))
         return envelope(tag, ServiceError::BadHeadImage, QStringLiteral("头像图片无效"));
-    if (!m_accounts->updateProfile(userId, p) || (newHead && m_accounts->setHeadImage(userId, png) <= 0))
+    if (!m_accounts->updateProfile(userId, p) ||
+        (newHead && m_accounts->setHeadImage(userId, png) <= 0))
         return envelope(tag, ServiceError::Internal, QStringLiteral("服务器内部错误"));
     return envelope(tag, 0, QStringLiteral("修改成功"));
 }
@@ -515,11 +533,10 @@ QJsonObject FontService::updateLog(const SignedForm &form)
     if (form.value(QStringLiteral("version")) != m_latestVersion)
         return envelope(tag, ServiceError::NoChangeLog, QStringLiteral("没有该版本的更新日志"));
     QJsonObject reply = envelope(tag, 0, QStringLiteral("成功"));
-    reply.insert(QStringLiteral("content"),
-                 QStringLiteral("V%1 更新内容：\n"
-                                "1. 云字体列表加载更快。\n"
-                                "2. 修复了收藏列表偶尔不刷新的问题。\n"
-                                "3. 其他细节优化。")
-                     .arg(m_latestVersion));
+    reply.insert(QStringLiteral("content"), QStringLiteral("V%1 更新内容：\n"
+                                                           "1. 云字体列表加载更快。\n"
+                                                           "2. 修复了收藏列表偶尔不刷新的问题。\n"
+                                                           "3. 其他细节优化。")
+                                                .arg(m_latestVersion));
     return reply;
 }

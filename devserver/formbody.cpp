@@ -51,8 +51,7 @@ struct Candidate
 // Builds the entries for one choice of which open pieces start an entry.
 // Returns false when the choice does not hold exactly one secret.
 bool buildCandidate(const QStringList &pieces, const QList<int> &open, quint32 mergeMask,
-                    const QSet<QString> &known, Candidate *out, QString *secret,
-                    bool *sawSecret)
+                    const QSet<QString> &known, Candidate *out, QString *secret, bool *sawSecret)
 {
     QStringList raw;
     int openIndex = 0;

@@ -32,8 +32,7 @@ QString usageText()
         "                       errcode=N or times=N (only the first N matching requests)\n");
 }
 
-bool parseArguments(const QStringList &args, DevServerOptions *options, QString *error,
-                    bool *help)
+bool parseArguments(const QStringList &args, DevServerOptions *options, QString *error, bool *help)
 {
     DevServerOptions result;
     bool catalogueGiven = false;
@@ -47,9 +46,8 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
                 *help = true;
             return false;
         }
-        static const QStringList withValue = {"--data",           "--port",
-                                              "--catalogue",      "--synthetic",
-                                              "--latest-version", "--log-requests",
+        static const QStringList withValue = {"--data",      "--port",           "--catalogue",
+                                              "--synthetic", "--latest-version", "--log-requests",
                                               "--fault"};
         if (!withValue.contains(arg)) {
             *error = QStringLiteral("unknown argument: %1").arg(arg);
@@ -73,7 +71,8 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
             catalogueGiven = true;
         } else if (arg == QLatin1String("--synthetic")) {
             if (!readInt(value, 1, 100000, &result.synthetic)) {
-                *error = QStringLiteral("--synthetic wants a number from 1 to 100000: %1").arg(value);
+                *error =
+                    QStringLiteral("--synthetic wants a number from 1 to 100000: %1").arg(value);
                 return false;
             }
             syntheticGiven = true;

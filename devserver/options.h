@@ -10,11 +10,11 @@
 struct DevServerOptions
 {
     QString dataDir;
-    int port = 8443;        // 0 picks a free port
-    QString catalogue;      // manifest file; empty means the built-in one
-    int synthetic = 0;      // > 0: serve that many fonts made from the manifest's files
+    int port = 8443;   // 0 picks a free port
+    QString catalogue; // manifest file; empty means the built-in one
+    int synthetic = 0; // > 0: serve that many fonts made from the manifest's files
     QString latestVersion = QStringLiteral("0.9.5");
-    QString requestLog;     // one JSON line per request when not empty
+    QString requestLog; // one JSON line per request when not empty
     QList<FaultSpec> faults;
 };
 

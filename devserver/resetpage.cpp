@@ -15,7 +15,8 @@ HttpReply ResetPages::page(const QString &phone, const QString &notice, bool suc
         "<title>找回密码</title>"
         "<style>body{font-family:sans-serif;max-width:28em;margin:3em auto;color:#414141}"
         "label{display:block;margin-top:.8em}input{width:100%;padding:.4em;box-sizing:border-box}"
-        "button{margin-top:1em;padding:.5em 1.2em;background:#4EC4B8;color:#fff;border:0;border-radius:4px}"
+        "button{margin-top:1em;padding:.5em "
+        "1.2em;background:#4EC4B8;color:#fff;border:0;border-radius:4px}"
         ".notice{padding:.6em;background:#f3f3f3;border-radius:4px}.ok{background:#e2f6e9}</style>"
         "</head><body><h1>找回密码</h1>%1"
         "<form method=\"post\" action=\"/index.php/Login/sendCode\">"
@@ -24,14 +25,16 @@ HttpReply ResetPages::page(const QString &phone, const QString &notice, bool suc
         "<form method=\"post\" action=\"/index.php/Login/resetPwd\">"
         "<input type=\"hidden\" name=\"phone\" value=\"%2\">"
         "<label>验证码<input name=\"code\" maxlength=\"4\"></label>"
-        "<label>新密码（6到20位）<input name=\"password\" type=\"password\" maxlength=\"20\"></label>"
+        "<label>新密码（6到20位）<input name=\"password\" type=\"password\" "
+        "maxlength=\"20\"></label>"
         "<label>确认新密码<input name=\"password2\" type=\"password\" maxlength=\"20\"></label>"
         "<button type=\"submit\">重置密码</button></form>"
         "<p>开发服务不发送短信：验证码显示在服务的输出中。</p></body></html>\n");
     const QString noticeHtml =
-        notice.isEmpty() ? QString()
-                         : QStringLiteral("<p class=\"notice%1\">%2</p>")
-                               .arg(success ? QStringLiteral(" ok") : QString(), notice.toHtmlEscaped());
+        notice.isEmpty()
+            ? QString()
+            : QStringLiteral("<p class=\"notice%1\">%2</p>")
+                  .arg(success ? QStringLiteral(" ok") : QString(), notice.toHtmlEscaped());
     HttpReply r;
     r.contentType = "text/html; charset=utf-8";
     r.body = html.arg(noticeHtml, phone.toHtmlEscaped()).toUtf8();

@@ -2,13 +2,13 @@
 // client's request builders, transport and reply readers over verified TLS: every
 // operation, the downloads, signature refusal, a restart and each injected fault.
 #include "catalogue.h"
-#include "zipextract/extractarchive.h"
 #include "ftmanager.h"
 #include "replyparser.h"
 #include "requestbuilder.h"
 #include "signing.h"
 #include "tlstrust.h"
 #include "transport.h"
+#include "zipextract/extractarchive.h"
 
 #include "devserverprocess.h"
 #include "testenv.h"
@@ -131,6 +131,7 @@ private slots:
     void previewPictures();
     void archives_data();
     void archives();
+    void addressesFollowTheHostAsked();
     void signatureRejected_data();
     void signatureRejected();
     void rawAndEscapedBodiesAgree();
@@ -226,7 +227,8 @@ QSqlDatabase TestDevServer::database()
 void TestDevServer::catalogueAndTags()
 {
     QByteArray bytes;
-    QCOMPARE(postAndWait(RequestBuilder::allFonts(QString()), bytes, 15000, *m_manager), int(PostSuccess));
+    QCOMPARE(postAndWait(RequestBuilder::allFonts(QString()), bytes, 15000, *m_manager),
+             int(PostSuccess));
     // The envelope's member types as the strict readers want them.
     const QJsonObject raw = QJsonDocument::fromJson(bytes).object();
     QVERIFY(raw["errcode"].isDouble());
@@ -251,7 +253,8 @@ void TestDevServer::catalogueAndTags()
     }
 
     QByteArray tagBytes;
-    QCOMPARE(postAndWait(RequestBuilder::fontTags(), tagBytes, 15000, *m_manager), int(PostSuccess));
+    QCOMPARE(postAndWait(RequestBuilder::fontTags(), tagBytes, 15000, *m_manager),
+             int(PostSuccess));
     QVERIFY(dispatchReply(tagBytes, *m_manager).succeeded());
     QMap<QString, QSet<int>> groups;
     for (const TagGroup &g : qAsConst(m_manager->tagGroups)) {
@@ -277,10 +280,14 @@ void TestDevServer::catalogueFilters_data()
     QTest::addColumn<int>("page");
     QTest::addColumn<int>("number");
 
-    QTest::newRow("style tag") << "102" << "" << 0 << 0;      // 楷体
-    QTest::newRow("language or provider") << "1,14" << "" << 0 << 0;
-    QTest::newRow("name in order") << "" << "djvs" << 0 << 0; // DeJaVu Sans...
-    QTest::newRow("second page") << "" << "" << 2 << 5;
+    QTest::newRow("style tag") << "102"
+                               << "" << 0 << 0; // 楷体
+    QTest::newRow("language or provider") << "1,14"
+                                          << "" << 0 << 0;
+    QTest::newRow("name in order") << ""
+                                   << "djvs" << 0 << 0; // DeJaVu Sans...
+    QTest::newRow("second page") << ""
+                                 << "" << 2 << 5;
 }
 
 void TestDevServer::catalogueFilters()
@@ -347,7 +354,9 @@ void TestDevServer::registerLoginAgreement()
     QVERIFY(reply["uid"].toInt() > 0);
     QVERIFY(!reply["token"].toString().isEmpty());
     // A code is good once, and a phone registers once.
-    QCOMPARE(call(RequestBuilder::registerAccount(phone, code, "secret123"), &result)["errcode"].toInt() != 0, true);
+    QCOMPARE(call(RequestBuilder::registerAccount(phone, code, "secret123"), &result)["errcode"]
+                     .toInt() != 0,
+             true);
     QCOMPARE(call(RequestBuilder::sendPhoneCode(phone), &result)["errcode"].toInt() != 0, true);
 
     reply = login(phone, "secret123");
@@ -362,7 +371,8 @@ void TestDevServer::registerLoginAgreement()
     QCOMPARE(m_manager->currentUser().telephone, phone);
     QCOMPARE(m_manager->currentUser().token, reply["token"].toString());
 
-    QCOMPARE(call(RequestBuilder::acceptAgreement(reply["token"].toString()))["errcode"].toInt(-1), 0);
+    QCOMPARE(call(RequestBuilder::acceptAgreement(reply["token"].toString()))["errcode"].toInt(-1),
+             0);
     reply = login(uname, "secret123"); // by user name this time
     QCOMPARE(reply["errcode"].toInt(-1), 0);
     QCOMPARE(reply["is_agree"].toInt(), 1);
@@ -387,7 +397,8 @@ void TestDevServer::favourites()
     for (int id : {3, 7})
         QCOMPARE(call(RequestBuilder::collectFont(token, id, true))["errcode"].toInt(-1), 0);
     QCOMPARE(call(RequestBuilder::collectFont(token, 99999, true))["errcode"].toInt() != 0, true);
-    QCOMPARE(call(RequestBuilder::collectFont("not-a-token", 5, true))["errcode"].toInt() != 0, true);
+    QCOMPARE(call(RequestBuilder::collectFont("not-a-token", 5, true))["errcode"].toInt() != 0,
+             true);
 
     QJsonObject reply = call(RequestBuilder::loveList(QString(), QString(), token));
     QVERIFY(dispatchReply(QJsonDocument(reply).toJson(), *m_manager).succeeded());
@@ -399,7 +410,8 @@ void TestDevServer::favourites()
 
     // The catalogue marks the token's favourites, and only them.
     QByteArray bytes;
-    QCOMPARE(postAndWait(RequestBuilder::allFonts(token), bytes, 15000, *m_manager), int(PostSuccess));
+    QCOMPARE(postAndWait(RequestBuilder::allFonts(token), bytes, 15000, *m_manager),
+             int(PostSuccess));
     QVector<FontAV> fonts;
     ReplyEnvelope envelope;
     parseCatalogueReply(bytes, fonts, envelope);
@@ -410,7 +422,8 @@ void TestDevServer::favourites()
     reply = call(RequestBuilder::loveList(QString(), QString(), token));
     QCOMPARE(reply["lists"].toArray().size(), 1);
     QCOMPARE(reply["lists"].toArray().first().toObject()["fontid"].toString(), QString("7"));
-    QVERIFY(call(RequestBuilder::loveList(QString(), QString(), QString()))["errcode"].toInt() != 0);
+    QVERIFY(call(RequestBuilder::loveList(QString(), QString(), QString()))["errcode"].toInt() !=
+            0);
 }
 
 void TestDevServer::profileWithHeadImage()
@@ -444,7 +457,8 @@ void TestDevServer::profileWithHeadImage()
     QCOMPARE(served.pixelColor(10, 10), QColor(200, 40, 90));
 
     // Saving again without a new picture keeps it; a broken picture changes nothing.
-    call(RequestBuilder::modifyUser(QString(), token, "n2", 0, QString(), QString(), QString(), QString()),
+    call(RequestBuilder::modifyUser(QString(), token, "n2", 0, QString(), QString(), QString(),
+                                    QString()),
          &result);
     QCOMPARE(result, int(PostSuccess));
     call(RequestBuilder::modifyUser("bm90IGFuIGltYWdl", token, "n3", 2, QString(), QString(),
@@ -460,7 +474,8 @@ void TestDevServer::reportsAreStored()
 {
     const QString token = signUp("13800000004", "reporter1");
     QVERIFY(!token.isEmpty());
-    const QString problem = QStringLiteral("the TTF of [文鼎] download failed,url:https://x/a?b=1&c=2");
+    const QString problem =
+        QStringLiteral("the TTF of [文鼎] download failed,url:https://x/a?b=1&c=2");
     const QStringList bodies = {
         RequestBuilder::usageReport(token, {1, 13}, {{1, 2}, {13, 5}}),
         RequestBuilder::bugPost(token, problem),
@@ -480,12 +495,14 @@ void TestDevServer::reportsAreStored()
     QVERIFY(q.exec("SELECT tag, params FROM reports ORDER BY id"));
     QMap<int, QJsonObject> stored;
     while (q.next())
-        stored.insert(q.value(0).toInt(), QJsonDocument::fromJson(q.value(1).toByteArray()).object());
+        stored.insert(q.value(0).toInt(),
+                      QJsonDocument::fromJson(q.value(1).toByteArray()).object());
     for (int tag : {103, 120, 124, 125, 126})
         QVERIFY2(stored.contains(tag), qPrintable(QString::number(tag)));
     QCOMPARE(stored[120]["error_info"].toString(), problem);
     QCOMPARE(stored[126]["duration"].toString(), QString("90061"));
-    QCOMPARE(QJsonDocument::fromJson(stored[103]["activation"].toString().toUtf8()).array().size(), 2);
+    QCOMPARE(QJsonDocument::fromJson(stored[103]["activation"].toString().toUtf8()).array().size(),
+             2);
 
     // The downloads count in the user's record.
     QCOMPARE(login("13800000004", "reporter1")["dowload_num"].toInt(), 2);
@@ -563,8 +580,8 @@ void TestDevServer::archives()
     QFETCH(int, fontId);
     const CatalogueFont *source = m_catalogue.font(fontId);
     QVERIFY(source);
-    QJsonObject reply = call(RequestBuilder::cloudList(QString(), QString(), QString(), QString(), 1,
-                                                       8000, QString()));
+    QJsonObject reply = call(
+        RequestBuilder::cloudList(QString(), QString(), QString(), QString(), 1, 8000, QString()));
     QString url;
     for (const QJsonValue &v : reply["lists"].toArray()) {
         if (v.toObject()["fontid"].toString() == QString::number(fontId))
@@ -594,13 +611,45 @@ void TestDevServer::archives()
     if (QStandardPaths::findExecutable("unzip").isEmpty())
         QSKIP("Info-ZIP unzip is not installed");
     QProcess unzip;
-    unzip.start("unzip", {"-q", "-P", archivePassword(url), archive, "-d", dir.filePath("infozip")});
+    unzip.start("unzip",
+                {"-q", "-P", archivePassword(url), archive, "-d", dir.filePath("infozip")});
     QVERIFY(unzip.waitForFinished(30000));
     QCOMPARE(unzip.exitCode(), 0);
     QCOMPARE(readFile(dir.filePath("infozip/" + source->ttfName)), original);
     unzip.start("unzip", {"-q", "-o", "-P", "wrong", archive, "-d", dir.filePath("infozip2")});
     QVERIFY(unzip.waitForFinished(30000));
     QVERIFY(unzip.exitCode() != 0);
+}
+
+void TestDevServer::addressesFollowTheHostAsked()
+{
+    // A client built for "localhost" gets "localhost" addresses, and the archive password
+    // it derives from them still opens the archive.
+    QUrl local = m_server.url();
+    local.setHost("localhost");
+    setServiceUrl(local);
+    const QJsonObject reply = call(
+        RequestBuilder::cloudList(QString(), QString(), QString(), QString(), 1, 1, QString()));
+    setServiceUrl(m_server.url());
+    const QJsonObject font = reply["lists"].toArray().first().toObject();
+    const QString url = font["download_url"].toString();
+    QCOMPARE(QUrl(url).host(), QString("localhost"));
+    QCOMPARE(QUrl(font["image"].toString()).host(), QString("localhost"));
+
+    const Fetched zip = fetch(QUrl(url));
+    QCOMPARE(zip.error, QNetworkReply::NoError);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("a.zip"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(zip.body);
+    file.close();
+    const QString cwd = QDir::currentPath();
+    QVERIFY(QDir(dir.path()).mkpath("out"));
+    QVERIFY(extractArchive(file.fileName(), dir.filePath("out"), archivePassword(url)));
+    QDir::setCurrent(cwd);
+    const QString ttf = font["ttf_name"].toString();
+    QCOMPARE(readFile(dir.filePath("out/" + ttf)),
+             readFile(m_catalogue.font(font["fontid"].toString().toInt())->file));
 }
 
 void TestDevServer::signatureRejected_data()
@@ -644,13 +693,14 @@ void TestDevServer::rawAndEscapedBodiesAgree()
     // then logged in with the client's builder, which escapes them.
     const QString phone = "13800000005";
     const QString password = "p&w=1+x";
-    QCOMPARE(call(rawBody({"tag=115", "phone=" + phone, "app_version=0.9.5_beta", "app_platform=pc"}))
-                 ["errcode"].toInt(-1),
+    QCOMPARE(call(rawBody({"tag=115", "phone=" + phone, "app_version=0.9.5_beta",
+                           "app_platform=pc"}))["errcode"]
+                 .toInt(-1),
              0);
     const QString code = m_server.waitForCode(phone);
-    QJsonObject reply = call(rawBody({"tag=117", "phone=" + phone, "code=" + code,
-                                      "password=" + password, "app_version=0.9.5_beta",
-                                      "app_platform=pc"}));
+    QJsonObject reply =
+        call(rawBody({"tag=117", "phone=" + phone, "code=" + code, "password=" + password,
+                      "app_version=0.9.5_beta", "app_platform=pc"}));
     QCOMPARE(reply["errcode"].toInt(-1), 0);
     QCOMPARE(login(phone, password)["errcode"].toInt(-1), 0);
     QVERIFY(login(phone, "p&w=1 x")["errcode"].toInt() != 0);
@@ -680,9 +730,9 @@ void TestDevServer::passwordResetPage()
     post("index.php/Login/sendCode", "phone=" + phone.toLatin1());
     const QString code = m_server.waitForCode(phone);
     QCOMPARE(code.size(), 4);
-    const QString done = post("index.php/Login/resetPwd",
-                              "phone=" + phone.toLatin1() + "&code=" + code.toLatin1() +
-                                  "&password=remembered2&password2=remembered2");
+    const QString done =
+        post("index.php/Login/resetPwd", "phone=" + phone.toLatin1() + "&code=" + code.toLatin1() +
+                                             "&password=remembered2&password2=remembered2");
     QVERIFY(done.contains(QStringLiteral("密码已重置")));
     QVERIFY(login(phone, "forgotten1")["errcode"].toInt() != 0);
     QCOMPARE(login(phone, "remembered2")["errcode"].toInt(-1), 0);
@@ -701,7 +751,8 @@ void TestDevServer::stateSurvivesRestart()
 
     QCOMPARE(login("13800000001", "secret123")["is_agree"].toInt(), 1);
     // Tokens outlive the restart as well.
-    const QJsonObject loves = call(RequestBuilder::loveList(QString(), QString(), m_favouritesToken));
+    const QJsonObject loves =
+        call(RequestBuilder::loveList(QString(), QString(), m_favouritesToken));
     QCOMPARE(loves["errcode"].toInt(-1), 0);
     QCOMPARE(loves["lists"].toArray().size(), 1);
     const QJsonObject profile = login(m_profilePhone, "headfirst");
@@ -715,16 +766,13 @@ void TestDevServer::startFaultServer()
 {
     if (m_faultServer.isRunning())
         return;
-    QVERIFY2(m_faultServer.start(m_faultData.filePath("state"),
-                                 {"--log-requests", m_faultData.filePath("requests.jsonl"),
-                                  "--fault", "tag=124:delay=1500",
-                                  "--fault", "tag=125:drop",
-                                  "--fault", "tag=126:empty",
-                                  "--fault", "tag=120:nonjson",
-                                  "--fault", "tag=103:errcode=77",
-                                  "--fault", "path=/download/13.zip:drop",
-                                  "--fault", "path=/download/:empty,times=1",
-                                  "--fault", "path=/preview/:errcode=9"}),
+    QVERIFY2(m_faultServer.start(
+                 m_faultData.filePath("state"),
+                 {"--log-requests", m_faultData.filePath("requests.jsonl"), "--fault",
+                  "tag=124:delay=1500", "--fault", "tag=125:drop", "--fault", "tag=126:empty",
+                  "--fault", "tag=120:nonjson", "--fault", "tag=103:errcode=77", "--fault",
+                  "path=/download/13.zip:drop", "--fault", "path=/download/:empty,times=1",
+                  "--fault", "path=/preview/:errcode=9"}),
              qPrintable(m_faultServer.errorString()));
     QCOMPARE(addTrustedCertificateAuthorities(m_faultServer.caFile()), 1);
 }
@@ -736,18 +784,18 @@ void TestDevServer::faultModes_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("check");
 
-    QTest::newRow("delay beyond the limit") << RequestBuilder::installReport() << 500
-                                            << int(PostTimedOut) << "";
-    QTest::newRow("delay within the limit") << RequestBuilder::installReport() << 10000
-                                            << int(PostSuccess) << "slow";
-    QTest::newRow("dropped connection") << RequestBuilder::launchReport(QString()) << 10000
-                                        << int(PostNetworkError) << "";
+    QTest::newRow("delay beyond the limit")
+        << RequestBuilder::installReport() << 500 << int(PostTimedOut) << "";
+    QTest::newRow("delay within the limit")
+        << RequestBuilder::installReport() << 10000 << int(PostSuccess) << "slow";
+    QTest::newRow("dropped connection")
+        << RequestBuilder::launchReport(QString()) << 10000 << int(PostNetworkError) << "";
     QTest::newRow("empty body") << RequestBuilder::durationReport(QString(), 5) << 10000
                                 << int(PostFailed) << "empty";
-    QTest::newRow("not JSON") << RequestBuilder::bugPost(QString(), "x") << 10000
-                              << int(PostFailed) << "nonjson";
-    QTest::newRow("chosen errcode") << RequestBuilder::usageReport(QString(), {1}, {})
-                                    << 10000 << int(PostFailed) << "errcode";
+    QTest::newRow("not JSON") << RequestBuilder::bugPost(QString(), "x") << 10000 << int(PostFailed)
+                              << "nonjson";
+    QTest::newRow("chosen errcode")
+        << RequestBuilder::usageReport(QString(), {1}, {}) << 10000 << int(PostFailed) << "errcode";
 }
 
 void TestDevServer::faultModes()

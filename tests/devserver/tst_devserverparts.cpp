@@ -64,10 +64,18 @@ QJsonObject validManifest()
         QJsonObject{{"name", "风格"}, {"type", "3"}, {"tags", QJsonArray{tag(101, "黑体")}}},
     };
     const QJsonArray fonts = {
-        QJsonObject{{"id", 1}, {"name", "甲"}, {"file", "a.ttf"}, {"language", 1},
-                    {"provider", 11}, {"tags", QJsonArray{101}}},
-        QJsonObject{{"id", 2}, {"name", "乙"}, {"file", "b.otf"}, {"language", 1},
-                    {"provider", 11}, {"tags", QJsonArray{}}},
+        QJsonObject{{"id", 1},
+                    {"name", "甲"},
+                    {"file", "a.ttf"},
+                    {"language", 1},
+                    {"provider", 11},
+                    {"tags", QJsonArray{101}}},
+        QJsonObject{{"id", 2},
+                    {"name", "乙"},
+                    {"file", "b.otf"},
+                    {"language", 1},
+                    {"provider", 11},
+                    {"tags", QJsonArray{}}},
     };
     return QJsonObject{{"groups", groups}, {"fonts", fonts}};
 }
@@ -110,28 +118,28 @@ void TestDevServerParts::readsSignedBodies_data()
 
     const QStringList odd = {"tag=114", "name=a&b", "password=x=y&version=1", "version=0.9.5_beta",
                              "platform=pc"};
-    QTest::newRow("'&' and '=' inside raw values") << rawBody(odd) << SignedForm::Status::Ok
-                                                   << entriesOf(odd);
+    QTest::newRow("'&' and '=' inside raw values")
+        << rawBody(odd) << SignedForm::Status::Ok << entriesOf(odd);
 
     // "pb=1" would sort right after "password=x" either way, so both splits sign alike;
     // "pb" is no key of a login, so it stays inside the value.
     const QStringList alike = {"tag=114", "name=n", "password=x&pb=1", "version=0.9.5_beta",
                                "platform=pc"};
-    QTest::newRow("split that signs alike") << rawBody(alike) << SignedForm::Status::Ok
-                                            << entriesOf(alike);
+    QTest::newRow("split that signs alike")
+        << rawBody(alike) << SignedForm::Status::Ok << entriesOf(alike);
 
-    QTest::newRow("escaped values") << signParams(odd).toUtf8() << SignedForm::Status::Ok
-                                    << entriesOf(odd);
+    QTest::newRow("escaped values")
+        << signParams(odd).toUtf8() << SignedForm::Status::Ok << entriesOf(odd);
 
     const QStringList percent = {"tag=120", "token=", "error_info=100%26 done+", "mac=a-b"};
-    QTest::newRow("raw value that looks escaped") << rawBody(percent) << SignedForm::Status::Ok
-                                                  << entriesOf(percent);
+    QTest::newRow("raw value that looks escaped")
+        << rawBody(percent) << SignedForm::Status::Ok << entriesOf(percent);
     QTest::newRow("escaped value with '%' and '+'")
         << signParams(percent).toUtf8() << SignedForm::Status::Ok << entriesOf(percent);
 
     const QStringList profile = {"head=iVBORw0KGgo+/AAA=", "tag=119", "token=t", "nick_name=a&b=c"};
-    QTest::newRow("profile upload") << signProfileParams(profile).toUtf8()
-                                    << SignedForm::Status::Ok << entriesOf(profile);
+    QTest::newRow("profile upload")
+        << signProfileParams(profile).toUtf8() << SignedForm::Status::Ok << entriesOf(profile);
 
     QByteArray tampered = rawBody(login);
     tampered.replace("secret1", "secret2");
@@ -140,7 +148,8 @@ void TestDevServerParts::readsSignedBodies_data()
                                   << SignedForm::Status::BadSignature << Entries();
     QTest::newRow("no secret") << QByteArray("tag=102&mac=a&app_version=0.9.5_beta")
                                << SignedForm::Status::NoSecret << Entries();
-    QTest::newRow("two secrets") << (rawBody({"tag=102"}) + "&secret=" + signatureOf({"tag=102"}).toUtf8())
+    QTest::newRow("two secrets") << (rawBody({"tag=102"}) +
+                                     "&secret=" + signatureOf({"tag=102"}).toUtf8())
                                  << SignedForm::Status::BadSignature << Entries();
     QTest::newRow("no tag") << rawBody({"name=a", "password=b"}) << SignedForm::Status::NoTag
                             << Entries();
@@ -159,7 +168,7 @@ void TestDevServerParts::readsSignedBodies()
     QCOMPARE(form.entries(), entries);
     if (status == SignedForm::Status::Ok)
         QCOMPARE(form.tag(), entries.first().first == "tag" ? entries.first().second.toInt()
-                                                             : entries.at(1).second.toInt());
+                                                            : entries.at(1).second.toInt());
 }
 
 void TestDevServerParts::tagOfLongProfileUpload()
@@ -184,13 +193,16 @@ void TestDevServerParts::faultSpecs_data()
     QTest::addColumn<int>("times");
 
     using A = FaultSpec::Action;
-    QTest::newRow("delay") << "tag=100:delay=12000" << true << 100 << "" << 12000 << int(A::None) << 0 << -1;
-    QTest::newRow("drop once") << "tag=114:drop,times=1" << true << 114 << "" << 0 << int(A::Drop) << 0 << 1;
+    QTest::newRow("delay") << "tag=100:delay=12000" << true << 100 << "" << 12000 << int(A::None)
+                           << 0 << -1;
+    QTest::newRow("drop once") << "tag=114:drop,times=1" << true << 114 << "" << 0 << int(A::Drop)
+                               << 0 << 1;
     QTest::newRow("path") << "path=/download/:delay=5,empty" << true << 0 << "/download/" << 5
                           << int(A::Empty) << 0 << -1;
-    QTest::newRow("path with colon") << "path=/a:b/:nonjson" << true << 0 << "/a:b/" << 0
-                                     << int(A::NonJson) << 0 << -1;
-    QTest::newRow("errcode") << "tag=105:errcode=-3" << true << 105 << "" << 0 << int(A::ErrCode) << -3 << -1;
+    QTest::newRow("path with colon")
+        << "path=/a:b/:nonjson" << true << 0 << "/a:b/" << 0 << int(A::NonJson) << 0 << -1;
+    QTest::newRow("errcode") << "tag=105:errcode=-3" << true << 105 << "" << 0 << int(A::ErrCode)
+                             << -3 << -1;
     QTest::newRow("errcode 0") << "tag=105:errcode=0" << false << 0 << "" << 0 << 0 << 0 << 0;
     QTest::newRow("two answers") << "tag=105:drop,empty" << false << 0 << "" << 0 << 0 << 0 << 0;
     QTest::newRow("nothing to do") << "tag=105:times=2" << false << 0 << "" << 0 << 0 << 0 << 0;
@@ -243,11 +255,14 @@ void TestDevServerParts::commandLine_data()
     QTest::addColumn<bool>("valid");
 
     QTest::newRow("minimal") << QStringList{"--data", "d"} << true;
-    QTest::newRow("everything")
-        << QStringList{"--data", "d", "--port", "0", "--synthetic", "8000", "--latest-version",
-                       "0.9.6", "--log-requests", "l", "--fault", "tag=1:drop", "--fault",
-                       "path=/:delay=1"}
-        << true;
+    QTest::newRow("everything") << QStringList{"--data",           "d",
+                                               "--port",           "0",
+                                               "--synthetic",      "8000",
+                                               "--latest-version", "0.9.6",
+                                               "--log-requests",   "l",
+                                               "--fault",          "tag=1:drop",
+                                               "--fault",          "path=/:delay=1"}
+                                << true;
     QTest::newRow("no data") << QStringList{"--port", "0"} << false;
     QTest::newRow("both catalogues")
         << QStringList{"--data", "d", "--catalogue", "m.json", "--synthetic", "5"} << false;

@@ -11,8 +11,7 @@ QString DevServerProcess::defaultProgram()
     return QStringLiteral(QUILLORA_DEVSERVER_PROGRAM);
 }
 
-DevServerProcess::DevServerProcess(const QString &program)
-    : m_program(program)
+DevServerProcess::DevServerProcess(const QString &program) : m_program(program)
 {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
 }

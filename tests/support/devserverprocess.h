@@ -33,7 +33,7 @@ public:
     bool stop(int timeoutMs = 15000);
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
 
-    QUrl url() const { return m_url; }       // "https://127.0.0.1:PORT/"
+    QUrl url() const { return m_url; } // "https://127.0.0.1:PORT/"
     QString caFile() const { return m_caFile; }
     QUrl webUrl() const { return m_webUrl; } // "http://127.0.0.1:PORT2/"
 
