@@ -1,0 +1,76 @@
+#pragma once
+
+#include "userprofile.h"
+
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+// What the program keeps on the local disk between runs, apart from the font files:
+// the folder tree under the documents location, the event log, the stored settings
+// and the user data file. Lives on the GUI thread.
+class FtStorage
+{
+public:
+    FtStorage() = default;
+    virtual ~FtStorage() = default;
+
+    // Defaults, folder tree, user data file, then the login defaults rule. Returns the
+    // result of loading the file.
+    bool initialize(UserProfile &loggedIn);
+
+    // Creates whatever is missing of the folder tree; true when it is complete.
+    bool createDirectories();
+
+    // An empty path means the user data file. Load is true when the file could be
+    // read and was not empty; unusable content leaves the defaults.
+    bool loadUserData(UserProfile &loggedIn, const QString &path = QString());
+    bool saveUserData(const UserProfile &loggedIn, const QString &path = QString());
+
+    // Appends "text  timestamp" to a file in the messages folder, re-creating the
+    // folder tree once if it has gone.
+    void writeLog(const QString &text, const QString &fileName = QStringLiteral("FontMsg.log"));
+
+    void deleteHeadImage();
+
+    // Registers or disables starting the program at login; true when it was written.
+    bool setAutoStart(bool on);
+
+    // After an upgrade (or on a first start) cached preview images are stale.
+    bool imageCacheIsStale() const;
+    void clearImageCache();
+
+    const QString &userDataFile() const { return m_userDataFile; }
+    const QString &rootDir() const { return m_rootDir; }
+    const QString &downloadsDir() const { return m_downloadsDir; }
+    const QString &messagesDir() const { return m_messagesDir; }
+    const QString &imagesDir() const { return m_imagesDir; }
+    const QString &usedDir() const { return m_usedDir; }
+    const QString &headImageFile() const { return m_headImageFile; }
+
+    // Stored settings.
+    QString m_preVersion;
+    bool autostart = false;
+    bool bGuideDone = false;
+    bool bSavePass = false;
+    bool bAutoLogin = false;
+    bool bLoginRead = false;
+    // Run state, never stored.
+    bool bLogin = false;
+    bool bOnline = false;
+    // Font bookkeeping kept in the user data file.
+    QMap<int, int> activation;         // font id -> times applied
+    QSet<int> download_ids;            // catalogue ids downloaded
+    QMap<QString, QString> downlist;   // font name -> activated file
+
+private:
+    void computePaths();
+
+    QString m_userDataFile;
+    QString m_rootDir;
+    QString m_downloadsDir;
+    QString m_messagesDir;
+    QString m_imagesDir;
+    QString m_usedDir;
+    QString m_headImageFile;
+};

@@ -1,0 +1,14 @@
+#include "singleinstance.h"
+
+#include <windows.h>
+
+bool isOnlyInstance()
+{
+    // Local namespace: one instance per logged-on user.
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"fortest_abc123");
+    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return false;
+    }
+    return true; // the handle stays open until the process ends
+}

@@ -1,0 +1,3 @@
+#include "termination.h"
+
+void quitOnTerminationSignals() {}

@@ -1,0 +1,40 @@
+#include "logging.h"
+#include "mainwindow.h"
+#include "myproxystyle.h"
+#include "screenmetrics.h"
+#include "singleinstance.h"
+#include "termination.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char *argv[])
+{
+    QApplication::setAttribute(Qt::AA_UseSoftwareOpenGL, true);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+
+    auto *app = new QApplication(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillora"));
+    qInstallMessageHandler(msgHandler);
+    QApplication::setStyle(new MyProxyStyle(nullptr));
+
+    QScreen *screen = QGuiApplication::primaryScreen();
+    setScreenMetrics(screen ? screen->geometry() : QRect(0, 0, 1920, 1080),
+                     screen ? qRound(screen->devicePixelRatio()) : 1);
+
+    if (!isOnlyInstance()) {
+        delete app;
+        return 0;
+    }
+    quitOnTerminationSignals();
+
+    int result = 0;
+    {
+        MainWindow window;
+        window.show();
+        result = QApplication::exec();
+    }
+    delete app;
+    return result;
+}
