@@ -572,3 +572,29 @@ FileNames readFileNames(const NameTable &table)
 FileNames readFileNames(const QString &path) { return readFileNames(loadNameTable(path)); }
 
 } // namespace FontNameReader
+
+int fillLocalFont(const FontNameReader::FileNames &names, LocalFont &record)
+{
+    if (names.cnResult < 0 || names.psResult < 0)
+        return -2;
+    if (names.familyName.isEmpty() || names.styleName.isEmpty() || names.psName.isEmpty())
+        return -1;
+    record.familyName = names.familyName;
+    record.enFamilyName = names.enFamilyName;
+    record.styleName = names.styleName;
+    record.psName = names.psName;
+    return 1;
+}
+
+int fillLocalFont(const QString &path, LocalFont &record)
+{
+    return fillLocalFont(FontNameReader::readFileNames(path), record);
+}
+
+std::unique_ptr<LocalFont> readLocalFont(const QString &path)
+{
+    auto record = std::make_unique<LocalFont>();
+    if (fillLocalFont(path, *record) != 1)
+        return nullptr;
+    return record;
+}

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "fontrecords.h"
+
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
 
 // Reads family, style and PostScript names straight from the 'name' table of a
 // TrueType or OpenType file. Stateless; every function may run on any thread.
@@ -48,7 +52,7 @@ int readPsName(const QString &path, char *out, int capacity);
 // 0 when the English typographic names were taken, 1 otherwise; or the table's
 // code when it is below 1.
 int readEnFamily(const QString &path, char *outFamily, char *outStyle, int capacity);
-// 0 when a Chinese name was taken, 1 after falling back to the English rule,
+// 0 when a Chinese name was taken, the English rule's result after falling back to it,
 // kCnNoRecords when the table has no records; or the table's code when below 1.
 int readCnFamily(const QString &path, char *outFamily, char *outStyle, int capacity);
 
@@ -79,3 +83,13 @@ FileNames readFileNames(const NameTable &table);
 FileNames readFileNames(const QString &path);
 
 } // namespace FontNameReader
+
+// A record for a font file, with showName left empty; null when the file is not a
+// usable font or lacks a family, style or PostScript name.
+std::unique_ptr<LocalFont> readLocalFont(const QString &path);
+
+// Writes familyName, enFamilyName, styleName and psName of a usable file into
+// record (showName untouched) and returns 1. Returns -2 when the file cannot be
+// read as a font and -1 when a name is missing; record is then unchanged.
+int fillLocalFont(const QString &path, LocalFont &record);
+int fillLocalFont(const FontNameReader::FileNames &names, LocalFont &record);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QStringList>
+
+// quillora-cli commands. Each takes the arguments after its command word and
+// returns the process exit code; usage errors print a usage line on stderr.
+int runFontInfoCommand(const QStringList &args);
+int runScanCommand(const QStringList &args);
+
+// Exit code for a usage error.
+constexpr int kUsageExit = 2;

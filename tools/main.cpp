@@ -1,0 +1,28 @@
+#include "commands.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
+                      "       quillora-cli scan [DIR...]\n";
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        std::fputs(kUsage, stderr);
+        return kUsageExit;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("fontinfo"))
+        return runFontInfoCommand(args);
+    if (command == QLatin1String("scan"))
+        return runScanCommand(args);
+    std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
+    return kUsageExit;
+}
