@@ -2,8 +2,13 @@
 
 #include <QStringList>
 
-// Each command takes the arguments after its command word and returns the
-// process exit code; usage errors print a usage line to stderr and return 2.
+// quillora-cli commands. Each takes the arguments after its command word and
+// returns the process exit code; usage errors print a usage line on stderr.
 
 // extract ARCHIVE DIR [--password TEXT]
 int runExtractCommand(const QStringList &args);
+int runFontInfoCommand(const QStringList &args);
+int runScanCommand(const QStringList &args);
+
+// Exit code for a usage error.
+constexpr int kUsageExit = 2;
