@@ -9,6 +9,8 @@
 int runExtractCommand(const QStringList &args);
 int runFontInfoCommand(const QStringList &args);
 int runScanCommand(const QStringList &args);
+// activate FILE [--name NAME]: prints the activation result; exit 0 when positive
+int runActivateCommand(const QStringList &args);
 
 // Exit code for a usage error.
 constexpr int kUsageExit = 2;

@@ -8,7 +8,8 @@
 namespace {
 const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
                       "       quillora-cli scan [DIR...]\n"
-                      "       quillora-cli extract ARCHIVE DIR [--password TEXT]\n";
+                      "       quillora-cli extract ARCHIVE DIR [--password TEXT]\n"
+                      "       quillora-cli activate FILE [--name NAME]\n";
 }
 
 int main(int argc, char *argv[])
@@ -26,6 +27,8 @@ int main(int argc, char *argv[])
         return runScanCommand(args);
     if (command == QLatin1String("extract"))
         return runExtractCommand(args);
+    if (command == QLatin1String("activate"))
+        return runActivateCommand(args);
     std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
     return kUsageExit;
 }
