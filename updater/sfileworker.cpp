@@ -7,6 +7,32 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+// Every read and write is checked: a source that fails part way (a damaged disk,
+// a file that reads as an error) must never pass for a complete copy.
+bool copyContents(const QString &source, const QString &destination)
+{
+    QFile in(source);
+    QFile out(destination);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray block(64 * 1024, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(block.data(), block.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (out.write(block.constData(), got) != got)
+            return false;
+    }
+    if (!out.flush())
+        return false;
+    out.close();
+    return out.error() == QFileDevice::NoError;
+}
+} // namespace
+
 SFileWorker::SFileWorker(QObject *parent) : QObject(parent) {}
 
 bool SFileWorker::copyDirectoryFiles(const QString &source, const QString &target, bool overwrite)
@@ -81,16 +107,19 @@ bool SFileWorker::copyOneFile(const QString &source, const QString &target, bool
     // A file of the same name beside the target holds the new contents until they
     // are complete; only then does it take the target's place.
     const QString part = target + QStringLiteral(".vantorel-part");
-    if (QFileInfo(part).isDir() || (QFileInfo::exists(part) && !QFile::remove(part)))
+    const QFileInfo leftover(part);
+    if (leftover.isDir() && !leftover.isSymLink())
         return false;
-    if (!QFile::copy(source, part)) {
+    if ((leftover.exists() || leftover.isSymLink()) && !QFile::remove(part))
+        return false;
+    if (!copyContents(source, part)) {
         QFile::remove(part);
         return false;
     }
     // Installed programs keep their permissions (an unpacked file carries none
     // worth keeping, and the main program must stay executable).
-    if (replacing && existing.isFile())
-        QFile::setPermissions(part, existing.permissions());
+    QFile::setPermissions(part, replacing && existing.isFile() ? existing.permissions()
+                                                               : QFileInfo(source).permissions());
     if (!replaceFile(part, target)) {
         QFile::remove(part);
         return false;

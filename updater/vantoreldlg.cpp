@@ -77,10 +77,10 @@ void VantorelDlg::buildWidgets()
     m_openButton->setObjectName(QStringLiteral("openButton"));
     m_openButton->setGeometry(440, 570, 120, 36);
     m_openButton->setCursor(Qt::PointingHandCursor);
-    m_openButton->setStyleSheet(QStringLiteral(
-        "QPushButton{border:none;border-radius:18px;color:#FFFFFF;font-size:14px;"
-        "background-color:qlineargradient(spread:pad,x1:0,y1:0,x2:1,y2:0,"
-        "stop:0 #3CACFE,stop:1 #4E6DF9);}"));
+    m_openButton->setStyleSheet(
+        QStringLiteral("QPushButton{border:none;border-radius:18px;color:#FFFFFF;font-size:14px;"
+                       "background-color:qlineargradient(spread:pad,x1:0,y1:0,x2:1,y2:0,"
+                       "stop:0 #3CACFE,stop:1 #4E6DF9);}"));
     connect(m_openButton, &QPushButton::clicked, this, &VantorelDlg::onClickOpen);
 
     m_progressBar = new QProgressBar(this);
