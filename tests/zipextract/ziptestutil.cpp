@@ -14,6 +14,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <ftw.h>
 #include <unistd.h>
 
 ExtractRun runExtract(const QString &archive, const QString &target, const QString &password)
@@ -147,4 +148,11 @@ QMap<QString, QByteArray> readTree(const QString &root)
         }
     }
     return tree;
+}
+
+void removeTree(const QString &path)
+{
+    ::nftw(QFile::encodeName(path).constData(),
+           [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
+           FTW_DEPTH | FTW_PHYS);
 }
