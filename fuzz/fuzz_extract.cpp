@@ -21,9 +21,10 @@ QString g_root;
 // By bytes, not through QString: entry names need not be valid UTF-8.
 void removeTree(const QString &path)
 {
-    ::nftw(QFile::encodeName(path).constData(),
-           [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
-           FTW_DEPTH | FTW_PHYS);
+    ::nftw(
+        QFile::encodeName(path).constData(),
+        [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 } // namespace
 
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QDir::setCurrent(g_root);
     removeTree(out);
     // Nothing may appear beside the two expected names.
-    const QStringList left = QDir(g_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList left =
+        QDir(g_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     if (left != QStringList{"in.zip"}) {
         std::fprintf(stderr, "written outside the target: %s\n", qPrintable(left.join(' ')));
         std::abort();

@@ -22,7 +22,8 @@ int main(int argc, char **argv)
     bool ok = true;
     int n = 0;
     for (const QString &password : {QString(), QStringLiteral("pw")}) {
-        for (const ZipWriter::Method method : {ZipWriter::Method::Deflate, ZipWriter::Method::Store}) {
+        for (const ZipWriter::Method method :
+             {ZipWriter::Method::Deflate, ZipWriter::Method::Store}) {
             ZipWriter zip(dir + QStringLiteral("/seed%1.zip").arg(n++), password);
             ok &= zip.addDirectory("fonts/");
             ok &= zip.addFile("fonts/a.ttf", text, method);

@@ -51,7 +51,10 @@ bool isDirectory(const char *path)
 #endif
 }
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
 
 // Creates one directory level; an existing directory counts as failure.
 int makeOneDirectory(const char *path)
@@ -157,7 +160,8 @@ FILE *openOutputFile(const char *name)
     return std::fopen(name, "wb");
 #else
     struct stat st;
-    if (::lstat(name, &st) == 0 && (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1)))
+    if (::lstat(name, &st) == 0 &&
+        (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1)))
         ::unlink(name);
     const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -268,8 +272,8 @@ int EntryReader::read(char *buffer, unsigned size)
         m_atEnd = true;
         return 0;
     }
-    const int got = m_protected ? readProtected(buffer, size)
-                                : unzReadCurrentFile(m_zip, buffer, size);
+    const int got =
+        m_protected ? readProtected(buffer, size) : unzReadCurrentFile(m_zip, buffer, size);
     if (got > 0) {
         m_produced += static_cast<ZPOS64_T>(got);
         m_crc = crc32(m_crc, reinterpret_cast<const Bytef *>(buffer), static_cast<uInt>(got));
@@ -335,12 +339,12 @@ int EntryReader::close()
 void applyZip64Sizes(unzFile zip, unz_file_info64 *info)
 {
     constexpr ZPOS64_T kMarker = 0xffffffffu;
-    if ((info->uncompressed_size != kMarker && info->compressed_size != kMarker)
-        || info->size_file_extra == 0)
+    if ((info->uncompressed_size != kMarker && info->compressed_size != kMarker) ||
+        info->size_file_extra == 0)
         return;
     std::vector<unsigned char> extra(info->size_file_extra);
-    if (unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(), extra.size(), nullptr, 0)
-        != UNZ_OK)
+    if (unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(), extra.size(), nullptr, 0) !=
+        UNZ_OK)
         return;
     auto read64 = [](const unsigned char *p) {
         ZPOS64_T v = 0;
@@ -444,8 +448,8 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
             }
             if (got == 0)
                 break;
-            if (std::fwrite(buffer, 1, static_cast<std::size_t>(got), out)
-                != static_cast<std::size_t>(got)) {
+            if (std::fwrite(buffer, 1, static_cast<std::size_t>(got), out) !=
+                static_cast<std::size_t>(got)) {
                 std::printf("error in writing extracted file\n");
                 err = kWriteError;
                 break;

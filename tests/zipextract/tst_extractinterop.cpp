@@ -77,7 +77,10 @@ private:
     QString m_src;
 };
 
-void TestExtractInterop::initTestCase() { QVERIFY(QFileInfo(m_cli).isExecutable()); }
+void TestExtractInterop::initTestCase()
+{
+    QVERIFY(QFileInfo(m_cli).isExecutable());
+}
 
 void TestExtractInterop::init()
 {
@@ -119,20 +122,21 @@ void TestExtractInterop::exitCodes_data()
     QTest::addColumn<QByteArray>("firstLine");
 
     QTest::newRow("extracted") << QStringList{"@ZIP@", "@DIR@"} << 0 << QByteArray("@ZIP@ opened");
-    QTest::newRow("password after") << QStringList{"@ZIP@", "@DIR@", "--password", "pw"} << 0
-                                    << QByteArray("@ZIP@ opened");
-    QTest::newRow("password before") << QStringList{"--password", "pw", "@ZIP@", "@DIR@"} << 0
-                                     << QByteArray("@ZIP@ opened");
+    QTest::newRow("password after")
+        << QStringList{"@ZIP@", "@DIR@", "--password", "pw"} << 0 << QByteArray("@ZIP@ opened");
+    QTest::newRow("password before")
+        << QStringList{"--password", "pw", "@ZIP@", "@DIR@"} << 0 << QByteArray("@ZIP@ opened");
     QTest::newRow("missing archive") << QStringList{"@ZIP@.none", "@DIR@"} << 1
                                      << QByteArray("Cannot open @ZIP@.none or @ZIP@.none.zip");
-    QTest::newRow("missing directory") << QStringList{"@ZIP@", "@DIR@/none"} << 1
-                                       << QByteArray("@ZIP@ opened");
+    QTest::newRow("missing directory")
+        << QStringList{"@ZIP@", "@DIR@/none"} << 1 << QByteArray("@ZIP@ opened");
     QTest::newRow("no arguments") << QStringList{} << 2 << QByteArray();
     QTest::newRow("one argument") << QStringList{"@ZIP@"} << 2 << QByteArray();
     QTest::newRow("three arguments") << QStringList{"@ZIP@", "@DIR@", "x"} << 2 << QByteArray();
-    QTest::newRow("password without value") << QStringList{"@ZIP@", "@DIR@", "--password"} << 2
-                                            << QByteArray();
-    QTest::newRow("unknown option") << QStringList{"@ZIP@", "@DIR@", "--force"} << 2 << QByteArray();
+    QTest::newRow("password without value")
+        << QStringList{"@ZIP@", "@DIR@", "--password"} << 2 << QByteArray();
+    QTest::newRow("unknown option")
+        << QStringList{"@ZIP@", "@DIR@", "--force"} << 2 << QByteArray();
 }
 
 void TestExtractInterop::exitCodes()
@@ -181,8 +185,8 @@ void TestExtractInterop::matchesUnzip_data()
     QTest::newRow("python no directory entries") << "python3" << QStringList{"nodirs"} << QString();
     QTest::newRow("python zip64") << "python3" << QStringList{"zip64"} << QString();
     QTest::newRow("jar") << "jar" << QStringList{"cf", "@OUT@"} + all << QString();
-    QTest::newRow("jar stored, no manifest") << "jar" << QStringList{"cf0M", "@OUT@"} + all
-                                             << QString();
+    QTest::newRow("jar stored, no manifest")
+        << "jar" << QStringList{"cf0M", "@OUT@"} + all << QString();
 }
 
 void TestExtractInterop::matchesUnzip()
@@ -197,9 +201,9 @@ void TestExtractInterop::matchesUnzip()
 
     const QString archive = m_tmp->filePath("made.zip");
     toolArgs.replaceInStrings("@OUT@", archive);
-    const Result made = tool == "python3"
-                            ? run(tool, QStringList{"-c", kPython, archive, toolArgs.value(0), m_src})
-                            : run(tool, toolArgs, m_src);
+    const Result made =
+        tool == "python3" ? run(tool, QStringList{"-c", kPython, archive, toolArgs.value(0), m_src})
+                          : run(tool, toolArgs, m_src);
     QVERIFY2(made.exitCode == 0, made.err.constData());
 
     const QString byUnzip = m_tmp->filePath("unzip");
@@ -226,7 +230,8 @@ void TestExtractInterop::matchesUnzip()
         // OEM text even when they are flagged UTF-8, so it is no reference for
         // the non-ASCII name here; the source tree is.
         const auto nonAscii = [](const QString &key) {
-            return std::any_of(key.begin(), key.end(), [](QChar ch) { return ch.unicode() > 0x7f; });
+            return std::any_of(key.begin(), key.end(),
+                               [](QChar ch) { return ch.unicode() > 0x7f; });
         };
         for (auto *tree : {&expected, &got}) {
             for (const QString &key : tree->keys())
