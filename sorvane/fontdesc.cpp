@@ -71,21 +71,28 @@ struct LocalStyle
     const char *words;
 };
 constexpr LocalStyle kLocalStyles[] = {
-    {"常规", ""},         {"标准", ""},           {"正常", ""},     {"普通", ""},
-    {"粗体", "Bold"},     {"加粗", "Bold"},       {"斜体", "Italic"}, {"倾斜", "Italic"},
-    {"粗斜体", "Bold Italic"}, {"细体", "Light"}, {"中等", "Medium"},
+    {"常规", ""},       {"标准", ""},       {"正常", ""},
+    {"普通", ""},       {"粗体", "Bold"},   {"加粗", "Bold"},
+    {"斜体", "Italic"}, {"倾斜", "Italic"}, {"粗斜体", "Bold Italic"},
+    {"细体", "Light"},  {"中等", "Medium"},
 };
 
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '-' || c == '_'; }
+bool isSeparator(char c)
+{
+    return c == ' ' || c == '\t' || c == '-' || c == '_';
+}
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 std::string_view trimmed(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' ||
-                          s.back() == '\r'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
@@ -98,7 +105,8 @@ bool splitToken(std::string_view token, std::vector<const StyleWord *> &out)
         const StyleWord *best = nullptr;
         for (const StyleWord &w : kStyleWords) {
             std::string_view key(w.key);
-            if (token.substr(0, key.size()) == key && (!best || key.size() > std::strlen(best->key)))
+            if (token.substr(0, key.size()) == key &&
+                (!best || key.size() > std::strlen(best->key)))
                 best = &w;
         }
         if (!best)

@@ -51,8 +51,8 @@ Window activeWindow(Display *display)
     unsigned long items = 0, after = 0;
     unsigned char *data = nullptr;
     Window window = None;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), netActive, 0, 1, False,
-                           XA_WINDOW, &type, &format, &items, &after, &data) == Success &&
+    if (XGetWindowProperty(display, DefaultRootWindow(display), netActive, 0, 1, False, XA_WINDOW,
+                           &type, &format, &items, &after, &data) == Success &&
         type == XA_WINDOW && format == 32 && items == 1 && data)
         window = static_cast<Window>(reinterpret_cast<unsigned long *>(data)[0]);
     if (data)

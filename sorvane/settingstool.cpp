@@ -95,8 +95,8 @@ std::string_view trimmed(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\n' || s.front() == '\t'))
         s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\t' ||
-                          s.back() == '\r'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\n' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
@@ -204,13 +204,27 @@ bool parseStringLiteral(std::string_view text, std::string &out)
             return false;
         const char e = body[i];
         switch (e) {
-        case 'a': value += '\a'; break;
-        case 'b': value += '\b'; break;
-        case 'f': value += '\f'; break;
-        case 'n': value += '\n'; break;
-        case 'r': value += '\r'; break;
-        case 't': value += '\t'; break;
-        case 'v': value += '\v'; break;
+        case 'a':
+            value += '\a';
+            break;
+        case 'b':
+            value += '\b';
+            break;
+        case 'f':
+            value += '\f';
+            break;
+        case 'n':
+            value += '\n';
+            break;
+        case 'r':
+            value += '\r';
+            break;
+        case 't':
+            value += '\t';
+            break;
+        case 'v':
+            value += '\v';
+            break;
         case 'u':
         case 'U': {
             const size_t digits = e == 'u' ? 4 : 8;
@@ -222,7 +236,9 @@ bool parseStringLiteral(std::string_view text, std::string &out)
             i += digits;
             break;
         }
-        default: value += e; break; // \\, \', \" and any other escaped character
+        default:
+            value += e;
+            break; // \\, \', \" and any other escaped character
         }
     }
     out = std::move(value);

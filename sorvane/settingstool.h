@@ -11,10 +11,10 @@ namespace sorvane {
 
 struct ToolRun
 {
-    bool started = false;  // the program could be executed
-    bool exited = false;   // it ended by itself in time (not killed)
+    bool started = false; // the program could be executed
+    bool exited = false;  // it ended by itself in time (not killed)
     int exitCode = -1;
-    std::string output;    // standard output, at most kMaxToolOutput bytes
+    std::string output; // standard output, at most kMaxToolOutput bytes
 };
 
 constexpr size_t kMaxToolOutput = 64 * 1024;

@@ -11,13 +11,25 @@ namespace {
 
 constexpr Target kTargets[] = {
     {{"gedit", "org.gnome.gedit", nullptr},
-     "org.gnome.gedit.preferences.editor", "editor-font", "use-default-font", false},
+     "org.gnome.gedit.preferences.editor",
+     "editor-font",
+     "use-default-font",
+     false},
     {{"gnome-text-editor", "org.gnome.texteditor", nullptr},
-     "org.gnome.TextEditor", "custom-font", "use-system-font", false},
+     "org.gnome.TextEditor",
+     "custom-font",
+     "use-system-font",
+     false},
     {{"mousepad", "org.xfce.mousepad", nullptr},
-     "org.xfce.mousepad.preferences.view", "font-name", "use-default-monospace-font", false},
+     "org.xfce.mousepad.preferences.view",
+     "font-name",
+     "use-default-monospace-font",
+     false},
     {{"gnome-terminal-server", "gnome-terminal", "org.gnome.terminal"},
-     "org.gnome.Terminal.Legacy.Profile", "font", "use-system-font", true},
+     "org.gnome.Terminal.Legacy.Profile",
+     "font",
+     "use-system-font",
+     true},
 };
 
 constexpr const char *kProfileList = "org.gnome.Terminal.ProfilesList";

@@ -8,11 +8,11 @@ namespace sorvane {
 // An application whose editor font lives in its settings and is picked up while it runs.
 struct Target
 {
-    const char *names[3];   // WM_CLASS instance or class names, compared ignoring case
-    const char *schema;     // settings schema holding the font
-    const char *fontKey;    // string key with the font description
-    const char *switchKey;  // boolean key that must be false for fontKey to be used
-    bool profileSchema;     // schema is a profile relocated under the default profile's path
+    const char *names[3];  // WM_CLASS instance or class names, compared ignoring case
+    const char *schema;    // settings schema holding the font
+    const char *fontKey;   // string key with the font description
+    const char *switchKey; // boolean key that must be false for fontKey to be used
+    bool profileSchema;    // schema is a profile relocated under the default profile's path
 };
 
 // The supported application for a window's WM_CLASS, or null.

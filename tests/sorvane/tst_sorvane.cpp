@@ -197,8 +197,8 @@ int TestSorvane::call(const char *host, const char *sub, const char *ps)
 
 Window TestSorvane::makeWindow(const char *instance, const char *windowClass)
 {
-    const Window window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 10,
-                                              10, 0, 0, 0);
+    const Window window =
+        XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 10, 10, 0, 0, 0);
     if (instance || windowClass) {
         XClassHint hint;
         hint.res_name = const_cast<char *>(instance ? instance : "");
@@ -213,8 +213,8 @@ void TestSorvane::setActive(Window window)
 {
     const Atom active = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
     unsigned long value = window;
-    XChangeProperty(m_display, DefaultRootWindow(m_display), active, XA_WINDOW, 32,
-                    PropModeReplace, reinterpret_cast<unsigned char *>(&value), 1);
+    XChangeProperty(m_display, DefaultRootWindow(m_display), active, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char *>(&value), 1);
     XSync(m_display, False);
 }
 
@@ -225,7 +225,10 @@ void TestSorvane::clearActive()
     XSync(m_display, False);
 }
 
-QString TestSorvane::keyFile() const { return m_env->path("config/glib-2.0/settings/keyfile"); }
+QString TestSorvane::keyFile() const
+{
+    return m_env->path("config/glib-2.0/settings/keyfile");
+}
 
 void TestSorvane::exportsOnlyItsFunction()
 {
@@ -270,8 +273,8 @@ void TestSorvane::emptyNames()
     if (m_display)
         setActive(makeWindow("gedit", "Gedit"));
     ScopedEnv display("DISPLAY", m_displayName.isEmpty() ? QByteArray() : m_displayName);
-    QCOMPARE(call(host.isNull() ? nullptr : host.constData(), sub.isNull() ? nullptr : sub.constData(),
-                  ps.isNull() ? nullptr : ps.constData()),
+    QCOMPARE(call(host.isNull() ? nullptr : host.constData(),
+                  sub.isNull() ? nullptr : sub.constData(), ps.isNull() ? nullptr : ps.constData()),
              code);
     QVERIFY(!QFile::exists(keyFile()));
 }
@@ -329,21 +332,28 @@ void TestSorvane::setsFontInApplication_data()
     QTest::addColumn<QString>("stored");
 
     const QString gedit = "org/gnome/gedit/preferences/editor";
-    QTest::newRow("gedit keeps its size") << QByteArray("gedit") << QByteArray("Gedit") << gedit
-        << "editor-font" << "use-default-font" << "'Monospace 15'" << QByteArray("DejaVu Sans")
-        << QByteArray("Bold") << "'DejaVu Sans, Bold 15'";
-    QTest::newRow("gedit without a size") << QByteArray("gedit") << QByteArray("Gedit") << gedit
-        << "editor-font" << "use-default-font" << "'Monospace'" << QByteArray("Tessaly 2020")
-        << QByteArray("Regular") << "'Tessaly 2020, 12'";
+    QTest::newRow("gedit keeps its size")
+        << QByteArray("gedit") << QByteArray("Gedit") << gedit << "editor-font"
+        << "use-default-font"
+        << "'Monospace 15'" << QByteArray("DejaVu Sans") << QByteArray("Bold")
+        << "'DejaVu Sans, Bold 15'";
+    QTest::newRow("gedit without a size")
+        << QByteArray("gedit") << QByteArray("Gedit") << gedit << "editor-font"
+        << "use-default-font"
+        << "'Monospace'" << QByteArray("Tessaly 2020") << QByteArray("Regular")
+        << "'Tessaly 2020, 12'";
     QTest::newRow("text editor default size")
         << QByteArray("gnome-text-editor") << QByteArray("Gnome-text-editor")
-        << "org/gnome/TextEditor" << "custom-font" << "use-system-font" << QString()
-        << QByteArray("文泉驿微米黑") << QByteArray("常规") << QString::fromUtf8("'文泉驿微米黑, 11'");
+        << "org/gnome/TextEditor"
+        << "custom-font"
+        << "use-system-font" << QString() << QByteArray("文泉驿微米黑") << QByteArray("常规")
+        << QString::fromUtf8("'文泉驿微米黑, 11'");
     QTest::newRow("mousepad fractional size")
         << QByteArray("mousepad") << QByteArray("Mousepad") << "org/xfce/mousepad/preferences/view"
-        << "font-name" << "use-default-monospace-font" << "'Sans Italic 10.5 @wght=300'"
-        << QByteArray("Noto Serif") << QByteArray("SemiBold Italic")
-        << "'Noto Serif, Semi-Bold Italic 10.5'";
+        << "font-name"
+        << "use-default-monospace-font"
+        << "'Sans Italic 10.5 @wght=300'" << QByteArray("Noto Serif")
+        << QByteArray("SemiBold Italic") << "'Noto Serif, Semi-Bold Italic 10.5'";
     QTest::newRow("terminal default profile")
         << QByteArray("gnome-terminal-server") << QByteArray("Gnome-terminal")
         << QString("org/gnome/terminal/legacy/profiles:/:") + kTerminalProfile << "font"
@@ -386,8 +396,8 @@ void TestSorvane::unsupportedApplication_data()
     QTest::addColumn<QByteArray>("instance");
     QTest::addColumn<QByteArray>("windowClass");
     QTest::newRow("other application") << QByteArray("firefox-esr") << QByteArray("Firefox-esr");
-    QTest::newRow("terminal preferences") << QByteArray("gnome-terminal-preferences")
-                                          << QByteArray("Gnome-terminal-preferences");
+    QTest::newRow("terminal preferences")
+        << QByteArray("gnome-terminal-preferences") << QByteArray("Gnome-terminal-preferences");
     QTest::newRow("no WM_CLASS") << QByteArray() << QByteArray();
 }
 

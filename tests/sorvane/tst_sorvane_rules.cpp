@@ -34,24 +34,39 @@ void TestSorvaneRules::styleWordsFromStyleNames_data()
 {
     QTest::addColumn<QString>("style");
     QTest::addColumn<QString>("words");
-    QTest::newRow("regular") << "Regular" << "";
-    QTest::newRow("bold") << "Bold" << "Bold";
-    QTest::newRow("bold italic") << "Bold Italic" << "Bold Italic";
-    QTest::newRow("camel case") << "SemiBoldItalic" << "Semi-Bold Italic";
-    QTest::newRow("prefix apart") << "Semi Bold" << "Semi-Bold";
-    QTest::newRow("hyphenated") << "Extra-Light" << "Ultra-Light";
-    QTest::newRow("lower case") << "black oblique" << "Heavy Oblique";
-    QTest::newRow("stretch and weight") << "Condensed Medium" << "Condensed Medium";
-    QTest::newRow("demi alone") << "Demi" << "Semi-Bold";
-    QTest::newRow("small caps") << "Small Caps" << "Small-Caps";
-    QTest::newRow("unknown word dropped") << "W3" << "";
-    QTest::newRow("unknown beside known") << "Display Bold" << "Bold";
-    QTest::newRow("word inside a word is not taken") << "Thinkpad" << "";
-    QTest::newRow("conflicting weights keep the first") << "Light Bold" << "Light";
+    QTest::newRow("regular") << "Regular"
+                             << "";
+    QTest::newRow("bold") << "Bold"
+                          << "Bold";
+    QTest::newRow("bold italic") << "Bold Italic"
+                                 << "Bold Italic";
+    QTest::newRow("camel case") << "SemiBoldItalic"
+                                << "Semi-Bold Italic";
+    QTest::newRow("prefix apart") << "Semi Bold"
+                                  << "Semi-Bold";
+    QTest::newRow("hyphenated") << "Extra-Light"
+                                << "Ultra-Light";
+    QTest::newRow("lower case") << "black oblique"
+                                << "Heavy Oblique";
+    QTest::newRow("stretch and weight") << "Condensed Medium"
+                                        << "Condensed Medium";
+    QTest::newRow("demi alone") << "Demi"
+                                << "Semi-Bold";
+    QTest::newRow("small caps") << "Small Caps"
+                                << "Small-Caps";
+    QTest::newRow("unknown word dropped") << "W3"
+                                          << "";
+    QTest::newRow("unknown beside known") << "Display Bold"
+                                          << "Bold";
+    QTest::newRow("word inside a word is not taken") << "Thinkpad"
+                                                     << "";
+    QTest::newRow("conflicting weights keep the first") << "Light Bold"
+                                                        << "Light";
     QTest::newRow("chinese bold") << QString::fromUtf8("粗体") << "Bold";
     QTest::newRow("chinese regular") << QString::fromUtf8("常规") << "";
     QTest::newRow("chinese bold italic") << QString::fromUtf8("粗斜体") << "Bold Italic";
-    QTest::newRow("blank") << "   " << "";
+    QTest::newRow("blank") << "   "
+                           << "";
 }
 
 void TestSorvaneRules::styleWordsFromStyleNames()
@@ -65,18 +80,30 @@ void TestSorvaneRules::sizeOfDescription_data()
 {
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("size");
-    QTest::newRow("points") << "Monospace 12" << "12";
-    QTest::newRow("fraction") << "Sans Bold 10.5" << "10.5";
-    QTest::newRow("pixels") << "Sans 14px" << "14px";
-    QTest::newRow("variations after size") << "Cantarell Italic 15 @wght=200" << "15";
-    QTest::newRow("trailing newline") << "Monospace 9\n" << "9";
-    QTest::newRow("no size") << "Monospace" << "";
-    QTest::newRow("family number is not alone a size") << "Tessaly 2020, Bold" << "";
-    QTest::newRow("zero") << "Sans 0" << "";
-    QTest::newRow("huge") << "Sans 5000" << "";
-    QTest::newRow("bad number") << "Sans 1.2.3" << "";
-    QTest::newRow("dot at end") << "Sans 12." << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("points") << "Monospace 12"
+                            << "12";
+    QTest::newRow("fraction") << "Sans Bold 10.5"
+                              << "10.5";
+    QTest::newRow("pixels") << "Sans 14px"
+                            << "14px";
+    QTest::newRow("variations after size") << "Cantarell Italic 15 @wght=200"
+                                           << "15";
+    QTest::newRow("trailing newline") << "Monospace 9\n"
+                                      << "9";
+    QTest::newRow("no size") << "Monospace"
+                             << "";
+    QTest::newRow("family number is not alone a size") << "Tessaly 2020, Bold"
+                                                       << "";
+    QTest::newRow("zero") << "Sans 0"
+                          << "";
+    QTest::newRow("huge") << "Sans 5000"
+                          << "";
+    QTest::newRow("bad number") << "Sans 1.2.3"
+                                << "";
+    QTest::newRow("dot at end") << "Sans 12."
+                                << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestSorvaneRules::sizeOfDescription()
@@ -123,11 +150,12 @@ void TestSorvaneRules::stringLiterals_data()
     QTest::addColumn<QByteArray>("printed");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QByteArray>("value");
-    QTest::newRow("single quotes") << QByteArray("'Monospace 12'\n") << true << QByteArray("Monospace 12");
+    QTest::newRow("single quotes")
+        << QByteArray("'Monospace 12'\n") << true << QByteArray("Monospace 12");
     QTest::newRow("double quotes with escapes")
         << QByteArray("\"It's \\\"x\\\"\"") << true << QByteArray("It's \"x\"");
-    QTest::newRow("unicode escape") << QByteArray("'a\\u00e9\\U0001f600'") << true
-                                    << QByteArray("a\xc3\xa9\xf0\x9f\x98\x80");
+    QTest::newRow("unicode escape")
+        << QByteArray("'a\\u00e9\\U0001f600'") << true << QByteArray("a\xc3\xa9\xf0\x9f\x98\x80");
     QTest::newRow("tab escape") << QByteArray("'a\\tb'") << true << QByteArray("a\tb");
     QTest::newRow("empty string") << QByteArray("''") << true << QByteArray();
     QTest::newRow("unterminated") << QByteArray("'abc") << false << QByteArray();
@@ -173,15 +201,27 @@ void TestSorvaneRules::targetsByWindowClass_data()
     QTest::addColumn<QString>("instance");
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("schema");
-    QTest::newRow("gedit") << "gedit" << "Gedit" << "org.gnome.gedit.preferences.editor";
-    QTest::newRow("text editor by class only") << "" << "org.gnome.TextEditor" << "org.gnome.TextEditor";
-    QTest::newRow("mousepad") << "mousepad" << "Mousepad" << "org.xfce.mousepad.preferences.view";
-    QTest::newRow("terminal") << "gnome-terminal-server" << "Gnome-terminal"
+    QTest::newRow("gedit") << "gedit"
+                           << "Gedit"
+                           << "org.gnome.gedit.preferences.editor";
+    QTest::newRow("text editor by class only") << ""
+                                               << "org.gnome.TextEditor"
+                                               << "org.gnome.TextEditor";
+    QTest::newRow("mousepad") << "mousepad"
+                              << "Mousepad"
+                              << "org.xfce.mousepad.preferences.view";
+    QTest::newRow("terminal") << "gnome-terminal-server"
+                              << "Gnome-terminal"
                               << "org.gnome.Terminal.Legacy.Profile";
     QTest::newRow("terminal preferences window") << "gnome-terminal-preferences"
-                                                 << "Gnome-terminal-preferences" << "";
-    QTest::newRow("other") << "firefox-esr" << "Firefox-esr" << "";
-    QTest::newRow("none") << "" << "" << "";
+                                                 << "Gnome-terminal-preferences"
+                                                 << "";
+    QTest::newRow("other") << "firefox-esr"
+                           << "Firefox-esr"
+                           << "";
+    QTest::newRow("none") << ""
+                          << ""
+                          << "";
 }
 
 void TestSorvaneRules::targetsByWindowClass()
