@@ -14,6 +14,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <ftw.h>
 #include <unistd.h>
 
 ExtractRun runExtract(const QString &archive, const QString &target, const QString &password)
@@ -76,7 +77,10 @@ static QByteArray deflateParts(const QByteArray &data, int split, bool breakSeco
     return out;
 }
 
-QByteArray deflateRaw(const QByteArray &data) { return deflateParts(data, 0, false); }
+QByteArray deflateRaw(const QByteArray &data)
+{
+    return deflateParts(data, 0, false);
+}
 
 QByteArray deflateBrokenAfter(const QByteArray &data, int goodBytes)
 {
@@ -94,7 +98,8 @@ RawEntry rawFile(const QByteArray &name, const QByteArray &data, int method)
     return e;
 }
 
-bool writeRawArchive(const QString &path, const QList<RawEntry> &entries, const QByteArray &password)
+bool writeRawArchive(const QString &path, const QList<RawEntry> &entries,
+                     const QByteArray &password)
 {
     zipFile zf = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
     if (!zf)
@@ -115,14 +120,14 @@ bool writeRawArchive(const QString &path, const QList<RawEntry> &entries, const 
         }
         zip_fileinfo info = {};
         info.dosDate = 0x5a210000; // 2025-01-01 00:00
-        ok = ok
-             && zipOpenNewFileInZip4_64(zf, e.name.constData(), &info, nullptr, 0, nullptr, 0,
-                                        nullptr, e.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
-                                        Z_DEFAULT_STRATEGY, nullptr, 0, 0, protect ? 1 : 0, 0)
-                    == ZIP_OK
-             && (stored.isEmpty()
-                 || zipWriteInFileInZip(zf, stored.constData(), unsigned(stored.size())) == ZIP_OK)
-             && zipCloseFileInZipRaw64(zf, e.size, e.crc) == ZIP_OK;
+        ok = ok &&
+             zipOpenNewFileInZip4_64(zf, e.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                     e.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
+                                     Z_DEFAULT_STRATEGY, nullptr, 0, 0, protect ? 1 : 0,
+                                     0) == ZIP_OK &&
+             (stored.isEmpty() ||
+              zipWriteInFileInZip(zf, stored.constData(), unsigned(stored.size())) == ZIP_OK) &&
+             zipCloseFileInZipRaw64(zf, e.size, e.crc) == ZIP_OK;
     }
     return zipClose(zf, nullptr) == ZIP_OK && ok;
 }
@@ -143,8 +148,17 @@ QMap<QString, QByteArray> readTree(const QString &root)
             tree.insert(rel + '/', QByteArray());
         } else {
             QFile f(path);
-            tree.insert(rel, f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>"));
+            tree.insert(rel,
+                        f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>"));
         }
     }
     return tree;
+}
+
+void removeTree(const QString &path)
+{
+    ::nftw(
+        QFile::encodeName(path).constData(),
+        [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }

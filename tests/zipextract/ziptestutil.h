@@ -44,3 +44,7 @@ bool writeRawArchive(const QString &path, const QList<RawEntry> &entries,
 
 // Every file below root (relative path -> bytes); directories as "path/" -> "".
 QMap<QString, QByteArray> readTree(const QString &root);
+
+// Removes a tree by its byte names (QDir cannot remove names that are not
+// valid in the locale's encoding, which other tools may produce).
+void removeTree(const QString &path);
