@@ -13,6 +13,7 @@
 #include <cstdio>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -422,6 +423,12 @@ public:
     explicit FileReader(const QString &path)
         : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
     {
+        // A folder opens here but is no file to read, as on other systems.
+        struct stat st;
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
     }
     ~FileReader()
     {
