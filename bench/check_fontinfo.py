@@ -6,7 +6,7 @@ Walks every .ttf/.otf file (any case) below the given folders (default
 applies the name selection rules, runs quillora-cli on the same files and
 compares every field. Prints the counts and each disagreement; exits 1 on any.
 
-    check_fontinfo.py --cli build/bin/quillora-cli [DIR...]
+    check_fontinfo.py --cli build/bin/quillora-cli [--any-suffix] [DIR...]
 """
 
 import argparse
@@ -193,12 +193,12 @@ def expected(path):
     return e
 
 
-def font_files(roots):
+def font_files(roots, any_suffix=False):
     for root in roots:
         for dirpath, dirnames, filenames in os.walk(root):
             dirnames.sort()
             for name in sorted(filenames):
-                if name.lower().endswith((".ttf", ".otf")):
+                if any_suffix or name.lower().endswith((".ttf", ".otf")):
                     yield os.path.join(dirpath, name)
 
 
@@ -218,10 +218,12 @@ def has_han(s):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--cli", required=True, help="path of quillora-cli")
+    ap.add_argument("--any-suffix", action="store_true",
+                    help="take every file, not only .ttf/.otf (for a fuzz corpus)")
     ap.add_argument("dirs", nargs="*", default=["/usr/share/fonts"])
     args = ap.parse_args()
 
-    files = list(font_files(args.dirs))
+    files = list(font_files(args.dirs, args.any_suffix))
     got = run_cli(args.cli, files)
     if len(got) != len(files):
         print(f"quillora-cli printed {len(got)} lines for {len(files)} files")

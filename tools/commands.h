@@ -2,10 +2,10 @@
 
 #include <QStringList>
 
-// quillora-cli commands. Each takes the arguments after its command word and
-// returns the process exit code; usage errors print a usage line on stderr.
-int runFontInfoCommand(const QStringList &args);
-int runScanCommand(const QStringList &args);
+// Each command takes the arguments after its command word and returns the
+// process exit code; usage errors print a usage line to stderr and return 2.
 
-// Exit code for a usage error.
-constexpr int kUsageExit = 2;
+// fontinfo FILE...
+int runFontInfoCommand(const QStringList &args);
+// scan [DIR...]
+int runScanCommand(const QStringList &args);

@@ -16,7 +16,7 @@ int main(int argc, char *argv[])
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         std::fputs(kUsage, stderr);
-        return kUsageExit;
+        return 2;
     }
     const QString command = args.takeFirst();
     if (command == QLatin1String("fontinfo"))
@@ -24,5 +24,5 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("scan"))
         return runScanCommand(args);
     std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
-    return kUsageExit;
+    return 2;
 }
