@@ -42,8 +42,8 @@ qint64 runFcScan(const QString &fcScan, const QStringList &files, int *faces)
     for (int i = 0; i < files.size(); i += kFilesPerFcScan) {
         QProcess p;
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(fcScan, QStringList{"--format", "%{family}\t%{style}\t%{postscriptname}\n"}
-                            + files.mid(i, kFilesPerFcScan));
+        p.start(fcScan, QStringList{"--format", "%{family}\t%{style}\t%{postscriptname}\n"} +
+                            files.mid(i, kFilesPerFcScan));
         if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit)
             return -1;
         lines += p.readAllStandardOutput().count('\n');
@@ -54,7 +54,10 @@ qint64 runFcScan(const QString &fcScan, const QStringList &files, int *faces)
     return ns;
 }
 
-double perSecond(int files, qint64 ns) { return ns > 0 ? files * 1e9 / double(ns) : 0.0; }
+double perSecond(int files, qint64 ns)
+{
+    return ns > 0 ? files * 1e9 / double(ns) : 0.0;
+}
 
 } // namespace
 

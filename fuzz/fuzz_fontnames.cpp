@@ -49,7 +49,8 @@ void checkSmallCapacity(const NameTable &table, int capacity)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QByteArray file = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const QByteArray file =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
     const NameTable table = loadNameTableFromMemory(file);
     check(table.bytes.size() <= qMax(table.code, 0));
     const FileNames names = readFileNames(table);

@@ -70,7 +70,10 @@ private slots:
                     .addEnglishBasics("Song", "Bold", "Song-Bold")
                     .write(good));
         const QString noStyle = m_dir.filePath("nostyle.otf");
-        QVERIFY(B().setVersion("OTTO").addWindows(B::English, 1, "X").addWindows(B::English, 6, "X").write(noStyle));
+        QVERIFY(B().setVersion("OTTO")
+                    .addWindows(B::English, 1, "X")
+                    .addWindows(B::English, 6, "X")
+                    .write(noStyle));
         const QString ttc = m_dir.filePath("c.ttc");
         QVERIFY(B().setVersion("ttcf").write(ttc));
         const QString missing = m_dir.filePath("missing.ttf");

@@ -102,7 +102,8 @@ void TestFtManager::availability()
     QFETCH(bool, activated);
     FtManager m;
     m.setInstalledFonts({local("Installed")});
-    QVERIFY(m.addActivated("Cloud One", LocalFont{QString(), "File Family", "File Family", "Bold", "FF-Bold"},
+    QVERIFY(m.addActivated("Cloud One",
+                           LocalFont{QString(), "File Family", "File Family", "Bold", "FF-Bold"},
                            "/tmp/used/one.ttf"));
     m.bLogin = login;
     QCOMPARE(m.isAvailable(name), available);

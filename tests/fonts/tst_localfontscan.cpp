@@ -23,7 +23,8 @@ private:
     {
         B b;
         if (family.contains(QRegularExpression("[\\x{4e00}-\\x{9fa5}]")))
-            b.addWindows(B::English, 1, "Latin Name").addWindows(B::ChinesePRC, 1, family)
+            b.addWindows(B::English, 1, "Latin Name")
+                .addWindows(B::ChinesePRC, 1, family)
                 .addWindows(B::ChinesePRC, 2, style);
         else
             b.addWindows(B::English, 1, family).addWindows(B::English, 2, style);
@@ -70,13 +71,27 @@ void TestLocalFontScan::displayName_data()
     QTest::addColumn<QString>("family");
     QTest::addColumn<QString>("style");
     QTest::addColumn<QString>("name");
-    QTest::newRow("Regular") << "F" << "Regular" << "F";
-    QTest::newRow("Bold joined by one space") << "F" << "Bold" << "F Bold";
-    QTest::newRow("family holds the style") << "F Bold" << "Bold" << "F Bold";
-    QTest::newRow("containment is case-sensitive") << "F bold" << "Bold" << "F bold Bold";
-    QTest::newRow("Regular Italic") << "F" << "Regular Italic" << "F";
-    QTest::newRow("regular in any case") << "F" << "REGULAR" << "F";
-    QTest::newRow("empty style") << "F" << "" << "F";
+    QTest::newRow("Regular") << "F"
+                             << "Regular"
+                             << "F";
+    QTest::newRow("Bold joined by one space") << "F"
+                                              << "Bold"
+                                              << "F Bold";
+    QTest::newRow("family holds the style") << "F Bold"
+                                            << "Bold"
+                                            << "F Bold";
+    QTest::newRow("containment is case-sensitive") << "F bold"
+                                                   << "Bold"
+                                                   << "F bold Bold";
+    QTest::newRow("Regular Italic") << "F"
+                                    << "Regular Italic"
+                                    << "F";
+    QTest::newRow("regular in any case") << "F"
+                                         << "REGULAR"
+                                         << "F";
+    QTest::newRow("empty style") << "F"
+                                 << ""
+                                 << "F";
     QTest::newRow("Chinese") << QString::fromUtf8("宋体") << QString::fromUtf8("粗体")
                              << QString::fromUtf8("宋体 粗体");
 }
@@ -130,10 +145,12 @@ void TestLocalFontScan::applyStyleName_data()
     QTest::addColumn<int>("weight");
     QTest::addColumn<int>("stretch");
     QTest::addColumn<int>("slant");
-    QTest::newRow("Regular keeps defaults") << "Regular" << 50 << int(QFont::AnyStretch) << int(QFont::StyleNormal);
+    QTest::newRow("Regular keeps defaults")
+        << "Regular" << 50 << int(QFont::AnyStretch) << int(QFont::StyleNormal);
     QTest::newRow("Regular Italic turns italic")
         << "Regular Italic" << 50 << int(QFont::AnyStretch) << int(QFont::StyleItalic);
-    QTest::newRow("Bold Oblique") << "Bold Oblique" << 75 << int(QFont::AnyStretch) << int(QFont::StyleOblique);
+    QTest::newRow("Bold Oblique") << "Bold Oblique" << 75 << int(QFont::AnyStretch)
+                                  << int(QFont::StyleOblique);
     QTest::newRow("Slanted overrides Italic")
         << "Italic Slanted" << 50 << int(QFont::AnyStretch) << int(QFont::StyleOblique);
     QTest::newRow("Condensed Light italic")
@@ -196,8 +213,8 @@ void TestLocalFontScan::fileListing()
     QVERIFY(QFile::link(root + "/C", root + "/linked"));
     put("other/o.ttf", f);
 
-    const QStringList expected = {"A.otf", "a2.ttf", "b.TTF", "c.otf", "C/Y.OTF", "C/z.ttf",
-                                  "d.ttf/inside.ttf"};
+    const QStringList expected = {"A.otf",   "a2.ttf",  "b.TTF",           "c.otf",
+                                  "C/Y.OTF", "C/z.ttf", "d.ttf/inside.ttf"};
     const QStringList files = fontFilesIn({root}, QString());
     // "c.otf" and "C" compare equal ignoring case; which comes first is QDir's.
     QCOMPARE(files.size(), expected.size());
@@ -213,9 +230,9 @@ void TestLocalFontScan::fileListing()
     // Overlapping and repeated folders list each file once; missing ones are skipped.
     const QStringList twice =
         fontFilesIn({root + "/C", m_dir.filePath("missing"), root, root, m_dir.filePath("other")});
-    QCOMPARE(relative(twice, root),
-             QStringList({"C/Y.OTF", "C/z.ttf"}) + (sortedRel.filter(QRegularExpression("^(?!C/)")))
-                 + QStringList({"../other/o.ttf"}));
+    QCOMPARE(relative(twice, root), QStringList({"C/Y.OTF", "C/z.ttf"}) +
+                                        (sortedRel.filter(QRegularExpression("^(?!C/)"))) +
+                                        QStringList({"../other/o.ttf"}));
 }
 
 void TestLocalFontScan::fileListingExcludesSessionFolder()
@@ -246,7 +263,8 @@ void TestLocalFontScan::scanOrder()
         put("order/2-alpha-bold.ttf", font("Alpha", "Bold", "Alpha-Bold")),
         put("order/3-alpha.otf", font("Alpha", "Regular", "Alpha-Regular-OT")),
         put("order/4-broken.ttf", QByteArray("not a font")),
-        put("order/5-nostyle.ttf", B().addWindows(B::English, 1, "Beta").addWindows(B::English, 6, "Beta").build()),
+        put("order/5-nostyle.ttf",
+            B().addWindows(B::English, 1, "Beta").addWindows(B::English, 6, "Beta").build()),
         put("order/6-hei.ttf", font(hei, "Bold", "Hei-Bold")),
         put("order/7-gamma.ttf", font("Gamma Bold", "Bold", "Gamma-Bold")),
         put("order/8-song-again.ttf", font(song, "Regular", "Song2")),
@@ -302,13 +320,16 @@ void TestLocalFontScan::threadScansFolders()
 void TestLocalFontScan::readLocalFontAndFill()
 {
     const QString good = put("fill/good.ttf", font("Alpha", "Bold", "Alpha-Bold"));
-    const QString noStyle = put("fill/nostyle.ttf",
-                                B().addWindows(B::English, 1, "Beta").addWindows(B::English, 6, "Beta").build());
-    const QString noPs = put("fill/nops.ttf",
-                             B().addWindows(B::English, 1, "Beta").addWindows(B::English, 2, "Bold").build());
-    const QString typoNoSub = put("fill/typo.ttf", B().addWindows(B::ChinesePRC, 16, QString::fromUtf8("宋体"))
-                                                       .addEnglishBasics("Song", "Regular", "Song")
-                                                       .build());
+    const QString noStyle =
+        put("fill/nostyle.ttf",
+            B().addWindows(B::English, 1, "Beta").addWindows(B::English, 6, "Beta").build());
+    const QString noPs =
+        put("fill/nops.ttf",
+            B().addWindows(B::English, 1, "Beta").addWindows(B::English, 2, "Bold").build());
+    const QString typoNoSub =
+        put("fill/typo.ttf", B().addWindows(B::ChinesePRC, 16, QString::fromUtf8("宋体"))
+                                 .addEnglishBasics("Song", "Regular", "Song")
+                                 .build());
     const QString notFont = put("fill/collection.ttf", QByteArray("ttcf") + QByteArray(60, '\0'));
 
     LocalFont record{"keep", "old", "old", "old", "old"};
