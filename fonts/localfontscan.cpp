@@ -1,6 +1,7 @@
 #include "localfontscan.h"
 
 #include "fontnamereader.h"
+#include "fontregistry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -202,7 +203,10 @@ QList<ScannedFont> scanFontFiles(const QStringList &files,
     return fonts;
 }
 
-ThreadForLocalFonts::ThreadForLocalFonts(QObject *parent) : QThread(parent) {}
+ThreadForLocalFonts::ThreadForLocalFonts(QObject *parent)
+    : QThread(parent), m_excludedDir(sessionFontDir())
+{
+}
 
 void ThreadForLocalFonts::run()
 {

@@ -9,3 +9,5 @@
 int runFontInfoCommand(const QStringList &args);
 // scan [DIR...]
 int runScanCommand(const QStringList &args);
+// extract ARCHIVE DIR [--password TEXT]
+int runExtractCommand(const QStringList &args);

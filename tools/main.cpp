@@ -7,13 +7,14 @@
 
 namespace {
 const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
-                      "       quillora-cli scan [DIR...]\n";
+                      "       quillora-cli scan [DIR...]\n"
+                      "       quillora-cli extract ARCHIVE DIR [--password TEXT]\n";
 }
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
         std::fputs(kUsage, stderr);
         return 2;
@@ -23,6 +24,8 @@ int main(int argc, char *argv[])
         return runFontInfoCommand(args);
     if (command == QLatin1String("scan"))
         return runScanCommand(args);
+    if (command == QLatin1String("extract"))
+        return runExtractCommand(args);
     std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
     return 2;
 }

@@ -4,6 +4,7 @@
 #include "screenmetrics.h"
 #include "singleinstance.h"
 #include "termination.h"
+#include "tlstrust.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -28,6 +29,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     quitOnTerminationSignals();
+    trustBundledCertificateAuthority();
 
     int result = 0;
     {

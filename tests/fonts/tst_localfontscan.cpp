@@ -1,6 +1,7 @@
 // The installed-font scan: file listing, display names, list order, and the
 // style-name mapping of local cards.
 #include "fontnamereader.h"
+#include "fontregistry.h"
 #include "localfontscan.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
@@ -62,6 +63,7 @@ private slots:
     void scanOrder();
     void scanStopsBetweenFiles();
     void threadScansFolders();
+    void threadLeavesOutSessionFolder();
     void readLocalFontAndFill();
     void configuredDirectoriesFromFontconfig();
 };
@@ -315,6 +317,23 @@ void TestLocalFontScan::threadScansFolders()
     QCOMPARE(fonts.at(0).showName, QStringLiteral("Alpha"));
     QCOMPARE(fonts.at(1).showName, QStringLiteral("Bravo Italic"));
     QCOMPARE(thread.scannedFonts().at(1).path, root + "/sub/b.ttf");
+}
+
+void TestLocalFontScan::threadLeavesOutSessionFolder()
+{
+    const QString session = sessionFontDir();
+    QVERIFY(session.startsWith(m_env.home()));
+    const QString parent = QFileInfo(session).absolutePath();
+    QVERIFY(QDir().mkpath(session));
+    QVERIFY(B::writeFile(session + "/activated.ttf", font("Activated", "Regular", "Act")));
+    QVERIFY(B::writeFile(parent + "/installed.ttf", font("Installed", "Regular", "Inst")));
+
+    ThreadForLocalFonts thread;
+    thread.setFolders({parent});
+    thread.start();
+    QVERIFY(thread.wait(10000));
+    QCOMPARE(thread.localFonts().size(), 1);
+    QCOMPARE(thread.localFonts().at(0).showName, QStringLiteral("Installed"));
 }
 
 void TestLocalFontScan::readLocalFontAndFill()

@@ -1,0 +1,104 @@
+// The program's start-up and shutdown, in process (MainWindow) and as real processes
+// (single instance, orderly close on a termination signal).
+#include "mainwindow.h"
+
+#include "testenv.h"
+
+#include <QtTest>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QString documents(const TestEnv &env) { return env.home() + "/Documents/TessalyFont/"; }
+
+QString readLog(const TestEnv &env)
+{
+    QFile log(documents(env) + "msg/FontMsg.log");
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+QJsonObject readUserFile(const TestEnv &env)
+{
+    QFile file(env.home() + "/data/Quillora/UsrMsg.json");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(QByteArray::fromBase64(file.readAll())).object();
+}
+
+bool waitFor(const std::function<bool()> &condition, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QCoreApplication::setApplicationName("Quillora"); }
+    void constructionAndEscape();
+    void secondInstanceExitsAtOnce();
+};
+
+void TestStartup::constructionAndEscape()
+{
+    TestEnv env;
+    {
+        MainWindow window;
+        for (const char *dir : {"downft/used", "msg", "imgs"})
+            QVERIFY2(QDir(documents(env) + dir).exists(), dir);
+        const QString log = readLog(env);
+        QVERIFY(log.startsWith("初始化开始，ui设置完毕。  "));
+        QVERIFY(log.contains("\r\nurl_serv=https://"));
+        QVERIFY(log.contains("\r\n构造函数完毕  "));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+    }
+    QVERIFY(readLog(env).contains("\r\n统计程序时长：00:00:0"));
+    QCOMPARE(readUserFile(env).value("m_preVersion").toString(), QString("0.9.5_beta"));
+}
+
+void TestStartup::secondInstanceExitsAtOnce()
+{
+    TestEnv env; // children inherit the private HOME and XDG folders
+    QProcess first;
+    first.setProgram(QUILLORA_BINARY);
+    first.start();
+    QVERIFY(first.waitForStarted());
+    QVERIFY(waitFor([&] { return readLog(env).contains("构造函数完毕"); }, 20000));
+
+    QProcess second;
+    QElapsedTimer timer;
+    timer.start();
+    second.start(QUILLORA_BINARY, QStringList());
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(readLog(env).count("初始化开始"), 1);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // A termination signal closes the first in order: end lines and the user data file.
+    first.terminate();
+    QVERIFY(first.waitForFinished(20000));
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY(readLog(env).contains("程序结束:"));
+    const QString userFile = env.home() + "/data/Quillora/UsrMsg.json";
+    QCOMPARE(QFile::permissions(userFile) & (QFile::ReadGroup | QFile::ReadOther), 0);
+    QCOMPARE(readUserFile(env).value("m_preVersion").toString(), QString("0.9.5_beta"));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
