@@ -13,6 +13,7 @@
 #include <cstdio>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -40,21 +41,23 @@ enum : quint16 {
 // 16-bit count and offsets bound both), so a larger length only costs memory.
 constexpr int kMaxUsefulTableBytes = 6 + 12 * 65535;
 
-inline quint16 be16(const uchar *p) { return quint16((p[0] << 8) | p[1]); }
+inline quint16 be16(const uchar *p)
+{
+    return quint16((p[0] << 8) | p[1]);
+}
 inline quint32 be32(const uchar *p)
 {
     return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
 }
 
 // readAt(offset, buffer, length) returns the number of bytes it could read.
-template <typename ReadAt>
-NameTable loadWith(ReadAt &&readAt)
+template <typename ReadAt> NameTable loadWith(ReadAt &&readAt)
 {
     NameTable table;
     uchar head[12] = {};
     const qint64 headRead = readAt(0, head, 12);
-    if (headRead < 4
-        || (std::memcmp(head, "\x00\x01\x00\x00", 4) != 0 && std::memcmp(head, "OTTO", 4) != 0)) {
+    if (headRead < 4 ||
+        (std::memcmp(head, "\x00\x01\x00\x00", 4) != 0 && std::memcmp(head, "OTTO", 4) != 0)) {
         table.code = NotSfnt;
         return table;
     }
@@ -121,8 +124,7 @@ public:
     int count() const { return m_count; }
 
     // f(record) returns false to stop the walk.
-    template <typename F>
-    void forEach(F &&f) const
+    template <typename F> void forEach(F &&f) const
     {
         for (int i = 0; i < m_count; ++i) {
             const int at = 6 + 12 * i;
@@ -205,8 +207,8 @@ std::string toUtf8(const std::u16string &units)
     out.reserve(units.size());
     for (size_t i = 0; i < units.size(); ++i) {
         const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00
-            && units[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (u >= 0xD800 && u <= 0xDFFF) {
@@ -249,17 +251,25 @@ bool isWindowsUnicode(const Record &r)
     return r.platform == PlatformWindows && r.encoding == WindowsUnicodeBmp;
 }
 
-bool isMacRoman(const Record &r) { return r.platform == PlatformMac && r.encoding == MacRoman; }
+bool isMacRoman(const Record &r)
+{
+    return r.platform == PlatformMac && r.encoding == MacRoman;
+}
 
 // Index of a family-related name id in the four-name slots, or -1.
 int familySlot(quint16 nameId)
 {
     switch (nameId) {
-    case NameFamily: return 0;
-    case NameSubfamily: return 1;
-    case NameTypoFamily: return 2;
-    case NameTypoSubfamily: return 3;
-    default: return -1;
+    case NameFamily:
+        return 0;
+    case NameSubfamily:
+        return 1;
+    case NameTypoFamily:
+        return 2;
+    case NameTypoSubfamily:
+        return 3;
+    default:
+        return -1;
     }
 }
 
@@ -286,11 +296,20 @@ int enFamilyOf(const Records &records, char *outFamily, char *outStyle, int capa
     records.forEach([&](const Record &r) {
         if (isMacRoman(r) && r.language == MacEnglish) {
             switch (r.nameId) {
-            case NameFamily: macFamily.set(r); break;
-            case NameSubfamily: macSubfamily.set(r); break;
-            case NameTypoFamily: macTypoFamily.set(r); break;
-            case NameTypoSubfamily: macTypoSubfamily.set(r); break;
-            default: break;
+            case NameFamily:
+                macFamily.set(r);
+                break;
+            case NameSubfamily:
+                macSubfamily.set(r);
+                break;
+            case NameTypoFamily:
+                macTypoFamily.set(r);
+                break;
+            case NameTypoSubfamily:
+                macTypoSubfamily.set(r);
+                break;
+            default:
+                break;
             }
         }
         return !(macFamily.found && macSubfamily.found && windowsHasBoth);
@@ -422,6 +441,12 @@ public:
     explicit FileReader(const QString &path)
         : m_fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK))
     {
+        // A folder opens here but is no file to read, as on other systems.
+        struct stat st;
+        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
     }
     ~FileReader()
     {
@@ -451,7 +476,8 @@ private:
     {
         qint64 done = 0;
         while (done < length) {
-            const ssize_t n = ::pread(m_fd, buffer + done, size_t(length - done), off_t(offset + done));
+            const ssize_t n =
+                ::pread(m_fd, buffer + done, size_t(length - done), off_t(offset + done));
             if (n > 0)
                 done += n;
             else if (n < 0 && errno == EINTR)
@@ -489,7 +515,10 @@ NameTable loadNameTableFromMemory(const QByteArray &file)
     });
 }
 
-int tableLength(const QString &path) { return loadNameTable(path).code; }
+int tableLength(const QString &path)
+{
+    return loadNameTable(path).code;
+}
 
 int readNameTable(const QString &path, char *buffer, int length)
 {
@@ -547,8 +576,8 @@ QString bufferText(const char *buffer, int capacity)
 
 bool FileNames::complete() const
 {
-    return cnResult >= 0 && psResult >= 0 && !familyName.isEmpty() && !styleName.isEmpty()
-        && !psName.isEmpty();
+    return cnResult >= 0 && psResult >= 0 && !familyName.isEmpty() && !styleName.isEmpty() &&
+           !psName.isEmpty();
 }
 
 FileNames readFileNames(const NameTable &table)
@@ -569,7 +598,10 @@ FileNames readFileNames(const NameTable &table)
     return names;
 }
 
-FileNames readFileNames(const QString &path) { return readFileNames(loadNameTable(path)); }
+FileNames readFileNames(const QString &path)
+{
+    return readFileNames(loadNameTable(path));
+}
 
 } // namespace FontNameReader
 

@@ -1,6 +1,7 @@
 #include "localfontscan.h"
 
 #include "fontnamereader.h"
+#include "fontregistry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +23,7 @@ struct StyleWord
 
 // Order matters: the first word the style contains wins.
 const StyleWord kWeights[] = {
-    {"Narrow", 0},  {"Thin", 0},      {"ExtraLight", 12}, {"Light", 25}, {"Normal", 50},
+    {"Narrow", 0},  {"Thin", 0},      {"ExtraLight", 12}, {"Light", 25},     {"Normal", 50},
     {"Medium", 57}, {"DemiBold", 63}, {"Bold", 75},       {"ExtraBold", 81}, {"Black", 87},
 };
 
@@ -32,8 +33,7 @@ const StyleWord kStretches[] = {
     {"Expanded", 125},      {"ExtraExpanded", 150}, {"UltraExpanded", 200},
 };
 
-template <size_t N>
-int firstWordValue(const QString &style, const StyleWord (&table)[N])
+template <size_t N> int firstWordValue(const QString &style, const StyleWord (&table)[N])
 {
     for (const StyleWord &w : table) {
         if (style.contains(QLatin1String(w.word), Qt::CaseInsensitive))
@@ -45,21 +45,22 @@ int firstWordValue(const QString &style, const StyleWord (&table)[N])
 bool isFontSuffix(const QFileInfo &info)
 {
     const QString suffix = info.suffix();
-    return suffix.compare(QLatin1String("ttf"), Qt::CaseInsensitive) == 0
-        || suffix.compare(QLatin1String("otf"), Qt::CaseInsensitive) == 0;
+    return suffix.compare(QLatin1String("ttf"), Qt::CaseInsensitive) == 0 ||
+           suffix.compare(QLatin1String("otf"), Qt::CaseInsensitive) == 0;
 }
 
 bool isAtOrBelow(const QString &path, const QString &folder)
 {
-    return !folder.isEmpty()
-        && (path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/'));
+    return !folder.isEmpty() &&
+           (path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/'));
 }
 
 class FolderWalk
 {
 public:
     FolderWalk(const QString &excludedDir, bool recursive)
-        : m_excluded(excludedDir.isEmpty() ? QString() : QFileInfo(excludedDir).canonicalFilePath()),
+        : m_excluded(excludedDir.isEmpty() ? QString()
+                                           : QFileInfo(excludedDir).canonicalFilePath()),
           m_recursive(recursive)
     {
     }
@@ -67,7 +68,8 @@ public:
     void walk(const QString &folder)
     {
         const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || m_visited.contains(canonical) || isAtOrBelow(canonical, m_excluded))
+        if (canonical.isEmpty() || m_visited.contains(canonical) ||
+            isAtOrBelow(canonical, m_excluded))
             return;
         m_visited.insert(canonical);
         QDir::Filters filters = QDir::Files | QDir::NoSymLinks;
@@ -103,9 +105,15 @@ QString displayName(const QString &family, const QString &style)
     return family + QLatin1Char(' ') + style;
 }
 
-int weightOf(const QString &style) { return firstWordValue(style, kWeights); }
+int weightOf(const QString &style)
+{
+    return firstWordValue(style, kWeights);
+}
 
-int stretchOf(const QString &style) { return firstWordValue(style, kStretches); }
+int stretchOf(const QString &style)
+{
+    return firstWordValue(style, kStretches);
+}
 
 void applyStyleName(const QString &family, const QString &style, QFont &font)
 {
@@ -195,12 +203,15 @@ QList<ScannedFont> scanFontFiles(const QStringList &files,
     return fonts;
 }
 
-ThreadForLocalFonts::ThreadForLocalFonts(QObject *parent) : QThread(parent) {}
+ThreadForLocalFonts::ThreadForLocalFonts(QObject *parent)
+    : QThread(parent), m_excludedDir(sessionFontDir())
+{
+}
 
 void ThreadForLocalFonts::run()
 {
-    const QStringList files = m_folders.isEmpty() ? fontFiles(m_excludedDir)
-                                                  : fontFilesIn(m_folders, m_excludedDir);
+    const QStringList files =
+        m_folders.isEmpty() ? fontFiles(m_excludedDir) : fontFilesIn(m_folders, m_excludedDir);
     m_scanned = scanFontFiles(files, [this] { return isInterruptionRequested(); });
 }
 

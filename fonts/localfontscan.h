@@ -61,8 +61,9 @@ class ThreadForLocalFonts : public QThread
 public:
     explicit ThreadForLocalFonts(QObject *parent = nullptr);
 
-    // The per-session activation folder: fonts the program activated itself must
-    // not show up as installed. Set before start().
+    // Left out of the scan: the per-session activation folder by default, since
+    // fonts the program activated itself must not show up as installed. Set
+    // before start().
     void setExcludedDir(const QString &dir) { m_excludedDir = dir; }
     // Scans these folders instead of fontDirectories(). Set before start().
     void setFolders(const QStringList &folders) { m_folders = folders; }

@@ -29,7 +29,7 @@ int runActivateCommand(const QStringList &args)
     }
     if (usageError || positional.size() != 1) {
         std::fputs("usage: quillora-cli activate FILE [--name NAME]\n", stderr);
-        return kUsageExit;
+        return 2;
     }
 
     const QString path = QFileInfo(positional.first()).absoluteFilePath();

@@ -14,7 +14,7 @@ int runFontInfoCommand(const QStringList &args)
 {
     if (args.isEmpty()) {
         std::fputs("usage: quillora-cli fontinfo FILE...\n", stderr);
-        return kUsageExit;
+        return 2;
     }
     for (const QString &path : args) {
         const FontNameReader::NameTable table = FontNameReader::loadNameTable(path);

@@ -15,10 +15,10 @@ const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
         std::fputs(kUsage, stderr);
-        return kUsageExit;
+        return 2;
     }
     const QString command = args.takeFirst();
     if (command == QLatin1String("fontinfo"))
@@ -30,5 +30,5 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("activate"))
         return runActivateCommand(args);
     std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
-    return kUsageExit;
+    return 2;
 }

@@ -118,7 +118,10 @@ QByteArray SfntBuilder::build() const
     return out + data;
 }
 
-bool SfntBuilder::write(const QString &path) const { return writeFile(path, build()); }
+bool SfntBuilder::write(const QString &path) const
+{
+    return writeFile(path, build());
+}
 
 bool SfntBuilder::writeFile(const QString &path, const QByteArray &data)
 {
