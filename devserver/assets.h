@@ -1,0 +1,53 @@
+#pragma once
+
+#include "previews.h"
+
+#include <QByteArray>
+#include <QString>
+
+class AccountStore;
+class Catalogue;
+struct CatalogueFont;
+
+struct HttpReply
+{
+    int status = 200;
+    QByteArray contentType;
+    QByteArray body;
+};
+
+// Everything fetched by address rather than by operation tag: font archives,
+// preview pictures, head images and the update package. Built on demand and kept
+// under `cacheDir`.
+class AssetStore
+{
+public:
+    AssetStore(const QString &cacheDir, const Catalogue *catalogue, AccountStore *accounts,
+               const QString &latestVersion);
+
+    // Addresses handed out in replies; `base` is the service address ending in "/".
+    static QString archiveUrl(const QString &base, const CatalogueFont &font);
+    static QString previewUrl(const QString &base, const CatalogueFont &font,
+                              const QString &text = QString());
+    static QString headUrl(const QString &base, qint64 userId, int revision);
+    QString updatePackageUrl(const QString &base) const;
+    QString installerUrl(const QString &base) const;
+
+    // Answers a GET of `path` (with the preview text from the query, if any).
+    HttpReply serve(const QString &path, const QString &text, const QString &base);
+
+    // The longest preview text drawn; longer ones are cut.
+    static constexpr int kMaxPreviewText = 32;
+
+private:
+    HttpReply archive(const CatalogueFont &font, const QString &base);
+    HttpReply preview(const CatalogueFont &font, const QString &text);
+    HttpReply head(qint64 userId);
+    HttpReply updatePackage(const QString &fileName);
+
+    QString m_cacheDir;
+    const Catalogue *m_catalogue;
+    AccountStore *m_accounts;
+    QString m_latestVersion;
+    PreviewRenderer m_renderer;
+};
