@@ -37,8 +37,7 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationView 
 {
     Q_ASSERT(m_view);
     m_downloads.setProblemReporter(reporter);
-    connect(&m_downloads, &DownloadManager::downloadFailed, this,
-            &ActivationController::busyClear);
+    connect(&m_downloads, &DownloadManager::downloadFailed, this, &ActivationController::busyClear);
     connect(&m_downloads, &DownloadManager::archiveReady, this,
             [this](const QString &name, const QString &target, bool applyAfter) {
                 enableFont(name, target, applyAfter);
@@ -114,7 +113,8 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
     const QString archiveName = DownloadManager::archiveNameFor(url);
     const QString archive = m_ft.downloadsDir() + archiveName;
     if (!archiveName.isEmpty() && QFileInfo(archive).isFile()) {
-        if (DownloadManager::extractInto(archive, m_ft.usedDir(), archivePassword(url.toString())) &&
+        if (DownloadManager::extractInto(archive, m_ft.usedDir(),
+                                         archivePassword(url.toString())) &&
             QFileInfo(candidate1).isFile())
             return enableFont(name, candidate1, applyAfter);
         // A stored archive that does not unpack to the font (cut short, or an error
@@ -130,8 +130,8 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
         return 6;
     // No usable address: nothing will ever clear the busy mark otherwise.
     busyClear(name);
-    reportProblem(QStringLiteral("the TTF of [%1] download failed,url:%2")
-                      .arg(name, font->download_url));
+    reportProblem(
+        QStringLiteral("the TTF of [%1] download failed,url:%2").arg(name, font->download_url));
     return -1;
 }
 
@@ -196,14 +196,14 @@ void ActivationController::applyFont(const LocalFont &record, const QString &nam
 
     const int r = m_engine.applyToApp(record);
     if (r == 0) {
-        m_view->showTrayMessage(QStringLiteral("字体设置"), name + QStringLiteral("已设置到当前应用"));
+        m_view->showTrayMessage(QStringLiteral("字体设置"),
+                                name + QStringLiteral("已设置到当前应用"));
     } else {
         const QString message = QStringLiteral("不能与该应用程序进行字体交互。") +
                                 ActivationEngine::interactionDetail(r);
         m_view->showTrayMessage(QStringLiteral("字体设置"), message);
         reportProblem(QStringLiteral("%1\r\n%2{host:%3;sub:%4;ps:%5}")
-                          .arg(message, name, record.familyName, record.styleName,
-                               record.psName));
+                          .arg(message, name, record.familyName, record.styleName, record.psName));
     }
     busyClear(name);
 }
@@ -311,8 +311,8 @@ void ActivationController::onEnableThreadDestroy()
 
 void ActivationController::showActivationResult(const QString &name, bool ok)
 {
-    m_view->showTrayMessage(QStringLiteral("字体激活"),
-                            name + (ok ? QStringLiteral("激活成功") : QStringLiteral("激活失败！")));
+    m_view->showTrayMessage(QStringLiteral("字体激活"), name + (ok ? QStringLiteral("激活成功")
+                                                                   : QStringLiteral("激活失败！")));
 }
 
 void ActivationController::reportProblem(const QString &line)

@@ -27,8 +27,9 @@ public:
     // applications have taken in the font change first.
     static constexpr int kApplyDelayMs = 200;
 
-    // The view must outlive the controller; the reporter may be null. Without a
-    // network manager the download manager makes its own.
+    // The view must outlive the controller; the reporter may be null. The network
+    // manager, if given, is for downloads only (see DownloadManager); without one the
+    // download manager makes its own.
     ActivationController(FtManager &ftManager, ActivationView *view, ProblemReporter *reporter,
                          QNetworkAccessManager *network = nullptr, FontSystem *system = nullptr,
                          QObject *parent = nullptr);

@@ -24,7 +24,10 @@ const char kLibraryFile[] = "Sorvane.dll";
 const char kLibraryFile[] = "libSorvane.so";
 #endif
 
-QString fromUtf8OrEmpty(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
+QString fromUtf8OrEmpty(const char *text)
+{
+    return text ? QString::fromUtf8(text) : QString();
+}
 
 } // namespace
 

@@ -37,8 +37,8 @@ bool DownloadManager::extractInto(const QString &archive, const QString &dir,
     return opened;
 }
 
-bool DownloadManager::startFontDownload(const QUrl &url, const QString &name,
-                                        const QString &target, int page, int mode)
+bool DownloadManager::startFontDownload(const QUrl &url, const QString &name, const QString &target,
+                                        int page, int mode)
 {
     if (!url.isValid() || m_downloading.contains(name))
         return false;

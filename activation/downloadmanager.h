@@ -15,8 +15,8 @@ class QNetworkReply;
 struct DownloadJob
 {
     enum Mode : int {
-        ImageMode = 1,       // a preview image, handed on as it arrives
-        ActivateMode = 3,    // a font archive: unpack and activate
+        ImageMode = 1,         // a preview image, handed on as it arrives
+        ActivateMode = 3,      // a font archive: unpack and activate
         ActivateApplyMode = 4, // the same, then apply the font
     };
 
@@ -26,8 +26,8 @@ struct DownloadJob
     QString fontName = QLatin1String("");
     QString extraText = QLatin1String(""); // image downloads only
     int extraNumber = -1;                  // image downloads only
-    QString targetPath;  // the font file to activate afterwards
-    QString archivePath; // where the downloaded bytes are stored
+    QString targetPath;                    // the font file to activate afterwards
+    QString archivePath;                   // where the downloaded bytes are stored
     QString archivePassword;
 };
 
@@ -45,7 +45,8 @@ class DownloadManager : public QObject
 {
     Q_OBJECT
 public:
-    // Without a network manager it makes its own.
+    // Without a network manager it makes its own. A manager handed in must serve
+    // downloads only: any other reply that finishes on it is aborted and deleted.
     explicit DownloadManager(FtManager &ftManager, QNetworkAccessManager *network = nullptr,
                              QObject *parent = nullptr);
 
@@ -56,8 +57,8 @@ public:
 
     // Starts fetching a font archive. False (and nothing started) for an invalid
     // address, an address without a usable file name, or a font already downloading.
-    bool startFontDownload(const QUrl &url, const QString &name, const QString &target,
-                           int page, int mode);
+    bool startFontDownload(const QUrl &url, const QString &name, const QString &target, int page,
+                           int mode);
     // Writes the bytes (an unwritable file is skipped), notes the font as downloaded
     // and ends its downloading mark.
     void saveDownloadedFile(const QString &name, const QString &path, const QByteArray &bytes,

@@ -21,7 +21,10 @@ QByteArray utf16be(const QString &s)
 }
 } // namespace
 
-bool haveRealFont() { return QFile::exists(kSourceFont); }
+bool haveRealFont()
+{
+    return QFile::exists(kSourceFont);
+}
 
 bool writeRenamedFont(const QString &path, const QString &family)
 {
@@ -52,7 +55,8 @@ QString rawEventLog(const FtManager &ft)
 
 QStringList eventTexts(const FtManager &ft)
 {
-    static const QRegularExpression stamp("  \\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$");
+    static const QRegularExpression stamp(
+        "  \\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$");
     QStringList texts = rawEventLog(ft).split("\r\n", Qt::SkipEmptyParts);
     for (QString &text : texts)
         text.remove(stamp);

@@ -36,7 +36,7 @@ struct RecordingView : ActivationView
     QStringList events; // "tray|title|text", "busy|name|1", "mark|name|1", ...
     QStringList trays() const;
     QElapsedTimer clock;
-    qint64 markedAtMs = -1; // when the activated mark was last set
+    qint64 markedAtMs = -1;  // when the activated mark was last set
     qint64 appliedAtMs = -1; // when the last "字体设置" tray message came
     int page = 0;
 

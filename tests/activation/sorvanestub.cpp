@@ -9,8 +9,7 @@ SV_FontSoftInteractionOfName(const char *host, const char *sub, const char *ps, 
 {
     if (const char *logPath = std::getenv("SORVANE_STUB_LOG")) {
         if (FILE *log = std::fopen(logPath, "a")) {
-            std::fprintf(log, "%s|%s|%s|%d|%s\n", host, sub, ps, flag,
-                         reserved ? "ptr" : "null");
+            std::fprintf(log, "%s|%s|%s|%d|%s\n", host, sub, ps, flag, reserved ? "ptr" : "null");
             std::fclose(log);
         }
     }

@@ -30,6 +30,7 @@ private slots:
     void applyResults_data();
     void applyResults();
     void applyCountsCatalogueFontsOnly();
+    void realLibraryThroughTheBinding();
     void activateCommand();
 };
 
@@ -87,10 +88,14 @@ void TestActivation::refusedBeforeRegistration_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("name");
-    QTest::newRow("no style name") << "nostyle.ttf" << "A";
-    QTest::newRow("not a font") << "junk.ttf" << "A";
-    QTest::newRow("missing file") << "missing.ttf" << "A";
-    QTest::newRow("empty name") << "good.ttf" << "";
+    QTest::newRow("no style name") << "nostyle.ttf"
+                                   << "A";
+    QTest::newRow("not a font") << "junk.ttf"
+                                << "A";
+    QTest::newRow("missing file") << "missing.ttf"
+                                  << "A";
+    QTest::newRow("empty name") << "good.ttf"
+                                << "";
 }
 
 void TestActivation::refusedBeforeRegistration()
@@ -159,7 +164,8 @@ void TestActivation::applyResults()
     QCOMPARE(view.trays(), QStringList{"tray|字体设置|" + tray});
     QVERIFY(!controller.isBusy("宋体样例"));
     const QStringList texts = eventTexts(ft);
-    QCOMPARE(texts.value(0), QString("select-font: host=测试宋体; sub=常规; ps=TestSong; eng=Test Song;"));
+    QCOMPARE(texts.value(0),
+             QString("select-font: host=测试宋体; sub=常规; ps=TestSong; eng=Test Song;"));
     QCOMPARE(texts.value(1), QString("font_back=%1;").arg(code));
     if (code == 0) {
         QVERIFY(reporter.bugs.isEmpty());
@@ -197,6 +203,22 @@ void TestActivation::applyCountsCatalogueFontsOnly()
     controller.applyFont(record, "System Sans");
     QCOMPARE(ft.activation, (QMap<int, int>{{42, 8}}));
     QCOMPARE(view.trays().size(), 4);
+}
+
+void TestActivation::realLibraryThroughTheBinding()
+{
+#ifndef SORVANE_REAL_DIR
+    QSKIP("libSorvane.so is not part of this build");
+#else
+    TestEnv env;
+    FtManager ft;
+    ft.initialize();
+    ActivationEngine engine(ft);
+    engine.setLibraryDir(SORVANE_REAL_DIR);
+    QCOMPARE(engine.applyToApp(LocalFont{"", "", "", "Regular", "X-Regular"}), 22);
+    QCOMPARE(engine.applyToApp(LocalFont{"", "X", "", "", "X-Regular"}), 23);
+    QCOMPARE(engine.applyToApp(LocalFont{"", "X", "", "Regular", ""}), 24);
+#endif
 }
 
 void TestActivation::activateCommand()

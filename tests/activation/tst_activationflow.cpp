@@ -67,7 +67,10 @@ struct Rig
         font.download_url = url.toString();
         ft.cloudFonts.insert(name, font);
     }
-    QString appliedTray(const QString &name) const { return "tray|字体设置|" + name + "已设置到当前应用"; }
+    QString appliedTray(const QString &name) const
+    {
+        return "tray|字体设置|" + name + "已设置到当前应用";
+    }
 };
 
 QByteArray fileBytes(const QString &path)
@@ -218,16 +221,18 @@ void TestActivationFlow::enableFailures_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("line"); // %1: the path handed in
     QTest::addColumn<QStringList>("trays");
-    QTest::newRow("no catalogue entry") << "无名" << "" << false << 6
-                                        << "enable failed，[无名] not find url" << QStringList();
-    QTest::newRow("no such file") << "X" << "missing.ttf" << false << -1
+    QTest::newRow("no catalogue entry")
+        << "无名"
+        << "" << false << 6 << "enable failed，[无名] not find url" << QStringList();
+    QTest::newRow("no such file") << "X"
+                                  << "missing.ttf" << false << -1
                                   << "enable failed，not find [X]:[%1]"
                                   << QStringList{"tray|字体激活|X激活失败！"};
-    QTest::newRow("no style name") << "X" << "nostyle.ttf" << false << -1
-                                   << "enable failed，[X],[%1]"
+    QTest::newRow("no style name") << "X"
+                                   << "nostyle.ttf" << false << -1 << "enable failed，[X],[%1]"
                                    << QStringList{"tray|字体激活|X激活失败！"};
-    QTest::newRow("system refuses") << "X" << "good.ttf" << true << 0
-                                    << "enable failed，[X],[%1]"
+    QTest::newRow("system refuses") << "X"
+                                    << "good.ttf" << true << 0 << "enable failed，[X],[%1]"
                                     << QStringList{"tray|字体激活|X激活失败！"};
 }
 
@@ -517,7 +522,8 @@ void TestActivationFlow::endingEarlyKeepsSavedEntries()
     QString paths[4];
     const char *const families[] = {"Quillora Ta", "Quillora Tb", "Quillora Tc", "Quillora Tz"};
     for (int i = 0; i < 4; ++i)
-        QVERIFY(writeRenamedFont(paths[i] = rig.ft.usedDir() + QString("%1.ttf").arg(i), families[i]));
+        QVERIFY(
+            writeRenamedFont(paths[i] = rig.ft.usedDir() + QString("%1.ttf").arg(i), families[i]));
     QVERIFY(writeSavedDownlist(rig.ft.userDataFile(),
                                {{"A", paths[0]}, {"B", paths[1]}, {"C", paths[2]}}));
     GatedFontSystem gated;
