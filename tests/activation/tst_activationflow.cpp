@@ -113,7 +113,8 @@ private slots:
     void enableWithoutApply();
     void enableFailures_data();
     void enableFailures();
-    void downloadActivatesAndApplies();
+    void archiveNames_data();
+    void archiveNames();
     void secondPickWhileDownloading();
     void emptyDownload_data();
     void emptyDownload();
@@ -266,45 +267,24 @@ void TestActivationFlow::enableFailures()
         QVERIFY(eventTexts(rig.ft).contains("字体激活失败:X;"));
 }
 
-void TestActivationFlow::downloadActivatesAndApplies()
+void TestActivationFlow::archiveNames_data()
 {
-    Rig rig;
-    HttpFixture server;
-    QVERIFY(server.isListening());
-    // The archive is stored under its decoded file name.
-    const QUrl url = server.url("/fonts/Quillora%20Td.zip");
-    QVERIFY(writeRenamedFont(rig.env.path("font.ttf"), "Quillora Td"));
-    HttpFixture::Route route;
-    route.body = zipOf(rig.env.path("scratch.zip"), "quillora-td.ttf",
-                       fileBytes(rig.env.path("font.ttf")), archivePassword(url.toString()));
-    QVERIFY(!route.body.isEmpty());
-    server.setRoute("/fonts/Quillora%20Td.zip", route);
-    rig.addCloudFont("云D", 11, "quillora-td.ttf", url);
-    const QString cwd = QDir::currentPath();
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("percent-escapes") << "https://h/fonts/Quillora%20Td.zip?v=2"
+                                     << "Quillora Td.zip";
+    QTest::newRow("escaped slashes") << "https://h/a/..%2F..%2Fevil.zip"
+                                     << "evil.zip";
+    QTest::newRow("dot-dot") << "https://h/a/%2E%2E"
+                             << "";
+    QTest::newRow("folder") << "https://h/fonts/"
+                            << "";
+}
 
-    rig.make().onFtSelected("云D", &rig.card);
-    QCOMPARE(rig.controller->downloads().downloadingNames().keys(), QStringList{"云D"});
-    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, 20000);
-
-    QCOMPARE(server.hits("/fonts/Quillora%20Td.zip"), 1);
-    QCOMPARE(fileBytes(rig.ft.downloadsDir() + "Quillora Td.zip"), route.body);
-    QVERIFY(rig.ft.isActivated("云D"));
-    QCOMPARE(rig.ft.downlist.value("云D"), rig.ft.usedDir() + "quillora-td.ttf");
-    QVERIFY(rig.ft.download_ids.contains(11));
-    QCOMPARE(rig.ft.activation.value(11), 1);
-    QVERIFY(rig.view.appliedAtMs - rig.view.markedAtMs >= ActivationController::kApplyDelayMs - 1);
-    QCOMPARE(rig.view.trays(), QStringList{rig.appliedTray("云D")});
-    QVERIFY(rig.view.events.contains("progress|云D|100"));
-    QVERIFY(rig.view.events.contains("clear|云D"));
-    QVERIFY(!rig.controller->isBusy("云D"));
-    QVERIFY(rig.controller->downloads().jobs().isEmpty());
-    QVERIFY(rig.controller->downloads().progress().isEmpty());
-    QVERIFY(rig.controller->downloads().downloadingNames().isEmpty());
-    QCOMPARE(QDir::currentPath(), cwd);
-    const auto record = readLocalFont(rig.ft.usedDir() + "quillora-td.ttf");
-    QVERIFY(record);
-    QCOMPARE(QString::fromUtf8(fileBytes(rig.env.path("calls.txt"))),
-             QString("Quillora Td|%1|%2|0|null\n").arg(record->styleName, record->psName));
+void TestActivationFlow::archiveNames()
+{
+    QFETCH(QString, url);
+    QTEST(DownloadManager::archiveNameFor(QUrl(url)), "name");
 }
 
 void TestActivationFlow::secondPickWhileDownloading()

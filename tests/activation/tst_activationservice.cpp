@@ -82,7 +82,10 @@ void TestActivationService::pickCloudFont()
     if (!QFile::exists(source))
         QSKIP("needs fonts-arphic-gbsn00lp");
 
+    const QString cwd = QDir::currentPath();
     session->controller.onFtSelected(font->fontname, &session->card);
+    QCOMPARE(session->controller.downloads().downloadingNames().keys(),
+             QStringList{font->fontname});
     QTRY_VERIFY_WITH_TIMEOUT(session->view.appliedAtMs >= 0, 30000);
 
     QVERIFY(QFileInfo(ft.downloadsDir() + QUrl(font->download_url).fileName()).isFile());
@@ -97,6 +100,12 @@ void TestActivationService::pickCloudFont()
     QCOMPARE(session->view.trays(),
              QStringList{"tray|字体设置|" + font->fontname + "已设置到当前应用"});
     QVERIFY(!session->controller.isBusy(font->fontname));
+    QVERIFY(session->view.events.contains("progress|" + font->fontname + "|100"));
+    QVERIFY(session->view.events.contains("clear|" + font->fontname));
+    const DownloadManager &downloads = session->controller.downloads();
+    QVERIFY(downloads.jobs().isEmpty() && downloads.progress().isEmpty());
+    QVERIFY(downloads.downloadingNames().isEmpty());
+    QCOMPARE(QDir::currentPath(), cwd); // the extractor's change of folder is undone
 }
 
 void TestActivationService::failedDownloadIsReported()
