@@ -11,6 +11,14 @@
 #include <memory>
 #include <optional>
 
+// What service requests carry besides their own values: the session token (empty while
+// nobody is signed in) and the text the user previews fonts with.
+struct RequestContext
+{
+    QString token;
+    QString previewText;
+};
+
 // The one object behind the main window that holds paths, settings and user records
 // (the storage side it inherits) and every font collection. GUI thread only: worker
 // threads hand their results over after they finish.
@@ -60,6 +68,8 @@ public:
     QMap<QString, FontAV> cloudFonts;
     QList<TagGroup> tagGroups;
     QMap<int, QString> imageList; // font id -> preview image address
+
+    RequestContext requestContext;
 
     // Installed fonts in scan order, indexed by display name; the first file of a
     // display name wins.

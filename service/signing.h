@@ -18,11 +18,13 @@ QString md5Hex(const QByteArray &bytes);
 QString signatureOf(const QStringList &params);
 
 // The body of a request: "tag=..", "secret=<signature>", then the other entries in
-// building order, joined by "&". An empty list gives an empty body.
+// building order, joined by "&". An empty list gives an empty body. Inside values, "%",
+// "&", "+" and "=" are sent as %25, %26, %2B and %3D so that a form reader gets the
+// value back intact; the signature covers the values as given.
 QString signParams(const QStringList &params);
 
 // The profile upload body: the signature goes last, and a leading "head=" entry is
-// signed as Base64 but sent percent-encoded.
+// signed as Base64 but sent fully percent-encoded. Other values as for signParams.
 QString signProfileParams(const QStringList &params);
 
 // The password of a font archive, derived from its download address:

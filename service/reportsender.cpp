@@ -1,0 +1,98 @@
+#include "reportsender.h"
+
+#include "ftmanager.h"
+#include "logging.h"
+#include "replyparser.h"
+#include "requestbuilder.h"
+#include "transport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+ReportSender::ReportSender(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
+    : QObject(parent), m_manager(manager), m_network(network)
+{
+}
+
+int ReportSender::sendUsageReport()
+{
+    if (m_manager.download_ids.isEmpty() && m_manager.activation.isEmpty())
+        return -1;
+    const QString body = RequestBuilder::usageReport(m_manager.requestContext.token,
+                                                     m_manager.download_ids, m_manager.activation);
+
+    if (m_manager.messagesDir().isEmpty() || !QDir(m_manager.messagesDir()).exists())
+        m_manager.createDirectories();
+    QFile copy(m_manager.messagesDir() + QStringLiteral("postuse.txt"));
+    if (copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        copy.write(body.toUtf8());
+    copy.close();
+
+    QByteArray reply;
+    const int result = postAndWait(body, reply, m_timeoutMs, m_manager);
+    if (result == PostSuccess) {
+        m_manager.download_ids.clear();
+        m_manager.activation.clear();
+        m_manager.writeLog(QStringLiteral("统计用字情况：上报成功."));
+    }
+    return result;
+}
+
+int ReportSender::sendDurationReport(qint64 seconds)
+{
+    QByteArray reply;
+    return postAndWait(RequestBuilder::durationReport(m_manager.requestContext.token, seconds),
+                       reply, m_timeoutMs, m_manager);
+}
+
+int ReportSender::sendInstallReport()
+{
+    QByteArray reply;
+    const int result = postAndWait(RequestBuilder::installReport(), reply, m_timeoutMs, m_manager);
+    m_manager.writeLog(QStringLiteral("installPost():") + QString::number(result));
+    return result;
+}
+
+int ReportSender::sendLaunchReport()
+{
+    QByteArray reply;
+    return postAndWait(RequestBuilder::launchReport(m_manager.requestContext.token), reply,
+                       m_timeoutMs, m_manager);
+}
+
+void ReportSender::reportRunEnd(const QDateTime &start, const QDateTime &end)
+{
+    const qint64 seconds = start.secsTo(end);
+    sendDurationReport(seconds);
+    m_manager.writeLog(QStringLiteral("程序结束:") +
+                       end.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss.zzz")));
+    m_manager.writeLog(QStringLiteral("统计程序时长：") + formatRunLength(seconds));
+    if (m_manager.bLogin)
+        sendUsageReport();
+}
+
+QNetworkReply *ReportSender::postBug(const QString &errorText, const QString &clientName,
+                                     const QString &clientVersion)
+{
+    QNetworkReply *reply =
+        postForm(m_network, RequestBuilder::bugPost(m_manager.requestContext.token, errorText,
+                                                    clientName, clientVersion));
+    connect(reply, &QNetworkReply::finished, this, &ReportSender::onPostBugBack);
+    return reply;
+}
+
+void ReportSender::onPostBugBack()
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    if (!reply)
+        return;
+    const ReplyEnvelope envelope = parseEnvelope(reply->readAll());
+    m_manager.writeLog(QStringLiteral("BugPost:tag=%1;err=%2;message=%3;")
+                           .arg(envelope.tag)
+                           .arg(envelope.errcode)
+                           .arg(singleLine(envelope.message)));
+    reply->abort();
+    reply->deleteLater();
+}

@@ -1,0 +1,7 @@
+#include "versioninfo.h"
+
+LatestVersionInfo &latestVersionInfo()
+{
+    static LatestVersionInfo info;
+    return info;
+}

@@ -1,0 +1,248 @@
+// Catalogue and tag-tree replies applied to the font manager, and what the interface is
+// told to redraw.
+#include "catalogueloader.h"
+#include "ftmanager.h"
+#include "previewimage.h"
+
+#include "testenv.h"
+
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray catalogue(int count, const QStringList &names, const char *tag = "\"100\"")
+{
+    QByteArray lists;
+    for (int i = 0; i < names.size(); ++i) {
+        if (i)
+            lists += ',';
+        lists += QStringLiteral(R"({"fontid":"%1","fontname":"%2","image":"img%1"})")
+                     .arg(i + 1)
+                     .arg(names.at(i))
+                     .toUtf8();
+    }
+    QByteArray reply = R"({"errcode":0,"tag":)" + QByteArray(tag);
+    reply += ",\"count\":" + QByteArray::number(count);
+    return reply + ",\"lists\":[" + lists + "]}";
+}
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+class TestCatalogue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void countAndList_data();
+    void countAndList();
+    void duplicateNames();
+    void failuresAreSilent_data();
+    void failuresAreSilent();
+    void refillDecisions();
+    void absurdCountIsBounded();
+    void secondReplyUpdatesInPlace();
+    void tagReplies();
+    void previewPathsStayInTheImageFolder();
+
+private:
+    QString log() const;
+
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<FtManager> m_manager;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<CatalogueLoader> m_loader;
+};
+
+void TestCatalogue::init()
+{
+    m_env = std::make_unique<TestEnv>();
+    m_manager = std::make_unique<FtManager>();
+    m_manager->initialize();
+    m_manager->initCloudVec.resize(500); // as the main window sizes it at start
+    m_network = std::make_unique<QNetworkAccessManager>();
+    m_loader = std::make_unique<CatalogueLoader>(*m_manager, *m_network);
+}
+
+void TestCatalogue::cleanup()
+{
+    m_loader.reset();
+    m_network.reset();
+    m_manager.reset();
+    m_env.reset();
+}
+
+QString TestCatalogue::log() const
+{
+    QFile file(m_manager->messagesDir() + "FontMsg.log");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void TestCatalogue::countAndList_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("cloudVec");
+
+    QTest::newRow("count below the list")
+        << 3 << QStringList{"A", "B", "C", "D", "E"} << QStringList{"A", "B", "C"};
+    QTest::newRow("count above the list")
+        << 5 << QStringList{"A", "B", "C"} << QStringList{"A", "B", "C", "", ""};
+    QTest::newRow("count without fonts") << 4 << QStringList() << QStringList{"", "", "", ""};
+}
+
+void TestCatalogue::countAndList()
+{
+    QFETCH(int, count);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, cloudVec);
+    QSignalSpy total(m_loader.get(), &CatalogueLoader::msgCloudTotalChanged);
+    QSignalSpy balloon(m_loader.get(), &CatalogueLoader::msgBalloon);
+    QSignalSpy refill(m_loader.get(), &CatalogueLoader::msgCloudPageRefill);
+
+    m_loader->applyCatalogueReply(catalogue(count, names));
+
+    QCOMPARE(m_manager->initCloudVec.toList(), cloudVec);
+    QCOMPARE(m_manager->cloudFonts.keys(), names); // every font reaches the map
+    QCOMPARE(m_manager->cloudIndex.size(), qMin(count, int(names.size())));
+    QCOMPARE(m_loader->indexedFontCount(), qMin(count, int(names.size())));
+    QCOMPARE(m_loader->catalogueCount(), count);
+    QCOMPARE(total.size(), 1);
+    QCOMPARE(total.first().first().toInt(), count);
+    QVERIFY(log().contains("CloudListSize=" + QString::number(count)));
+
+    const bool received = !names.isEmpty();
+    QCOMPARE(m_loader->catalogueReceived(), received);
+    QCOMPARE(refill.size(), received ? 1 : 0);
+    QCOMPARE(balloon.size(), received ? 1 : 0);
+    if (received) {
+        QCOMPARE(balloon.first().at(0).toString(), QString("云列表"));
+        QCOMPARE(balloon.first().at(1).toString(), QString("加载完毕."));
+        QVERIFY(log().contains("ftManager.initCloudVec.size=" + QString::number(count)));
+    }
+}
+
+void TestCatalogue::duplicateNames()
+{
+    m_loader->applyCatalogueReply(catalogue(3, {"A", "B", "A"}));
+    QCOMPARE(m_manager->initCloudVec.toList(), (QStringList{"A", "B", "A"}));
+    QCOMPARE(m_manager->cloudIndex.value("A"), 2);
+    QCOMPARE(m_manager->cloudFonts.size(), 2);
+    QCOMPARE(m_manager->cloudFonts.value("A").fontid, 3); // the later record
+}
+
+void TestCatalogue::failuresAreSilent_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("not JSON") << QByteArray("Bad Gateway");
+    QTest::newRow("error code") << QByteArray(R"({"errcode":2,"tag":"100","count":3,"lists":[]})");
+    QTest::newRow("tag as number") << catalogue(2, {"A", "B"}, "100");
+    QTest::newRow("tag missing") << QByteArray(R"({"errcode":0,"count":3})");
+    QTest::newRow("count zero") << catalogue(0, {"A"});
+    QTest::newRow("count negative") << catalogue(-5, {"A"});
+}
+
+void TestCatalogue::failuresAreSilent()
+{
+    QFETCH(QByteArray, reply);
+    QSignalSpy total(m_loader.get(), &CatalogueLoader::msgCloudTotalChanged);
+    QSignalSpy balloon(m_loader.get(), &CatalogueLoader::msgBalloon);
+    const QString before = log();
+    m_loader->applyCatalogueReply(reply);
+    QCOMPARE(m_manager->initCloudVec.size(), 500);
+    QVERIFY(m_manager->cloudFonts.isEmpty());
+    QCOMPARE(total.size(), 0);
+    QCOMPARE(balloon.size(), 0);
+    QCOMPARE(log(), before);
+}
+
+void TestCatalogue::refillDecisions()
+{
+    QSignalSpy cloud(m_loader.get(), &CatalogueLoader::msgCloudPageRefill);
+    QSignalSpy local(m_loader.get(), &CatalogueLoader::msgLocalPageRefill);
+    QString localFirst = "Installed Sans";
+    m_loader->setLocalFirstCardName([&] { return localFirst; });
+
+    // First name already shown with its picture cached: the cloud page stays.
+    m_manager->initCloudVec[0] = "A";
+    touch(previewImagePath(m_manager->imagesDir(), "A", PreviewName));
+    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
+    QCOMPARE(cloud.size(), 0);
+    QCOMPARE(local.size(), 0); // the local scan has not finished
+
+    // Same first name without a picture: refill.
+    QFile::remove(previewImagePath(m_manager->imagesDir(), "A", PreviewName));
+    m_loader->setLocalScanFinished(true);
+    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
+    QCOMPARE(cloud.size(), 1);
+    QCOMPARE(local.size(), 1);
+
+    // Local first card with a cached picture, or none at all: the local page stays.
+    touch(previewImagePath(m_manager->imagesDir(), localFirst, PreviewName));
+    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
+    localFirst.clear();
+    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
+    QCOMPARE(local.size(), 1);
+}
+
+void TestCatalogue::absurdCountIsBounded()
+{
+    m_loader->applyCatalogueReply(catalogue(2000000000, {"A"}));
+    QCOMPARE(m_manager->initCloudVec.size(), CatalogueLoader::kMaxCatalogueSize);
+    QCOMPARE(m_manager->initCloudVec.first(), QString("A"));
+}
+
+void TestCatalogue::secondReplyUpdatesInPlace()
+{
+    m_loader->applyCatalogueReply(catalogue(3, {"A", "B", "C"}));
+    m_loader->applyCatalogueReply(catalogue(2, {"D", "B"}));
+    QCOMPARE(m_manager->initCloudVec.toList(), (QStringList{"D", "B"}));
+    QCOMPARE(m_manager->cloudFonts.keys(), (QStringList{"A", "B", "C", "D"})); // nothing removed
+    QCOMPARE(m_manager->cloudFonts.value("B").fontid, 2);
+    QCOMPARE(m_loader->indexedFontCount(), 5);
+}
+
+void TestCatalogue::tagReplies()
+{
+    QSignalSpy rebuilt(m_loader.get(), &CatalogueLoader::msgTagTreeChanged);
+    m_loader->applyTagReply(QByteArray());
+    QVERIFY(log().contains("tagsAsking return empty."));
+    m_loader->applyTagReply(R"({"errcode":4,"tag":"102","message":"维护中"})");
+    QVERIFY(log().contains("tagsAsking:维护中"));
+    QCOMPARE(rebuilt.size(), 0);
+    QVERIFY(m_manager->tagGroups.isEmpty());
+
+    m_loader->applyTagReply(
+        R"({"errcode":0,"tag":"102","tags":[{"name":"g","children":[{"tagid":"1","tagname":"t"}]}]})");
+    QCOMPARE(rebuilt.size(), 1);
+    QCOMPARE(m_manager->tagGroups.size(), 1);
+    QVERIFY(!m_loader->requestFontTagsIfMissing()); // a tree is known: nothing is sent
+}
+
+void TestCatalogue::previewPathsStayInTheImageFolder()
+{
+    const QString dir = m_manager->imagesDir();
+    QCOMPARE(previewImagePath(dir, "", PreviewName), QString());
+    QCOMPARE(previewImagePath(dir, "宋体", PreviewName), dir + "宋体_name.png");
+    QCOMPARE(previewImagePath(dir, "宋体", PreviewEnglish), dir + "宋体_eng.png");
+    QCOMPARE(previewImagePath(dir, "宋体", PreviewDigits), dir + "宋体_num.png");
+    QCOMPARE(previewImagePath(dir, "宋体", PreviewText, "你好"), dir + "宋体_你好.png");
+    const QString hostile = previewImagePath(dir, "../../x\\y", PreviewText, "a/../b");
+    QCOMPARE(QFileInfo(hostile).absolutePath() + '/', dir);
+}
+
+QTEST_GUILESS_MAIN(TestCatalogue)
+#include "tst_catalogue.moc"
