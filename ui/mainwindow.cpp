@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "activationcontroller.h"
 #include "buildconfig.h"
 #include "catalogueloader.h"
 #include "localfontscan.h"
@@ -22,6 +23,9 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     ftManager.initialize();
     catalogue = new CatalogueLoader(ftManager, network, this);
     reports = new ReportSender(ftManager, network, this);
+    problemReporter = std::make_unique<ServiceProblemReporter>(*reports);
+    activation = new ActivationController(ftManager, this, problemReporter.get(),
+                                          &downloadNetwork, nullptr, this);
     setObjectName(QStringLiteral("MainWindow"));
     resize(308, 656);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
@@ -42,7 +46,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         tray->setContextMenu(trayMenu);
         tray->show();
     }
-    connect(catalogue, &CatalogueLoader::msgBalloon, this, &MainWindow::showBalloon);
+    connect(catalogue, &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
 
     logScreenMetrics();
 
@@ -69,12 +73,15 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 
 MainWindow::~MainWindow()
 {
+    activation->stopEnableThread();
     if (localThread) {
         localThread->requestInterruption();
         localThread->wait();
     }
     ftManager.deleteHeadImage();
     reports->reportRunEnd(startTime, QDateTime::currentDateTime());
+    // Fonts saved last time that this run never got to re-activate stay saved.
+    activation->keepUnrecordedDownlist();
     ftManager.saveUserData();
 }
 
@@ -109,7 +116,9 @@ void MainWindow::onLocalThreadDone()
     ftManager.writeLog(QStringLiteral("已获取系统字体信息:n=") +
                        QString::number(ftManager.installedFonts().size()));
     catalogue->setLocalScanFinished(true);
+    fillLocalPage();
     ftManager.writeLog(QStringLiteral("系统字体加载完毕"));
+    activation->startEnableThread();
 }
 
 void MainWindow::onLocalThreadDestroy()
@@ -138,10 +147,36 @@ void MainWindow::onAutoStart(bool bAutoStart)
     ftManager.autostart = bAutoStart;
 }
 
-void MainWindow::showBalloon(const QString &title, const QString &text)
+void MainWindow::onFtSelected(const QString &ftName)
+{
+    activation->onFtSelected(ftName, sender());
+}
+
+void MainWindow::showTrayMessage(const QString &title, const QString &text)
 {
     if (tray)
         tray->showMessage(title, text, QSystemTrayIcon::Information, 5000);
+}
+
+void MainWindow::openLogin() {}
+
+void MainWindow::setBusy(const QString &, bool) {}
+
+void MainWindow::setCardActivated(QObject *, bool) {}
+
+void MainWindow::markActivated(const QString &, bool) {}
+
+void MainWindow::showProgress(const QString &, int) {}
+
+void MainWindow::clearProgress(const QString &) {}
+
+void MainWindow::fillLocalPage() {}
+
+void MainWindow::refreshActivated() {}
+
+int MainWindow::currentPageIndex() const
+{
+    return 0;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
