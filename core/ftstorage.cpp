@@ -61,9 +61,11 @@ bool FtStorage::createDirectories()
 
     if (!QDir(m_rootDir).exists() && !QDir().mkpath(m_rootDir))
         return false;
-    const bool complete = ensureDir(m_messagesDir) & ensureDir(m_imagesDir) &
-                          ensureDir(m_downloadsDir);
-    if (!complete)
+    // All three are attempted even when one fails.
+    const bool messages = ensureDir(m_messagesDir);
+    const bool images = ensureDir(m_imagesDir);
+    const bool downloads = ensureDir(m_downloadsDir);
+    if (!messages || !images || !downloads)
         return false;
     if (!ensureDir(m_usedDir))
         return false;

@@ -22,8 +22,7 @@ public:
     // The cloud page button asks again while fewer names than this are indexed.
     static constexpr int kAskAgainBelow = 50;
 
-    CatalogueLoader(FtManager &manager, QNetworkAccessManager &network,
-                    QObject *parent = nullptr);
+    CatalogueLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent = nullptr);
 
     // Sends the all-font request with the current token; the reply goes to
     // onGotAllFontRecords().

@@ -20,8 +20,8 @@ int ReportSender::sendUsageReport()
 {
     if (m_manager.download_ids.isEmpty() && m_manager.activation.isEmpty())
         return -1;
-    const QString body = RequestBuilder::usageReport(
-        m_manager.requestContext.token, m_manager.download_ids, m_manager.activation);
+    const QString body = RequestBuilder::usageReport(m_manager.requestContext.token,
+                                                     m_manager.download_ids, m_manager.activation);
 
     if (m_manager.messagesDir().isEmpty() || !QDir(m_manager.messagesDir()).exists())
         m_manager.createDirectories();
@@ -76,9 +76,9 @@ void ReportSender::reportRunEnd(const QDateTime &start, const QDateTime &end)
 QNetworkReply *ReportSender::postBug(const QString &errorText, const QString &clientName,
                                      const QString &clientVersion)
 {
-    QNetworkReply *reply = postForm(
-        m_network, RequestBuilder::bugPost(m_manager.requestContext.token, errorText,
-                                           clientName, clientVersion));
+    QNetworkReply *reply =
+        postForm(m_network, RequestBuilder::bugPost(m_manager.requestContext.token, errorText,
+                                                    clientName, clientVersion));
     connect(reply, &QNetworkReply::finished, this, &ReportSender::onPostBugBack);
     return reply;
 }

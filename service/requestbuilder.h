@@ -88,11 +88,11 @@ QString usageReport(const QString &token, const QSet<int> &downloadIds,
 QString collectFont(const QString &token, int fontId, bool add);
 
 QString loveList(const QString &content, const QString &sort, const QString &token); // 107
-QString login(const QString &name, const QString &password);                      // 114
-QString sendPhoneCode(const QString &phone);                                      // 115
+QString login(const QString &name, const QString &password);                         // 114
+QString sendPhoneCode(const QString &phone);                                         // 115
 QString registerAccount(const QString &phone, const QString &code,
-                        const QString &password);                                 // 117
-QString acceptAgreement(const QString &token);                                    // 118
+                        const QString &password); // 117
+QString acceptAgreement(const QString &token);    // 118
 
 // Tag 119. `headBase64` is the new head image as standard Base64, empty when unchanged.
 QString modifyUser(const QString &headBase64, const QString &token, const QString &nickName,
@@ -103,11 +103,11 @@ QString modifyUser(const QString &headBase64, const QString &token, const QStrin
 QString bugPost(const QString &token, const QString &errorInfo,
                 const QString &clientName = QString(), const QString &clientVersion = QString());
 
-QString lastVersion();                                           // 121
-QString installReport();                                         // 124
-QString launchReport(const QString &token);                      // 125
-QString durationReport(const QString &token, qint64 seconds);    // 126
+QString lastVersion();                                             // 121
+QString installReport();                                           // 124
+QString launchReport(const QString &token);                        // 125
+QString durationReport(const QString &token, qint64 seconds);      // 126
 QString imageList(const QString &text, const QList<int> &fontIds); // 127
-QString updateLog(const QString &version);                       // 128
+QString updateLog(const QString &version);                         // 128
 
 } // namespace RequestBuilder

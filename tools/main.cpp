@@ -5,13 +5,30 @@
 
 #include <cstdio>
 
+namespace {
+const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
+                      "       quillora-cli scan [DIR...]\n"
+                      "       quillora-cli extract ARCHIVE DIR [--password TEXT]\n"
+                      "       quillora-cli activate FILE [--name NAME]\n";
+}
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    const QString command = args.isEmpty() ? QString() : args.takeFirst();
+    if (args.isEmpty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("fontinfo"))
+        return runFontInfoCommand(args);
+    if (command == QLatin1String("scan"))
+        return runScanCommand(args);
     if (command == QLatin1String("extract"))
         return runExtractCommand(args);
-    std::fprintf(stderr, "usage: quillora-cli COMMAND [ARGS...]\ncommands: extract\n");
+    if (command == QLatin1String("activate"))
+        return runActivateCommand(args);
+    std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
     return 2;
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <sys/stat.h>
 #ifdef _WIN32
@@ -50,7 +51,10 @@ bool isDirectory(const char *path)
 #endif
 }
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
+bool isSeparator(char c)
+{
+    return c == '/' || c == '\\';
+}
 
 // Creates one directory level; an existing directory counts as failure.
 int makeOneDirectory(const char *path)
@@ -156,7 +160,8 @@ FILE *openOutputFile(const char *name)
     return std::fopen(name, "wb");
 #else
     struct stat st;
-    if (::lstat(name, &st) == 0 && (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1)))
+    if (::lstat(name, &st) == 0 &&
+        (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1)))
         ::unlink(name);
     const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
@@ -258,8 +263,17 @@ int EntryReader::openProtected(const unz_file_info64 &info, const QByteArray &pa
 
 int EntryReader::read(char *buffer, unsigned size)
 {
-    const int got = m_protected ? readProtected(buffer, size)
-                                : unzReadCurrentFile(m_zip, buffer, size);
+    // Never more than the entry declares: a stored entry whose sizes minizip
+    // misread would otherwise run on into the rest of the archive.
+    const ZPOS64_T left = m_expectedSize - std::min(m_expectedSize, m_produced);
+    if (left < size)
+        size = static_cast<unsigned>(left);
+    if (size == 0) {
+        m_atEnd = true;
+        return 0;
+    }
+    const int got =
+        m_protected ? readProtected(buffer, size) : unzReadCurrentFile(m_zip, buffer, size);
     if (got > 0) {
         m_produced += static_cast<ZPOS64_T>(got);
         m_crc = crc32(m_crc, reinterpret_cast<const Bytef *>(buffer), static_cast<uInt>(got));
@@ -271,13 +285,6 @@ int EntryReader::read(char *buffer, unsigned size)
 
 int EntryReader::readProtected(char *buffer, unsigned size)
 {
-    // Never more than the entry declares, as minizip does for plain entries.
-    const ZPOS64_T left = m_expectedSize - std::min(m_expectedSize, m_produced);
-    if (left < size)
-        size = static_cast<unsigned>(left);
-    if (size == 0)
-        return 0;
-
     if (m_method == 0) {
         const int got = unzReadCurrentFile(m_zip, buffer, size);
         if (got > 0)
@@ -326,6 +333,47 @@ int EntryReader::close()
     return UNZ_OK;
 }
 
+// minizip 1.1 compares the 32-bit size fields with (unsigned long)-1, which
+// never matches where long has 64 bits, so it leaves the 0xffffffff markers of
+// zip64 entries in place. Take the real sizes from the zip64 extra field.
+void applyZip64Sizes(unzFile zip, unz_file_info64 *info)
+{
+    constexpr ZPOS64_T kMarker = 0xffffffffu;
+    if ((info->uncompressed_size != kMarker && info->compressed_size != kMarker) ||
+        info->size_file_extra == 0)
+        return;
+    std::vector<unsigned char> extra(info->size_file_extra);
+    if (unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(), extra.size(), nullptr, 0) !=
+        UNZ_OK)
+        return;
+    auto read64 = [](const unsigned char *p) {
+        ZPOS64_T v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = (v << 8) | p[i];
+        return v;
+    };
+    std::size_t pos = 0;
+    while (pos + 4 <= extra.size()) {
+        const unsigned id = extra[pos] | (extra[pos + 1] << 8);
+        const std::size_t length = extra[pos + 2] | (extra[pos + 3] << 8);
+        pos += 4;
+        if (length > extra.size() - pos)
+            return;
+        if (id == 0x0001) {
+            std::size_t field = pos;
+            const std::size_t end = pos + length;
+            if (info->uncompressed_size == kMarker && field + 8 <= end) {
+                info->uncompressed_size = read64(&extra[field]);
+                field += 8;
+            }
+            if (info->compressed_size == kMarker && field + 8 <= end)
+                info->compressed_size = read64(&extra[field]);
+            return;
+        }
+        pos += length;
+    }
+}
+
 int extractCurrentEntry(unzFile zip, const QByteArray &password)
 {
     char name[kMaxPathBytes + 1];
@@ -336,6 +384,7 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
         std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return err;
     }
+    applyZip64Sizes(zip, &info);
     if (info.size_filename > kMaxPathBytes) {
         std::printf("skipping %s...: name longer than %d bytes\n", name, kMaxPathBytes);
         return UNZ_OK;
@@ -399,8 +448,8 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
             }
             if (got == 0)
                 break;
-            if (std::fwrite(buffer, 1, static_cast<std::size_t>(got), out)
-                != static_cast<std::size_t>(got)) {
+            if (std::fwrite(buffer, 1, static_cast<std::size_t>(got), out) !=
+                static_cast<std::size_t>(got)) {
                 std::printf("error in writing extracted file\n");
                 err = kWriteError;
                 break;

@@ -88,8 +88,8 @@ bool ZipWriter::addFile(const QByteArray &name, const QByteArray &data, Method m
 {
     if (!m_zip)
         return fail(QStringLiteral("archive is not open"));
-    const quint32 crc = static_cast<quint32>(
-        crc32(0, reinterpret_cast<const Bytef *>(data.constData()), static_cast<uInt>(data.size())));
+    const quint32 crc = static_cast<quint32>(crc32(
+        0, reinterpret_cast<const Bytef *>(data.constData()), static_cast<uInt>(data.size())));
     QByteArray payload;
     int zipMethod = 0;
     if (method == Method::Deflate) {
@@ -144,8 +144,8 @@ bool ZipWriter::addEntry(const QByteArray &name, const QByteArray &stored, int m
 
     if (zipOpenNewFileInZip4_64(m_zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                                 method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, DEF_MEM_LEVEL,
-                                Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix, flags, zip64)
-        != ZIP_OK)
+                                Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix, flags,
+                                zip64) != ZIP_OK)
         return fail(QStringLiteral("cannot add %1").arg(QString::fromUtf8(name)));
 
     const char *p = stored.constData();

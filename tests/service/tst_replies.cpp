@@ -83,25 +83,24 @@ void TestReplies::envelopes_data()
     QTest::newRow("empty") << QByteArray() << 0 << -1 << "" << 0 << -1 << "";
     QTest::newRow("not JSON") << json("<html>502</html>") << 0 << -1 << "" << 0 << -1 << "";
     QTest::newRow("array") << json("[0]") << 0 << -1 << "" << 0 << -1 << "";
-    QTest::newRow("well formed") << json(R"({"errcode":0,"message":"好","tag":"102"})") << 102
-                                 << 0 << "好" << 102 << 0 << "好";
-    QTest::newRow("errcode \"0\"") << json(R"({"errcode":"0","tag":"102"})") << 102 << 0 << ""
-                                   << 102 << 0 << "";
+    QTest::newRow("well formed") << json(R"({"errcode":0,"message":"好","tag":"102"})") << 102 << 0
+                                 << "好" << 102 << 0 << "好";
+    QTest::newRow("errcode \"0\"")
+        << json(R"({"errcode":"0","tag":"102"})") << 102 << 0 << "" << 102 << 0 << "";
     // A failure sent as text must not read as success in either reader.
-    QTest::newRow("errcode \"5\"") << json(R"({"errcode":"5","tag":"114"})") << 114 << 5 << ""
-                                   << 114 << 5 << "";
-    QTest::newRow("errcode not a number") << json(R"({"errcode":"busy","tag":"114"})") << 114
-                                          << -1 << "" << 114 << -1 << "";
-    QTest::newRow("errcode fractional") << json(R"({"errcode":0.5})") << 0 << -1 << "" << 0
-                                        << -1 << "";
-    QTest::newRow("errcode null") << json(R"({"errcode":null})") << 0 << -1 << "" << 0 << -1
-                                  << "";
-    QTest::newRow("errcode missing") << json(R"({"message":"m","tag":"100"})") << 100 << -1
-                                     << "m" << 100 << -1 << "m";
-    QTest::newRow("tag as number") << json(R"({"errcode":0,"tag":100})") << 0 << 0 << "" << 100
-                                   << 0 << "";
-    QTest::newRow("message as number") << json(R"({"errcode":3,"message":42})") << 0 << 3 << ""
-                                       << 0 << 3 << "42";
+    QTest::newRow("errcode \"5\"")
+        << json(R"({"errcode":"5","tag":"114"})") << 114 << 5 << "" << 114 << 5 << "";
+    QTest::newRow("errcode not a number")
+        << json(R"({"errcode":"busy","tag":"114"})") << 114 << -1 << "" << 114 << -1 << "";
+    QTest::newRow("errcode fractional")
+        << json(R"({"errcode":0.5})") << 0 << -1 << "" << 0 << -1 << "";
+    QTest::newRow("errcode null") << json(R"({"errcode":null})") << 0 << -1 << "" << 0 << -1 << "";
+    QTest::newRow("errcode missing")
+        << json(R"({"message":"m","tag":"100"})") << 100 << -1 << "m" << 100 << -1 << "m";
+    QTest::newRow("tag as number")
+        << json(R"({"errcode":0,"tag":100})") << 0 << 0 << "" << 100 << 0 << "";
+    QTest::newRow("message as number")
+        << json(R"({"errcode":3,"message":42})") << 0 << 3 << "" << 0 << 3 << "42";
 }
 
 void TestReplies::envelopes()
@@ -214,18 +213,16 @@ void TestReplies::catalogueReply_data()
     QTest::newRow("empty") << QByteArray() << -1 << 0;
     QTest::newRow("not an object") << json("[]") << 0 << 0;
     QTest::newRow("count and lists")
-        << QByteArray(R"({"errcode":0,"tag":"100","count":2,)" + QByteArray(lists) + "}") << 2
-        << 2;
-    QTest::newRow("count without lists") << json(R"({"errcode":0,"tag":"100","count":40})")
-                                         << 40 << 0;
+        << QByteArray(R"({"errcode":0,"tag":"100","count":2,)" + QByteArray(lists) + "}") << 2 << 2;
+    QTest::newRow("count without lists")
+        << json(R"({"errcode":0,"tag":"100","count":40})") << 40 << 0;
     QTest::newRow("lists without count")
         << QByteArray(R"({"errcode":0,"tag":"100",)" + QByteArray(lists) + "}") << 0 << 2;
-    QTest::newRow("error code")
-        << QByteArray(R"({"errcode":5,"tag":"100","count":2,)" + QByteArray(lists) + "}") << 0
-        << 0;
+    QTest::newRow("error code") << QByteArray(R"({"errcode":5,"tag":"100","count":2,)" +
+                                              QByteArray(lists) + "}")
+                                << 0 << 0;
     QTest::newRow("tag as number")
-        << QByteArray(R"({"errcode":0,"tag":100,"count":2,)" + QByteArray(lists) + "}") << 0
-        << 0;
+        << QByteArray(R"({"errcode":0,"tag":100,"count":2,)" + QByteArray(lists) + "}") << 0 << 0;
     QTest::newRow("tag missing") << json(R"({"errcode":0,"count":2})") << 0 << 0;
     QTest::newRow("another tag") << json(R"({"errcode":0,"tag":"107","count":2})") << 0 << 0;
 }
@@ -287,7 +284,7 @@ void TestReplies::favourites()
     QVERIFY(group.contains("A") && group.contains("B") && !group.contains("Stale"));
     QCOMPARE(group.fonts().at(1).image, QString("later.png"));
     QCOMPARE(m_manager->cloudFonts.value("A").image, QString("catalogue.png")); // not replaced
-    QCOMPARE(m_manager->cloudFonts.value("B").fontid, 2);                      // added once
+    QCOMPARE(m_manager->cloudFonts.value("B").fontid, 2);                       // added once
 }
 
 void TestReplies::loginAndRegistration()
@@ -319,15 +316,15 @@ void TestReplies::profileUploadLine()
     dispatchReply(R"({"errcode":3,"tag":"119","message":"失败"})", *m_manager);
     QVERIFY(m_manager->loggedInUser().bHeadPending);
     dispatchReply(R"({"errcode":0,"tag":"119","message":"two\nlines"})", *m_manager);
-    QCOMPARE(readText(m_manager->messagesDir() + "senderr.log"),
-             QString("修改成功\ntwo lines\n"));
+    QCOMPARE(readText(m_manager->messagesDir() + "senderr.log"), QString("修改成功\ntwo lines\n"));
 }
 
 void TestReplies::latestVersion()
 {
     latestVersionInfo() = LatestVersionInfo{"old", "keep", "old-update"};
-    dispatchReply(R"({"errcode":0,"tag":"121","version":"1.0.0","update_download":"https://u/p.zip"})",
-                  *m_manager);
+    dispatchReply(
+        R"({"errcode":0,"tag":"121","version":"1.0.0","update_download":"https://u/p.zip"})",
+        *m_manager);
     QCOMPARE(latestVersionInfo().version, QString("1.0.0"));
     QCOMPARE(latestVersionInfo().download, QString("keep"));
     QCOMPARE(latestVersionInfo().updateDownload, QString("https://u/p.zip"));

@@ -107,7 +107,8 @@ QList<Sample> samples()
         {"102", QStringList{"tag=102"} + a, false},
         {"103 counters",
          QStringList{"tag=103", "token=tok", "download_ids=12,40",
-                     R"(activation=[{"fid":3,"num":1},{"fid":7,"num":2}])"} + a,
+                     R"(activation=[{"fid":3,"num":1},{"fid":7,"num":2}])"} +
+             a,
          false},
         {"103 nothing", QStringList{"tag=103", "token="} + a, false},
         {"105", QStringList{"tag=105", "token=tok", "font_ids=12"} + a, false},
@@ -124,11 +125,13 @@ QList<Sample> samples()
         {"118", QStringList{"tag=118", "token=tok"} + a, false},
         {"119 no head",
          QStringList{"tag=119", "token=tok", "nick_name=小明", "sex=1", "introduce=hi\nthere",
-                     "birthday=2000-01-01", "province=广东", "city=深圳"} + a,
+                     "birthday=2000-01-01", "province=广东", "city=深圳"} +
+             a,
          true},
         {"119 head",
          QStringList{"head=iVBO%2B%2Fc%3D", "tag=119", "token=tok", "nick_name=n", "sex=0",
-                     "introduce=", "birthday=", "province=", "city="} + a,
+                     "introduce=", "birthday=", "province=", "city="} +
+             a,
          true},
         {"120",
          {"tag=120", "token=tok", "error_info=下载失败 a%26b", "mac", system, systemVersion,
@@ -141,7 +144,8 @@ QList<Sample> samples()
         {"121", {"tag=121", "platform=pc", "version=0.9.5_beta"}, false},
         {"124", {"tag=124", "mac", "version=0.9.5_beta", "platform=pc"}, false},
         {"125 guest", {"tag=125", "mac", "version=0.9.5_beta", "platform=pc"}, false},
-        {"125 signed in", {"tag=125", "token=tok", "mac", "version=0.9.5_beta", "platform=pc"},
+        {"125 signed in",
+         {"tag=125", "token=tok", "mac", "version=0.9.5_beta", "platform=pc"},
          false},
         {"126",
          {"tag=126", "token=", "duration=90061", "mac", "version=0.9.5_beta", "platform=pc"},
@@ -237,10 +241,10 @@ void TestRequests::macChoice_data()
     QTest::newRow("none") << QList<InterfaceInfo>() << "";
     QTest::newRow("only unusable") << QList<InterfaceInfo>{loopback, down, upNotRunning} << "";
     QTest::newRow("first usable wins")
-        << QList<InterfaceInfo>{loopback, down, eth, InterfaceInfo{true, true, false, "11:22:33:44:55:66"}}
+        << QList<InterfaceInfo>{loopback, down, eth,
+                                InterfaceInfo{true, true, false, "11:22:33:44:55:66"}}
         << "0C-1D-2E-3F-40-51";
-    QTest::newRow("first usable has no address")
-        << QList<InterfaceInfo>{tunnel, eth} << "";
+    QTest::newRow("first usable has no address") << QList<InterfaceInfo>{tunnel, eth} << "";
 }
 
 void TestRequests::macChoice()
@@ -324,11 +328,11 @@ void TestRequests::checkerRejectsTamperedBodies()
         QString(tags).replace("app_platform=pc", "app_platform=mac"), // value changed
         QString(tags).replace("mac=00-1A", "mac=00-1B"),              // signature no longer fits
         tags.section('&', 0, 0) + '&' + tags.section('&', 2) + '&' +
-            tags.section('&', 1, 1),                                   // secret moved
+            tags.section('&', 1, 1), // secret moved
         signParams({"tag=102", "app_version=0.9.5_beta", "mac=" + kMac,
-                    "app_platform=pc"}),                               // order of set A
+                    "app_platform=pc"}), // order of set A
         signParams({"tag=107", "content=", "token=t", "app_version=0.9.5_beta",
-                    "app_platform=pc"}),                               // empty optional sent
+                    "app_platform=pc"}),                                  // empty optional sent
         QString(profile).replace("head=iVBO%2B%2Fc%3D", "head=iVBO+/c="), // head unencoded
         RequestBuilder::login("a", "b").replace("password=b", "password=a+b"),
     };

@@ -60,7 +60,8 @@ void TestSigning::archivePassword_data()
         << "f29c6d1daf6c5f3d9d75d0c42af401f2";
     QTest::newRow("plain") << "https://127.0.0.1:8443/files/Fonts.zip"
                            << "273ae1c99746647b95364e6a87d4c456";
-    QTest::newRow("empty address") << "" << "";
+    QTest::newRow("empty address") << ""
+                                   << "";
 }
 
 void TestSigning::archivePassword()

@@ -149,16 +149,18 @@ void TestTransport::postAndWaitResults_data()
     QTest::newRow("success") << int(TestHttpsServer::Respond) << kOk << 200 << 3
                              << "bk=0;tag=103;errcode=0;message=ok" << true;
     QTest::newRow("errcode not 0")
-        << int(TestHttpsServer::Respond) << QByteArray(R"({"errcode":7,"message":"令牌失效","tag":"103"})")
-        << 200 << 0 << "bk=0;tag=103;errcode=7;message=令牌失效" << true;
-    QTest::newRow("errcode as text")
-        << int(TestHttpsServer::Respond) << QByteArray(R"({"errcode":"5","message":"m","tag":"103"})")
-        << 200 << 0 << "bk=0;tag=103;errcode=5;message=m" << true;
+        << int(TestHttpsServer::Respond)
+        << QByteArray(R"({"errcode":7,"message":"令牌失效","tag":"103"})") << 200 << 0
+        << "bk=0;tag=103;errcode=7;message=令牌失效" << true;
+    QTest::newRow("errcode as text") << int(TestHttpsServer::Respond)
+                                     << QByteArray(R"({"errcode":"5","message":"m","tag":"103"})")
+                                     << 200 << 0 << "bk=0;tag=103;errcode=5;message=m" << true;
     QTest::newRow("not JSON") << int(TestHttpsServer::Respond) << QByteArray("<html/>") << 200 << 0
                               << "bk=0;tag=0;errcode=-1;message=" << true;
     QTest::newRow("message with line break")
-        << int(TestHttpsServer::Respond) << QByteArray(R"({"errcode":1,"message":"a\r\nbk=3","tag":"103"})")
-        << 200 << 0 << "bk=0;tag=103;errcode=1;message=a bk=3" << true;
+        << int(TestHttpsServer::Respond)
+        << QByteArray(R"({"errcode":1,"message":"a\r\nbk=3","tag":"103"})") << 200 << 0
+        << "bk=0;tag=103;errcode=1;message=a bk=3" << true;
     QTest::newRow("timed out") << int(TestHttpsServer::Hang) << kOk << 200 << 1 << "bk=1" << false;
     QTest::newRow("connection dropped")
         << int(TestHttpsServer::Drop) << kOk << 200 << 2 << "bk=2" << false;
@@ -286,7 +288,8 @@ void TestTransport::usageReportClearsOnlyOnSuccess()
     QVERIFY(m_manager->activation.isEmpty());
     QVERIFY(log().contains("统计用字情况：上报成功."));
     const QByteArray sent = m_server->requests().last().body;
-    QVERIFY(sent.contains(R"(&download_ids=12,40&activation=[{"fid":3,"num":1},{"fid":7,"num":2}]&)"));
+    QVERIFY(
+        sent.contains(R"(&download_ids=12,40&activation=[{"fid":3,"num":1},{"fid":7,"num":2}]&)"));
     QCOMPARE(readText(m_manager->messagesDir() + "postuse.txt").toUtf8(), sent);
 }
 
@@ -332,8 +335,8 @@ void TestTransport::problemReports_data()
     QTest::newRow("confirmed") << QByteArray(R"({"errcode":0,"message":"收到","tag":"120"})")
                                << "BugPost:tag=120;err=0;message=收到;";
     QTest::newRow("not JSON") << QByteArray("busy") << "BugPost:tag=0;err=-1;message=;";
-    QTest::newRow("tag as number") << QByteArray(R"({"errcode":0,"tag":120})")
-                                   << "BugPost:tag=0;err=0;message=;";
+    QTest::newRow("tag as number")
+        << QByteArray(R"({"errcode":0,"tag":120})") << "BugPost:tag=0;err=0;message=;";
 }
 
 void TestTransport::problemReports()
@@ -346,7 +349,8 @@ void TestTransport::problemReports()
     QSignalSpy destroyed(sent, &QObject::destroyed);
     QVERIFY(destroyed.wait()); // the slot released the reply
     QCOMPARE(log().section("  ", 0, 0), logLine);
-    QVERIFY(m_server->requests().first().body.contains("&error_info=激活失败: 文件不存在 %26 重试&"));
+    QVERIFY(
+        m_server->requests().first().body.contains("&error_info=激活失败: 文件不存在 %26 重试&"));
     QVERIFY(!m_server->requests().first().body.contains("client_name"));
 }
 

@@ -75,12 +75,11 @@ bool TestCertificates::generate(QString *error)
                                "/CN=localhost"},
                error) &&
            run({"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile",
-                "server.ext"},
+                "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "server.ext"},
                error) &&
            run(QStringList{"req", "-x509"} + ec +
-                   QStringList{"-keyout", "rogue.key", "-out", "rogue.pem", "-days", "2",
-                               "-subj", "/CN=localhost", "-addext",
+                   QStringList{"-keyout", "rogue.key", "-out", "rogue.pem", "-days", "2", "-subj",
+                               "/CN=localhost", "-addext",
                                "subjectAltName=DNS:localhost,IP:127.0.0.1"},
                error);
 }
@@ -94,10 +93,8 @@ QByteArray CapturedRequest::header(const QByteArray &lowerName) const
     return QByteArray();
 }
 
-TestHttpsServer::TestHttpsServer(const QString &certFile, const QString &keyFile,
-                                 QObject *parent)
-    : QTcpServer(parent),
-      m_certificate(readFile(certFile), QSsl::Pem),
+TestHttpsServer::TestHttpsServer(const QString &certFile, const QString &keyFile, QObject *parent)
+    : QTcpServer(parent), m_certificate(readFile(certFile), QSsl::Pem),
       m_key(readFile(keyFile), QSsl::Ec, QSsl::Pem)
 {
 }
@@ -179,8 +176,8 @@ void TestHttpsServer::answer(QSslSocket *socket, const CapturedRequest &request)
         break;
     }
     const QByteArray body = m_handler ? m_handler(request) : m_replyBody;
-    QByteArray response = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' +
-                          reasonPhrase(m_status) + "\r\n";
+    QByteArray response =
+        "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reasonPhrase(m_status) + "\r\n";
     response += "Content-Type: application/json; charset=utf-8\r\n";
     response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     response += "Connection: close\r\n\r\n";

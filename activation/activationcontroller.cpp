@@ -1,0 +1,329 @@
+#include "activationcontroller.h"
+
+#include "activationview.h"
+#include "fontnamereader.h"
+#include "fontsystem.h"
+#include "ftmanager.h"
+#include "problemreporter.h"
+#include "signing.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+// dir + relative when relative names something inside dir; empty for an empty,
+// absolute or escaping name, which the service should never send.
+QString fileInside(const QString &dir, const QString &relative)
+{
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative))
+        return QString();
+    const QString base = QDir::cleanPath(dir);
+    if (!QDir::cleanPath(base + QLatin1Char('/') + relative).startsWith(base + QLatin1Char('/')))
+        return QString();
+    return dir + relative;
+}
+
+} // namespace
+
+ActivationController::ActivationController(FtManager &ftManager, ActivationView *view,
+                                           ProblemReporter *reporter,
+                                           QNetworkAccessManager *network, FontSystem *system,
+                                           QObject *parent)
+    : QObject(parent), m_ft(ftManager), m_view(view), m_reporter(reporter),
+      m_engine(ftManager, system), m_downloads(ftManager, network, this)
+{
+    Q_ASSERT(m_view);
+    m_downloads.setProblemReporter(reporter);
+    connect(&m_downloads, &DownloadManager::downloadFailed, this, &ActivationController::busyClear);
+    connect(&m_downloads, &DownloadManager::archiveReady, this,
+            [this](const QString &name, const QString &target, bool applyAfter) {
+                enableFont(name, target, applyAfter);
+            });
+    connect(&m_downloads, &DownloadManager::progressChanged, this,
+            [this](const QString &name, int percent) { m_view->showProgress(name, percent); });
+    connect(&m_downloads, &DownloadManager::progressEnded, this,
+            [this](const QString &name) { m_view->clearProgress(name); });
+    rememberSavedDownlist();
+}
+
+ActivationController::~ActivationController()
+{
+    stopEnableThread();
+    delete m_enableThread.data();
+}
+
+void ActivationController::onFtSelected(const QString &ftName, QObject *card)
+{
+    if (!m_ft.bLogin) {
+        m_view->showTrayMessage(QStringLiteral("提示"),
+                                QStringLiteral("字体激活、收藏、应用操作，需要登录后才可进行。"));
+        m_view->openLogin();
+        return;
+    }
+    busyMark(ftName);
+    if (const LocalFont *installed = m_ft.installedFont(ftName)) {
+        applyFont(LocalFont(*installed), ftName);
+        return;
+    }
+    if (const LocalFont *activated = m_ft.activatedFont(ftName)) {
+        applyFont(LocalFont(*activated), ftName);
+        return;
+    }
+    enableFromCard(card, ftName, QString(), true);
+}
+
+int ActivationController::enableFromCard(QObject *card, const QString &name, const QString &path,
+                                         bool applyAfter)
+{
+    if (!card || name.isEmpty()) {
+        busyClear(name);
+        return -1;
+    }
+    if (m_ft.isActivated(name)) {
+        busyClear(name);
+        m_view->setCardActivated(card, true);
+        return 1;
+    }
+    const int r = enableFont(name, path, applyAfter);
+    if (r >= 0)
+        return r;
+
+    const auto font = m_ft.cloudFont(name);
+    if (!font) {
+        busyClear(name);
+        reportProblem(QStringLiteral("enable failed，[%1] not find url").arg(name));
+        return 6;
+    }
+    const QString candidate1 = fileInside(m_ft.usedDir(), font->ttf_name);
+    if (candidate1.isEmpty()) {
+        failMissingFile(name, font->ttf_name);
+        busyClear(name);
+        return -1;
+    }
+    if (QFileInfo(candidate1).isFile())
+        return enableFont(name, candidate1, applyAfter);
+    const QString candidate2 = fileInside(m_ft.downloadsDir(), font->ttf_name);
+    if (QFileInfo(candidate2).isFile())
+        return enableFont(name, candidate2, applyAfter);
+
+    const QUrl url(font->download_url);
+    const QString archiveName = DownloadManager::archiveNameFor(url);
+    const QString archive = m_ft.downloadsDir() + archiveName;
+    if (!archiveName.isEmpty() && QFileInfo(archive).isFile()) {
+        if (DownloadManager::extractInto(archive, m_ft.usedDir(),
+                                         archivePassword(url.toString())) &&
+            QFileInfo(candidate1).isFile())
+            return enableFont(name, candidate1, applyAfter);
+        // A stored archive that does not unpack to the font (cut short, or an error
+        // page saved as one) is fetched again instead of blocking the font for good.
+        m_ft.writeLog(QStringLiteral("cached archive of [%1] unusable, downloading again:%2")
+                          .arg(name, archive));
+    }
+
+    if (m_downloads.startFontDownload(url, name, candidate1, m_view->currentPageIndex(),
+                                      applyAfter ? DownloadJob::ActivateApplyMode
+                                                 : DownloadJob::ActivateMode) ||
+        m_downloads.isDownloading(name))
+        return 6;
+    // No usable address: nothing will ever clear the busy mark otherwise.
+    busyClear(name);
+    reportProblem(
+        QStringLiteral("the TTF of [%1] download failed,url:%2").arg(name, font->download_url));
+    return -1;
+}
+
+int ActivationController::enableFont(const QString &name, const QString &path, bool applyAfter)
+{
+    if (name.isEmpty() || path.isEmpty())
+        return -1;
+    if (m_ft.isActivated(name)) {
+        busyClear(name);
+        return 1;
+    }
+
+    int r = -1;
+    if (!QFileInfo(path).isFile()) {
+        failMissingFile(name, path);
+    } else {
+        r = checkAndActivate(path, name);
+        if (r > 0 && applyAfter) {
+            // The busy mark stays until the font has been applied.
+            QTimer::singleShot(kApplyDelayMs, Qt::PreciseTimer, this, [this, name] {
+                if (const LocalFont *record = m_ft.activatedFont(name))
+                    applyFont(LocalFont(*record), name);
+                else
+                    busyClear(name);
+            });
+            return r;
+        }
+        if (r > 0) {
+            showActivationResult(name, true);
+        } else {
+            showActivationResult(name, false);
+            reportProblem(QStringLiteral("enable failed，[%1],[%2]").arg(name, path));
+        }
+    }
+    busyClear(name);
+    return r;
+}
+
+int ActivationController::checkAndActivate(const QString &path, const QString &name)
+{
+    if (name.isEmpty()) {
+        m_ft.writeLog(QStringLiteral("fontname is empty while enabling font."));
+        return -1;
+    }
+    if (!QFileInfo(path).isFile()) {
+        m_ft.writeLog(QStringLiteral("file not exist while enabling font:") + path);
+        return -1;
+    }
+    const int r = m_engine.activateFont(path, name, true);
+    if (r > 0) {
+        m_view->fillLocalPage();
+        m_view->markActivated(name, true);
+    }
+    return r;
+}
+
+void ActivationController::applyFont(const LocalFont &record, const QString &name)
+{
+    // Every attempt counts, whatever its outcome.
+    if (const auto font = m_ft.cloudFont(name))
+        ++m_ft.activation[font->fontid];
+
+    const int r = m_engine.applyToApp(record);
+    if (r == 0) {
+        m_view->showTrayMessage(QStringLiteral("字体设置"),
+                                name + QStringLiteral("已设置到当前应用"));
+    } else {
+        const QString message = QStringLiteral("不能与该应用程序进行字体交互。") +
+                                ActivationEngine::interactionDetail(r);
+        m_view->showTrayMessage(QStringLiteral("字体设置"), message);
+        reportProblem(QStringLiteral("%1\r\n%2{host:%3;sub:%4;ps:%5}")
+                          .arg(message, name, record.familyName, record.styleName, record.psName));
+    }
+    busyClear(name);
+}
+
+void ActivationController::busyMark(const QString &name)
+{
+    m_busy.insert(name);
+    m_view->setBusy(name, true);
+}
+
+void ActivationController::busyClear(const QString &name)
+{
+    if (!m_busy.remove(name))
+        return;
+    m_view->setBusy(name, false);
+}
+
+void ActivationController::rememberSavedDownlist()
+{
+    m_unrecorded = m_ft.userDataFile().isEmpty() ? QVector<DownlistEntry>()
+                                                 : readSavedDownlist(m_ft.userDataFile());
+}
+
+ThreadForEnableFont *ActivationController::startEnableThread()
+{
+    if (m_enableThread)
+        return m_enableThread;
+    m_ft.writeLog(QStringLiteral("启动激活用户字体线程"));
+    auto *thread = new ThreadForEnableFont();
+    thread->setUserDataFile(m_ft.userDataFile());
+    thread->setFontSystem(&m_engine.fontSystem());
+    m_enableThread = thread;
+    connect(thread, &QThread::finished, this, &ActivationController::onEnableThreadDone);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(thread, &QObject::destroyed, this, &ActivationController::onEnableThreadDestroy);
+    thread->start(QThread::InheritPriority);
+    m_enableThreadBegun = true;
+    return thread;
+}
+
+void ActivationController::stopEnableThread()
+{
+    if (!m_enableThread)
+        return;
+    m_enableThread->requestInterruption();
+    m_enableThread->wait();
+}
+
+void ActivationController::keepUnrecordedDownlist()
+{
+    for (const DownlistEntry &entry : qAsConst(m_unrecorded)) {
+        if (!entry.name.isEmpty() && !entry.path.isEmpty() && !m_ft.downlist.contains(entry.name))
+            m_ft.downlist.insert(entry.name, entry.path);
+    }
+}
+
+void ActivationController::onEnableThreadDone()
+{
+    const auto *thread = qobject_cast<const ThreadForEnableFont *>(sender());
+    if (!thread)
+        return;
+    recordEnabledFonts(*thread);
+}
+
+void ActivationController::recordEnabledFonts(const ThreadForEnableFont &thread)
+{
+    // What the thread tried is settled now: recorded, or dropped because it no
+    // longer registers. Only entries it never reached still wait.
+    m_unrecorded = thread.unreachedEntries();
+
+    const QVector<QString> &names = thread.registeredNames();
+    const QVector<QString> &paths = thread.registeredPaths();
+    const int n = qMin(names.size(), paths.size());
+    if (n == 0)
+        return;
+    for (int i = 0; i < n; ++i) {
+        const QString &name = names.at(i);
+        const QString &path = paths.at(i);
+        if (name.isEmpty() || path.isEmpty() || m_ft.isActivated(name))
+            continue;
+        const auto record = readLocalFont(path);
+        if (!record)
+            continue;
+        m_ft.addActivated(name, *record, path);
+        addToProcessFontDatabase(path);
+        FontAV bare;
+        bare.fontname = name;
+        m_ft.loggedInUser().local.add(bare);
+    }
+    m_ft.writeLog(QStringLiteral("threadEnable finished."));
+    // One announcement for every font of the run.
+    m_engine.fontSystem().announceFontChange();
+    m_view->showTrayMessage(QStringLiteral("本地字体加载"), QStringLiteral("用户字体加载完毕！"));
+    m_ft.writeLog(QStringLiteral("用户字体加载完毕！"));
+    m_view->fillLocalPage();
+    if (!m_ft.loggedInUser().local.isEmpty())
+        m_view->refreshActivated();
+}
+
+void ActivationController::onEnableThreadDestroy()
+{
+    m_enableThread = nullptr;
+    m_ft.writeLog(QStringLiteral("threadEnable destroyed."));
+}
+
+void ActivationController::showActivationResult(const QString &name, bool ok)
+{
+    m_view->showTrayMessage(QStringLiteral("字体激活"), name + (ok ? QStringLiteral("激活成功")
+                                                                   : QStringLiteral("激活失败！")));
+}
+
+void ActivationController::reportProblem(const QString &line)
+{
+    m_ft.writeLog(line);
+    if (m_reporter)
+        m_reporter->postBug(line);
+}
+
+void ActivationController::failMissingFile(const QString &name, const QString &path)
+{
+    showActivationResult(name, false);
+    reportProblem(QStringLiteral("enable failed，not find [%1]:[%2]").arg(name, path));
+}

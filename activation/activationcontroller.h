@@ -1,0 +1,93 @@
+#pragma once
+
+#include "activationengine.h"
+#include "downloadmanager.h"
+#include "threadforenablefont.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+class ActivationView;
+class FontSystem;
+class FtManager;
+class ProblemReporter;
+class QNetworkAccessManager;
+
+// Picking a font card, activating fonts, the start-up re-activation and font
+// downloads, without widgets: the main window forwards its slots here and shows
+// what it is told through ActivationView. GUI thread only.
+class ActivationController : public QObject
+{
+    Q_OBJECT
+public:
+    // Pause between activating a picked font and applying it, so running
+    // applications have taken in the font change first.
+    static constexpr int kApplyDelayMs = 200;
+
+    // The view must outlive the controller; the reporter may be null. The network
+    // manager, if given, is for downloads only (see DownloadManager); without one the
+    // download manager makes its own.
+    ActivationController(FtManager &ftManager, ActivationView *view, ProblemReporter *reporter,
+                         QNetworkAccessManager *network = nullptr, FontSystem *system = nullptr,
+                         QObject *parent = nullptr);
+    ~ActivationController() override;
+
+    ActivationEngine &engine() { return m_engine; }
+    DownloadManager &downloads() { return m_downloads; }
+
+    // A card was picked (card: the card widget that asked, may be null).
+    void onFtSelected(const QString &ftName, QObject *card);
+    // Finds or fetches the file of a picked font, then enables it. Returns what
+    // enableFont returns, 6 when a download was started or is running, or when the
+    // font has no catalogue entry, -1 on a failed check.
+    int enableFromCard(QObject *card, const QString &name, const QString &path, bool applyAfter);
+    // Activates a known file with user feedback; with applyAfter the font is applied
+    // kApplyDelayMs later and stays busy until then.
+    int enableFont(const QString &name, const QString &path, bool applyAfter);
+    int checkAndActivate(const QString &path, const QString &name);
+    // Sets the font in the foreground application and reports the outcome.
+    void applyFont(const LocalFont &record, const QString &name);
+
+    void busyMark(const QString &name);
+    void busyClear(const QString &name);
+    bool isBusy(const QString &name) const { return m_busy.contains(name); }
+    const QSet<QString> &busyNames() const { return m_busy; }
+
+    // Start-up re-activation. The saved "downlist" is read when the controller is
+    // made, so that entries not yet re-activated when the program ends early are
+    // kept (keepUnrecordedDownlist).
+    void rememberSavedDownlist();
+    ThreadForEnableFont *startEnableThread();
+    ThreadForEnableFont *enableThread() const { return m_enableThread; }
+    bool enableThreadBegun() const { return m_enableThreadBegun; }
+    // Asks a running thread to stop after its current entry and waits for it.
+    void stopEnableThread();
+    // Puts saved entries that this run has not recorded (yet) back into `downlist`,
+    // without replacing names activated in this run. Call right before saving.
+    void keepUnrecordedDownlist();
+    const QVector<DownlistEntry> &unrecordedDownlist() const { return m_unrecorded; }
+
+public slots:
+    // Connected to the thread's finished(); reads it through sender().
+    void onEnableThreadDone();
+    void onEnableThreadDestroy();
+
+private:
+    void recordEnabledFonts(const ThreadForEnableFont &thread);
+    void showActivationResult(const QString &name, bool ok);
+    void reportProblem(const QString &line);
+    void failMissingFile(const QString &name, const QString &path);
+
+    FtManager &m_ft;
+    ActivationView *m_view;
+    ProblemReporter *m_reporter;
+    ActivationEngine m_engine;
+    DownloadManager m_downloads;
+    QSet<QString> m_busy;
+    QPointer<ThreadForEnableFont> m_enableThread;
+    bool m_enableThreadBegun = false;
+    QVector<DownlistEntry> m_unrecorded;
+};

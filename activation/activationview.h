@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QObject;
+
+// What the activation flow shows the user. The main window implements it over its
+// tray icon and card pages; tests implement it to watch the flow.
+class ActivationView
+{
+public:
+    virtual ~ActivationView() = default;
+
+    // A tray balloon with the information icon, shown for 5000 ms.
+    virtual void showTrayMessage(const QString &title, const QString &text) = 0;
+    // Nobody is signed in: open the login dialog.
+    virtual void openLogin() = 0;
+    // Busy state of the font's cards in the card grid and the favourites view.
+    virtual void setBusy(const QString &name, bool busy) = 0;
+    // The activated mark of the card the user picked.
+    virtual void setCardActivated(QObject *card, bool on) = 0;
+    // The activated mark of the first grid card of that name, and of its favourites
+    // card when the font is a favourite.
+    virtual void markActivated(const QString &name, bool on) = 0;
+    // Download progress of a font on the page shown; clearProgress resets it to 0.
+    virtual void showProgress(const QString &name, int percent) = 0;
+    virtual void clearProgress(const QString &name) = 0;
+    // Rebuilds the local page from the installed and activated fonts.
+    virtual void fillLocalPage() = 0;
+    // Re-reads every card's activated mark from the font manager.
+    virtual void refreshActivated() = 0;
+    // Index of the page the main window shows.
+    virtual int currentPageIndex() const = 0;
+};

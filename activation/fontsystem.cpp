@@ -1,0 +1,19 @@
+#include "fontsystem.h"
+
+#include "fontregistry.h"
+
+int FontSystem::registerFontFile(const QString &path)
+{
+    return ::registerFontFile(path);
+}
+
+void FontSystem::announceFontChange()
+{
+    ::announceFontChange();
+}
+
+FontSystem &FontSystem::platform()
+{
+    static FontSystem system;
+    return system;
+}

@@ -1,0 +1,8 @@
+#include "problemreporter.h"
+
+#include "reportsender.h"
+
+void ServiceProblemReporter::postBug(const QString &text)
+{
+    m_sender.postBug(text);
+}

@@ -1,0 +1,32 @@
+#include "sorvane.h"
+
+#include "fontdesc.h"
+#include "foreground.h"
+#include "resultcodes.h"
+#include "targets.h"
+
+using namespace sorvane;
+
+extern "C" SORVANE_EXPORT int SV_FontSoftInteractionOfName(const char *host, const char *sub,
+                                                           const char *ps, int flag, void *eng)
+{
+    (void)flag; // reserved: always 0
+    (void)eng;  // reserved: always null
+
+    if (!host || !*host)
+        return EmptyFamily;
+    if (!sub || !*sub)
+        return EmptyStyle;
+    if (!ps || !*ps)
+        return EmptyPostScriptName;
+    if (!isExpressibleFamily(host) || !isValidUtf8(sub))
+        return InexpressibleFontName;
+
+    const ForegroundWindow window = findForegroundWindow();
+    if (window.status != ForegroundWindow::Found)
+        return NoForegroundDocument;
+    const Target *target = findTarget(window.instance, window.windowClass);
+    if (!target)
+        return UnsupportedApplication;
+    return applyToTarget(*target, host, sub);
+}

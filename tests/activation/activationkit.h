@@ -1,0 +1,102 @@
+#pragma once
+
+#include "activationview.h"
+#include "fontsystem.h"
+#include "problemreporter.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <atomic>
+
+class FtManager;
+class QTcpSocket;
+
+// A real font (DejaVu Sans) copied to path with its family renamed to `family`,
+// which must have 11 characters, so that only this copy answers for that name.
+bool writeRenamedFont(const QString &path, const QString &family);
+bool haveRealFont();
+// A naming table with family and PostScript name but no style.
+bool writeFontWithoutStyle(const QString &path);
+
+// The event log's texts, time stamps removed; the raw file for lines that hold CR LF.
+QStringList eventTexts(const FtManager &ft);
+QString rawEventLog(const FtManager &ft);
+
+// "family|file" of the best match a separate fc-match process finds.
+QString fcMatch(const QString &family);
+
+struct RecordingView : ActivationView
+{
+    QStringList events; // "tray|title|text", "busy|name|1", "mark|name|1", ...
+    QStringList trays() const;
+    QElapsedTimer clock;
+    qint64 markedAtMs = -1;  // when the activated mark was last set
+    qint64 appliedAtMs = -1; // when the last "字体设置" tray message came
+    int page = 0;
+
+    RecordingView() { clock.start(); }
+    void showTrayMessage(const QString &title, const QString &text) override;
+    void openLogin() override { events << "login"; }
+    void setBusy(const QString &name, bool busy) override;
+    void setCardActivated(QObject *, bool on) override { events << QString("card|%1").arg(on); }
+    void markActivated(const QString &name, bool on) override;
+    void showProgress(const QString &name, int percent) override;
+    void clearProgress(const QString &name) override { events << "clear|" + name; }
+    void fillLocalPage() override { events << "fillLocal"; }
+    void refreshActivated() override { events << "refresh"; }
+    int currentPageIndex() const override { return page; }
+};
+
+struct RecordingReporter : ProblemReporter
+{
+    QStringList bugs;
+    void postBug(const QString &text) override { bugs << text; }
+};
+
+// The platform's registration, counted; refuse makes the system say no.
+struct CountingFontSystem : FontSystem
+{
+    std::atomic<int> registered{0};
+    std::atomic<int> announced{0};
+    bool refuse = false;
+    int registerFontFile(const QString &path) override;
+    void announceFontChange() override;
+};
+
+// Points the engine at the stand-in library answering `code`, its calls logged.
+void useStubLibrary(class ActivationEngine &engine, int code, const QString &callLog);
+
+// A small HTTP/1.1 server for archive downloads.
+class HttpFixture : public QObject
+{
+    Q_OBJECT
+public:
+    struct Route
+    {
+        int status = 200;
+        QByteArray body;
+        bool hold = false; // answer only on release()
+        bool drop = false; // close without answering
+    };
+    HttpFixture();
+    bool isListening() const { return m_server.isListening(); }
+    // encodedPath as it appears in the request line, e.g. "/f/a%20b.zip".
+    QUrl url(const QString &encodedPath) const;
+    void setRoute(const QString &encodedPath, const Route &route) { m_routes[encodedPath] = route; }
+    int hits(const QString &encodedPath) const { return m_hits.value(encodedPath); }
+    void release();
+
+private:
+    void onReadyRead(QTcpSocket *socket);
+    void answer(QTcpSocket *socket, const Route &route);
+    QTcpServer m_server;
+    QMap<QString, Route> m_routes;
+    QMap<QString, int> m_hits;
+    QList<QPair<QPointer<QTcpSocket>, Route>> m_held;
+};

@@ -1,0 +1,366 @@
+// The updater window and whole update runs against a local HTTP server.
+#include "packageserver.h"
+#include "testenv.h"
+#include "updatertestutil.h"
+#include "updaterunner.h"
+#include "vantoreldlg.h"
+#include "zipextract/zipwriter.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#ifndef VANTOREL_PROGRAM
+#error "VANTOREL_PROGRAM must name the built updater"
+#endif
+
+namespace {
+// The messages of an event log, after checking that every line carries its time.
+QStringList logMessages(const QString &path)
+{
+    QStringList messages;
+    const QString text = QString::fromUtf8(readFile(path));
+    if (text == QLatin1String("<missing>"))
+        return messages;
+    static const QRegularExpression line(
+        QStringLiteral("^(.*)  \\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3}$"));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i == lines.size() - 1 && lines.at(i).isEmpty())
+            break;
+        const QRegularExpressionMatch match = line.match(lines.at(i));
+        messages << (match.hasMatch() ? match.captured(1) : "<malformed> " + lines.at(i));
+    }
+    return messages;
+}
+
+QByteArray makePackage(const QString &path, const QList<QPair<QByteArray, QByteArray>> &files)
+{
+    ZipWriter zip(path);
+    for (const auto &file : files) {
+        if (file.first.endsWith('/'))
+            zip.addDirectory(file.first);
+        else
+            zip.addFile(file.first, file.second);
+    }
+    if (!zip.close())
+        return QByteArray();
+    return readFile(path);
+}
+
+const QList<QPair<QByteArray, QByteArray>> kPackageFiles = {
+    {"quillora", "new main program"},     {"vantorel", "new updater"},           {"fonts/", ""},
+    {"fonts/readme.txt", "fonts readme"}, {"lib/plugins/platform.so", "plugin"},
+};
+
+// A private HOME and temporary location, and an installation folder whose path
+// holds a blank, with an older main program in it.
+struct Sandbox
+{
+    Sandbox()
+    {
+        savedTmp = qgetenv("TMPDIR");
+        tmp = env.path("tmp");
+        QDir().mkpath(tmp);
+        qputenv("TMPDIR", QFile::encodeName(tmp));
+        install = env.path("Quillora Install");
+        writeFile(install + "/quillora", "old main program");
+        writeFile(install + "/settings.ini", "mine");
+        QFile::setPermissions(install + "/quillora",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        logFile = env.path("Documents/TessalyFont/msg/UpdateMsg.log");
+    }
+    ~Sandbox()
+    {
+        if (savedTmp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", savedTmp);
+    }
+
+    TestEnv env;
+    QByteArray savedTmp;
+    QString tmp;
+    QString install;
+    QString logFile;
+};
+
+template <typename T> T *child(VantorelDlg &dlg, const char *name)
+{
+    return dlg.findChild<T *>(QLatin1String(name));
+}
+
+void checkDoneState(VantorelDlg &dlg, const QString &doneText)
+{
+    QCOMPARE(child<QLabel>(dlg, "doneLabel")->text(), doneText);
+    QVERIFY(child<QLabel>(dlg, "doneLabel")->isVisible());
+    QVERIFY(child<QPushButton>(dlg, "openButton")->isVisible());
+    for (const char *name : {"progressBar", "percentLabel", "statusLabel"})
+        QVERIFY2(!child<QWidget>(dlg, name)->isVisible(), name);
+}
+} // namespace
+
+class TestUpdater : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void downloadProgressShown();
+    void noUpdateStarted_data();
+    void noUpdateStarted();
+    void fullUpdateIntoFolderWithBlank();
+    void failedUpdate_data();
+    void failedUpdate();
+    void copyFailureShowsFailure();
+    void openStartsProgramWithBlankInPath();
+    void endToEndFromCopiedInstallation();
+
+private:
+    PackageServer m_server;
+    QByteArray m_package;
+};
+
+void TestUpdater::initTestCase()
+{
+    QVERIFY(m_server.listen());
+    QTemporaryDir dir;
+    m_package = makePackage(dir.filePath("update.zip"), kPackageFiles);
+    QVERIFY(!m_package.isEmpty());
+    m_server.serve("/packages/Quillora%20Update.zip", m_package);
+}
+
+void TestUpdater::downloadProgressShown()
+{
+    Sandbox box;
+    VantorelDlg dlg;
+    dlg.onDownProgressed(50, 100);
+    QCOMPARE(child<QProgressBar>(dlg, "progressBar")->value(), 45);
+    QCOMPARE(child<QLabel>(dlg, "percentLabel")->text(), QStringLiteral("45%"));
+    // The copy moves the bar on from 90 and leaves the last download figure alone.
+    dlg.onDownProgressed(100, 100);
+    dlg.onCopyMoved(0.5);
+    QCOMPARE(child<QProgressBar>(dlg, "progressBar")->value(), 95);
+    QCOMPARE(child<QLabel>(dlg, "percentLabel")->text(), QStringLiteral("90%"));
+}
+
+void TestUpdater::noUpdateStarted_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("logsAppFile");
+    QTest::newRow("program only") << QStringList{"vantorel"} << false;
+    QTest::newRow("no package address") << QStringList{"vantorel", "/opt/q/quillora"} << false;
+    QTest::newRow("invalid address")
+        << QStringList{"vantorel", "/opt/q/quillora", "http://[::1"} << true;
+}
+
+void TestUpdater::noUpdateStarted()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, logsAppFile);
+    Sandbox box;
+    VantorelDlg dlg;
+    dlg.show();
+    const int requests = m_server.requestedPaths().size();
+    startFromArguments(dlg, arguments);
+
+    // The designer's initial state stays.
+    QCOMPARE(child<QProgressBar>(dlg, "progressBar")->value(), 24);
+    QCOMPARE(child<QLabel>(dlg, "percentLabel")->text(), QStringLiteral("60%"));
+    QCOMPARE(child<QLabel>(dlg, "doneLabel")->text(), QStringLiteral("软件更新完成！"));
+    for (const char *name :
+         {"progressBar", "percentLabel", "statusLabel", "doneLabel", "openButton"})
+        QVERIFY2(child<QWidget>(dlg, name)->isVisible(), name);
+    QCOMPARE(logMessages(box.logFile),
+             logsAppFile ? QStringList{"dir_appFile=/opt/q/quillora"} : QStringList());
+    QCOMPARE(m_server.requestedPaths().size(), requests);
+}
+
+void TestUpdater::fullUpdateIntoFolderWithBlank()
+{
+    Sandbox box;
+    VantorelDlg dlg;
+    dlg.runner().setInstallDir(box.install);
+    dlg.show();
+    QSignalSpy copyMoved(&dlg.runner(), &UpdateRunner::sigCopyMoved);
+    QSignalSpy done(&dlg.runner(), &UpdateRunner::sigDoneState);
+
+    const QString app = box.install + "/quillora";
+    const QString url = m_server.url("/packages/Quillora%20Update.zip");
+    startFromArguments(dlg, {"vantorel", app, url});
+
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.first().at(0).toBool(), true);
+    checkDoneState(dlg, QStringLiteral("软件更新完成！"));
+    QCOMPARE(child<QProgressBar>(dlg, "progressBar")->value(), 100);
+    QCOMPARE(child<QLabel>(dlg, "percentLabel")->text(), QStringLiteral("90%"));
+    QCOMPARE(child<QLabel>(dlg, "statusLabel")->text(), QStringLiteral("软件更新中..."));
+
+    QCOMPARE(logMessages(box.logFile),
+             (QStringList{"dir_appFile=" + app, url, "down succeed.", "upzip done", "modify=" + app,
+                          "dir_copy_des=" + app, "copy done"}));
+    QCOMPARE(dlg.runner().downloadedFile(), box.tmp + "/quillora/Quillora Update.zip");
+    QCOMPARE(dlg.runner().appFile(), app);
+
+    QCOMPARE(tree(box.install),
+             (QStringList{"fonts/", "fonts/readme.txt", "lib/", "lib/plugins/",
+                          "lib/plugins/platform.so", "quillora", "settings.ini", "vantorel"}));
+    for (const auto &file : kPackageFiles) {
+        if (!file.first.endsWith('/'))
+            QCOMPARE(readFile(box.install + "/" + file.first), file.second);
+    }
+    QCOMPARE(readFile(box.install + "/settings.ini"), QByteArray("mine"));
+    QVERIFY(QFileInfo(app).permissions() & QFile::ExeOwner);
+
+    QList<double> fractions;
+    for (const QList<QVariant> &args : qAsConst(copyMoved))
+        fractions << args.at(0).toDouble();
+    QCOMPARE(fractions, (QList<double>{0.0, 0.5, 1.0}));
+}
+
+void TestUpdater::failedUpdate_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QStringList>("logTail");
+    QTest::newRow("not found") << QByteArray("/missing.zip") << QStringList{"down err"};
+    QTest::newRow("empty body") << QByteArray("/empty.zip") << QStringList{};
+    QTest::newRow("too slow") << QByteArray("/slow.zip") << QStringList{"down timeout"};
+    QTest::newRow("not an archive")
+        << QByteArray("/garbage.zip") << QStringList{"down succeed.", "upzip done"};
+    QTest::newRow("nobody listening") << QByteArray() << QStringList{"down err"};
+}
+
+void TestUpdater::failedUpdate()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QStringList, logTail);
+    m_server.serve("/empty.zip", QByteArray());
+    m_server.hang("/slow.zip");
+    m_server.serve("/garbage.zip", QByteArray("this is not a zip archive").repeated(40));
+
+    Sandbox box;
+    // An earlier update left files in the unpack folder; they must not be installed.
+    QVERIFY(writeFile(box.tmp + "/quillora/upzip/stale.txt", "from an earlier update"));
+    VantorelDlg dlg;
+    dlg.runner().setInstallDir(box.install);
+    dlg.runner().setDownloadTimeLimit(300);
+    dlg.show();
+
+    QString url = m_server.url(path);
+    if (path.isEmpty()) {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        url = QStringLiteral("http://127.0.0.1:%1/u.zip").arg(closed.serverPort());
+    }
+    const QString app = box.install + "/quillora";
+    startFromArguments(dlg, {"vantorel", app, url});
+
+    checkDoneState(dlg, QStringLiteral("软件更新失败！"));
+    QCOMPARE(logMessages(box.logFile), QStringList({"dir_appFile=" + app, url}) + logTail);
+    QCOMPARE(tree(box.install), (QStringList{"quillora", "settings.ini"}));
+    QCOMPARE(readFile(app), QByteArray("old main program"));
+    if (logTail.contains("upzip done"))
+        QVERIFY(!QFile::exists(box.tmp + "/quillora/upzip/stale.txt"));
+}
+
+void TestUpdater::copyFailureShowsFailure()
+{
+    Sandbox box;
+    QTemporaryDir dir;
+    const QByteArray package = makePackage(
+        dir.filePath("p.zip"), {{"a.txt", "new a"}, {"data.bin", "new data"}, {"z.txt", "new z"}});
+    m_server.serve("/blocked.zip", package);
+    // A folder holds the name of a file in the package, so that file can't be put there.
+    QVERIFY(writeFile(box.install + "/data.bin/inside.txt", "old"));
+
+    VantorelDlg dlg;
+    dlg.runner().setInstallDir(box.install);
+    dlg.show();
+    const QString app = box.install + "/quillora";
+    const QString url = m_server.url("/blocked.zip");
+    startFromArguments(dlg, {"vantorel", app, url});
+
+    checkDoneState(dlg, QStringLiteral("软件更新失败！"));
+    QCOMPARE(logMessages(box.logFile),
+             (QStringList{"dir_appFile=" + app, url, "down succeed.", "upzip done", "modify=" + app,
+                          "dir_copy_des=" + app, "copy fail"}));
+    QCOMPARE(readFile(box.install + "/a.txt"), QByteArray("new a")); // before the failure
+    QCOMPARE(readFile(box.install + "/data.bin/inside.txt"), QByteArray("old"));
+    QVERIFY(!QFile::exists(box.install + "/z.txt")); // the copy stopped there
+    QVERIFY(child<QPushButton>(dlg, "openButton")->isVisible());
+}
+
+void TestUpdater::openStartsProgramWithBlankInPath()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("starts a shell script");
+#else
+    Sandbox box;
+    const QString program = box.env.path("My Apps/main program");
+    QVERIFY(writeFile(program,
+                      "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$#\" > \"$(dirname \"$0\")/started\"\n"));
+    QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    VantorelDlg dlg;
+    dlg.show();
+    dlg.setAppFile(program);
+    dlg.onClickOpen();
+    QVERIFY(!dlg.isVisible());
+    const QString started = box.env.path("My Apps/started");
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(started).size() > 0, 10000);
+    // The program saw its own path whole and no arguments.
+    QCOMPARE(QString::fromUtf8(readFile(started)), program + "|0");
+    QCOMPARE(logMessages(box.logFile).last(),
+             "open app=" + box.env.path("My\" \"Apps/main\" \"program"));
+
+    // A program that cannot be started leaves the window open.
+    VantorelDlg again;
+    again.show();
+    again.setAppFile(box.env.path("Not There/quillora"));
+    again.onClickOpen();
+    QVERIFY(again.isVisible());
+    QCOMPARE(logMessages(box.logFile).last(), "open app=" + box.env.path("Not\" \"There/quillora"));
+#endif
+}
+
+void TestUpdater::endToEndFromCopiedInstallation()
+{
+    // The real program, copied into an installation folder with a blank in its
+    // path, started the way the main program starts it.
+    Sandbox box;
+    const QString updater = box.install + "/vantorel";
+    QVERIFY(QFile::copy(QStringLiteral(VANTOREL_PROGRAM), updater));
+    const QString app = box.install + "/quillora";
+    const QString url = m_server.url("/packages/Quillora%20Update.zip");
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                             "XDG_RUNTIME_DIR", "TMPDIR"})
+        environment.insert(name, QString::fromLocal8Bit(qgetenv(name)));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start(updater, {app, url});
+    QVERIFY(process.waitForStarted());
+
+    const QStringList expected{
+        "dir_appFile=" + app,  url,        "down succeed.", "upzip done", "modify=" + app,
+        "dir_copy_des=" + app, "copy done"};
+    QTRY_COMPARE_WITH_TIMEOUT(logMessages(box.logFile).size(), expected.size(), 30000);
+    QCOMPARE(logMessages(box.logFile), expected);
+    // The updater waits for the user now; nothing more to see from outside.
+    QCOMPARE(process.state(), QProcess::Running);
+    process.kill();
+    process.waitForFinished();
+
+    for (const auto &file : kPackageFiles) {
+        if (!file.first.endsWith('/'))
+            QCOMPARE(readFile(box.install + "/" + file.first), file.second);
+    }
+    QCOMPARE(readFile(box.install + "/settings.ini"), QByteArray("mine"));
+    QVERIFY(QFileInfo(app).permissions() & QFile::ExeOwner);
+}
+
+QTEST_MAIN(TestUpdater)
+#include "tst_updater.moc"

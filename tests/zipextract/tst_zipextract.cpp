@@ -1,0 +1,436 @@
+#include "testenv.h"
+#include "ziptestutil.h"
+
+#include "zipextract/zipcrypto.h"
+#include "zipextract/zipwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using Tree = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(Tree)
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestZipExtract : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void extractsTree_data();
+    void extractsTree();
+    void overwritesExistingFile();
+    void zipSuffixRetry();
+    void unopenableArchive();
+    void missingTargetDirectory();
+    void damagedEntryStopsExtraction_data();
+    void damagedEntryStopsExtraction();
+    void wrongPassword_data();
+    void wrongPassword();
+    void entryNamesLeavingTarget_data();
+    void entryNamesLeavingTarget();
+    void symlinksInTargetAreNotFollowed();
+    void overlongEntryNameSkipped();
+    void unzipReadsProtectedArchives();
+
+private:
+    TestEnv *m_env = nullptr;
+    QTemporaryDir *m_tmp = nullptr;
+    QString m_savedCwd;
+    QString m_target;
+};
+
+void TestZipExtract::init()
+{
+    m_savedCwd = QDir::currentPath();
+    m_env = new TestEnv;
+    m_tmp = new QTemporaryDir;
+    QVERIFY(m_tmp->isValid());
+    m_target = m_tmp->filePath("target");
+    QVERIFY(QDir().mkpath(m_target));
+}
+
+void TestZipExtract::cleanup()
+{
+    QDir::setCurrent(m_savedCwd);
+    delete m_tmp;
+    m_tmp = nullptr;
+    delete m_env;
+    m_env = nullptr;
+}
+
+void TestZipExtract::extractsTree_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QList<QByteArray>>("directories");
+    QTest::addColumn<Tree>("files");
+
+    const Tree withDirs{{"fonts/a.ttf", sampleBytes(30000, 1)}, {"fonts/b.otf", sampleBytes(7, 2)}};
+    const Tree noDirs{{"a/b/c.ttf", sampleBytes(5000, 3)}, {"top.ttf", sampleBytes(100, 4)}};
+    const Tree edgeSizes{{"empty.ttf", QByteArray()},
+                         {"one.ttf", QByteArray("x")},
+                         {"buffer.ttf", sampleBytes(8192, 5)},
+                         {"large.ttf", sampleBytes(300000, 6)}};
+    const Tree utf8{{QString::fromUtf8("字体/楷体.ttf"), sampleBytes(2000, 7)}};
+
+    for (const QString &pw : {QString(), QStringLiteral("s3cret"), QString::fromUtf8("пароль字")}) {
+        const QByteArray tag = pw.isEmpty() ? "plain" : "protected " + pw.toUtf8();
+        QTest::newRow("directory entries, " + tag) << pw << QList<QByteArray>{"fonts/"} << withDirs;
+        QTest::newRow("no directory entries, " + tag) << pw << QList<QByteArray>{} << noDirs;
+        QTest::newRow("buffer edge sizes, " + tag) << pw << QList<QByteArray>{} << edgeSizes;
+        QTest::newRow("utf-8 names, " + tag) << pw << QList<QByteArray>{} << utf8;
+    }
+}
+
+// Each file goes through the writer and back, once deflated and once stored.
+void TestZipExtract::extractsTree()
+{
+    QFETCH(QString, password);
+    QFETCH(QList<QByteArray>, directories);
+    QFETCH(Tree, files);
+
+    for (const ZipWriter::Method method : {ZipWriter::Method::Deflate, ZipWriter::Method::Store}) {
+        const QString archive =
+            m_tmp->filePath(method == ZipWriter::Method::Store ? "s.zip" : "d.zip");
+        const QString target = m_tmp->filePath(method == ZipWriter::Method::Store ? "ts" : "td");
+        QVERIFY(QDir().mkpath(target));
+        ZipWriter zip(archive, password);
+        QList<QByteArray> expectedLines{QFile::encodeName(archive) + " opened"};
+        Tree expectedTree;
+        for (const QByteArray &dir : directories) {
+            QVERIFY(zip.addDirectory(dir));
+            expectedLines << "creating directory: " + dir;
+        }
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            QVERIFY(zip.addFile(it.key().toUtf8(), it.value(), method));
+            expectedLines << " extracting: " + it.key().toUtf8();
+            expectedTree.insert(it.key(), it.value());
+            QString dir = it.key();
+            while ((dir = dir.section('/', 0, -2)) != QString())
+                expectedTree.insert(dir + '/', QByteArray());
+        }
+        QVERIFY2(zip.close(), qPrintable(zip.errorString()));
+
+        const ExtractRun run = runExtract(archive, target, password);
+        QVERIFY(run.ok);
+        QCOMPARE(run.lines, expectedLines);
+        QCOMPARE(readTree(target), expectedTree);
+
+        // The caller is left inside the target: relative names resolve there.
+        QCOMPARE(QFileInfo(QDir::currentPath()).canonicalFilePath(),
+                 QFileInfo(target).canonicalFilePath());
+        QCOMPARE(readFile(files.firstKey()), files.first());
+        QDir::setCurrent(m_savedCwd);
+    }
+}
+
+void TestZipExtract::overwritesExistingFile()
+{
+    const QString archive = m_tmp->filePath("a.zip");
+    ZipWriter zip(archive);
+    QVERIFY(zip.addFile("f.ttf", "new"));
+    QVERIFY(zip.close());
+    QVERIFY(writeFile(m_target + "/f.ttf", sampleBytes(50000, 9)));
+
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    QVERIFY(run.ok);
+    QCOMPARE(readFile(m_target + "/f.ttf"), QByteArray("new"));
+}
+
+void TestZipExtract::zipSuffixRetry()
+{
+    const QString base = m_tmp->filePath("pack");
+    ZipWriter zip(base + ".zip");
+    QVERIFY(zip.addFile("f.ttf", "data"));
+    QVERIFY(zip.close());
+
+    const ExtractRun run = runExtract(base, m_target, QString());
+    QVERIFY(run.ok);
+    QCOMPARE(run.lines.value(0), QFile::encodeName(base) + ".zip opened");
+    QCOMPARE(readFile(m_target + "/f.ttf"), QByteArray("data"));
+}
+
+void TestZipExtract::unopenableArchive()
+{
+    const QString missing = m_tmp->filePath("nothing");
+    const QString garbage = m_tmp->filePath("garbage.zip");
+    QVERIFY(writeFile(garbage, sampleBytes(4000, 11)));
+    for (const QString &archive : {missing, garbage}) {
+        const ExtractRun run = runExtract(archive, m_target, QString());
+        QVERIFY(!run.ok);
+        const QByteArray name = QFile::encodeName(archive);
+        QCOMPARE(run.lines, QList<QByteArray>{"Cannot open " + name + " or " + name + ".zip"});
+        QCOMPARE(QDir::currentPath(), m_savedCwd);
+    }
+}
+
+void TestZipExtract::missingTargetDirectory()
+{
+    const QString archive = m_tmp->filePath("a.zip");
+    ZipWriter zip(archive);
+    QVERIFY(zip.addFile("f.ttf", "data"));
+    QVERIFY(zip.close());
+    const QString target = m_tmp->filePath("absent");
+
+    const ExtractRun run = runExtract(archive, target, QString());
+    QVERIFY(!run.ok);
+    QCOMPARE(run.lines, (QList<QByteArray>{QFile::encodeName(archive) + " opened",
+                                           "Error changing into " + QFile::encodeName(target) +
+                                               ", aborting"}));
+    QCOMPARE(QDir::currentPath(), m_savedCwd);
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(!QFileInfo::exists(m_savedCwd + "/f.ttf"));
+}
+
+void TestZipExtract::damagedEntryStopsExtraction_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<int>("damage");
+    QTest::addColumn<QByteArray>("errorLine");
+    QTest::addColumn<bool>("complete"); // is the damaged entry's data fully written?
+
+    enum { BrokenDeflate, WrongCrc, ShortStream };
+    for (const QByteArray &pw : {QByteArray(), QByteArray("pw")}) {
+        const QByteArray tag = pw.isEmpty() ? "plain" : "protected";
+        QTest::newRow("inflate error, " + tag)
+            << pw << int(BrokenDeflate) << QByteArray("error -3 with zipfile in unzReadCurrentFile")
+            << false;
+        QTest::newRow("crc mismatch, " + tag)
+            << pw << int(WrongCrc) << QByteArray("error -105 with zipfile in unzCloseCurrentFile")
+            << true;
+        QTest::newRow("stream shorter than declared, " + tag)
+            << pw << int(ShortStream)
+            << QByteArray("error -105 with zipfile in unzCloseCurrentFile") << true;
+    }
+}
+
+// The damaged entry is left as far as it got, later entries are not touched
+// and the call still reports success.
+void TestZipExtract::damagedEntryStopsExtraction()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(int, damage);
+    QFETCH(QByteArray, errorLine);
+    QFETCH(bool, complete);
+
+    const QByteArray data = sampleBytes(60000, 21);
+    RawEntry damaged = rawFile("damaged.ttf", data);
+    QByteArray written = data;
+    if (damage == 0) {
+        damaged.payload = deflateBrokenAfter(data, 20000);
+    } else if (damage == 1) {
+        damaged.crc ^= 0x00ff0000; // the check byte is the CRC's top byte: keep it
+    } else {
+        damaged.size += 100;
+    }
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(
+        archive, {rawFile("first.ttf", "one"), damaged, rawFile("third.ttf", "three")}, password));
+
+    const ExtractRun run = runExtract(archive, m_target, QString::fromUtf8(password));
+    QVERIFY(run.ok);
+    QVERIFY2(run.lines.contains(errorLine), run.lines.join('\n').constData());
+    QCOMPARE(run.lines.last(), errorLine);
+    QCOMPARE(readFile(m_target + "/first.ttf"), QByteArray("one"));
+    QVERIFY(!QFileInfo::exists(m_target + "/third.ttf"));
+    const QByteArray got = readFile(m_target + "/damaged.ttf");
+    if (complete) {
+        QCOMPARE(got, written);
+    } else {
+        QVERIFY(QFileInfo::exists(m_target + "/damaged.ttf"));
+        QVERIFY(got.size() < written.size());
+        QVERIFY(written.startsWith(got));
+    }
+}
+
+void TestZipExtract::wrongPassword_data()
+{
+    QTest::addColumn<QByteArray>("archivePassword");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<bool>("extracted");
+
+    QTest::newRow("wrong password") << QByteArray("right") << QString("wrong") << false;
+    QTest::newRow("no password") << QByteArray("right") << QString() << false;
+    QTest::newRow("password not needed") << QByteArray() << QString("unused") << true;
+}
+
+void TestZipExtract::wrongPassword()
+{
+    QFETCH(QByteArray, archivePassword);
+    QFETCH(QString, given);
+    QFETCH(bool, extracted);
+
+    const QByteArray data = sampleBytes(3000, 31);
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive, {rawFile("f.ttf", data), rawFile("g.ttf", "more")},
+                            archivePassword));
+
+    const ExtractRun run = runExtract(archive, m_target, given);
+    QVERIFY(run.ok);
+    if (extracted) {
+        QCOMPARE(readFile(m_target + "/f.ttf"), data);
+        QCOMPARE(readFile(m_target + "/g.ttf"), QByteArray("more"));
+    } else {
+        QCOMPARE(run.lines.last(),
+                 QByteArray("error -102 with zipfile in unzOpenCurrentFilePassword"));
+        QVERIFY(!QFileInfo::exists(m_target + "/f.ttf"));
+        QVERIFY(!QFileInfo::exists(m_target + "/g.ttf"));
+    }
+}
+
+void TestZipExtract::entryNamesLeavingTarget_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("refused");
+
+    // @OUT@ stands for an absolute folder beside the target.
+    QTest::newRow("absolute") << QByteArray("@OUT@/abs.ttf") << true;
+    QTest::newRow("absolute directory") << QByteArray("@OUT@/newdir/") << true;
+    QTest::newRow("leading backslash") << QByteArray("\\evil.ttf") << true;
+    QTest::newRow("drive letter") << QByteArray("C:evil.ttf") << true;
+    QTest::newRow("drive path") << QByteArray("c:\\win\\evil.ttf") << true;
+    QTest::newRow("parent") << QByteArray("../evil.ttf") << true;
+    QTest::newRow("parent inside") << QByteArray("a/../../evil.ttf") << true;
+    QTest::newRow("parent backslash") << QByteArray("a\\..\\..\\evil.ttf") << true;
+    QTest::newRow("parent directory entry") << QByteArray("../up/") << true;
+    QTest::newRow("bare parent") << QByteArray("..") << true;
+    QTest::newRow("dots in a name") << QByteArray("a..b.ttf") << false;
+    QTest::newRow("dots starting a folder") << QByteArray("..a/x.ttf") << false;
+    QTest::newRow("three dots") << QByteArray(".../x.ttf") << false;
+    QTest::newRow("current folder") << QByteArray("./c.ttf") << false;
+}
+
+void TestZipExtract::entryNamesLeavingTarget()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(bool, refused);
+
+    const QString out = m_tmp->filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    name.replace("@OUT@", QFile::encodeName(out));
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(
+        archive, {rawFile("before.ttf", "b"), rawFile(name, "evil"), rawFile("after.ttf", "a")}));
+    const auto outsideTarget = [this] {
+        Tree tree = readTree(m_tmp->path());
+        for (const QString &key : tree.keys())
+            if (key.startsWith("target/"))
+                tree.remove(key);
+        return tree;
+    };
+    const Tree outsideBefore = outsideTarget();
+
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    QVERIFY(run.ok);
+    QCOMPARE(readFile(m_target + "/before.ttf"), QByteArray("b"));
+    QCOMPARE(readFile(m_target + "/after.ttf"), QByteArray("a"));
+    if (refused) {
+        QVERIFY(run.lines.contains("skipping " + name + ": name leaves the target directory"));
+        QCOMPARE(readTree(m_target).keys(), (QStringList{"after.ttf", "before.ttf"}));
+    } else {
+        QCOMPARE(readFile(m_target + '/' + QFile::decodeName(name)), QByteArray("evil"));
+    }
+    // Nothing beside the target changed.
+    QCOMPARE(outsideTarget(), outsideBefore);
+}
+
+void TestZipExtract::symlinksInTargetAreNotFollowed()
+{
+    const QString out = m_tmp->filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(writeFile(out + "/victim.ttf", "precious"));
+    QVERIFY(writeFile(out + "/linked.ttf", "shared"));
+    QVERIFY(QFile::link(out, m_target + "/dirlink"));
+    QVERIFY(QFile::link(out + "/victim.ttf", m_target + "/victim.ttf"));
+    QVERIFY(QFile::link(out + "/missing.ttf", m_target + "/dangling.ttf"));
+    QCOMPARE(::link(QFile::encodeName(out + "/linked.ttf").constData(),
+                    QFile::encodeName(m_target + "/hard.ttf").constData()),
+             0);
+
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive, {rawFile("dirlink/x.ttf", "x"), rawFile("dirlink/sub/", ""),
+                                      rawFile("victim.ttf", "v"), rawFile("dangling.ttf", "d"),
+                                      rawFile("hard.ttf", "h"), rawFile("ok.ttf", "ok")}));
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    QVERIFY(run.ok);
+    QVERIFY(run.lines.contains("skipping dirlink/x.ttf: path goes through a symbolic link"));
+
+    QCOMPARE(readTree(out), (Tree{{"linked.ttf", "shared"}, {"victim.ttf", "precious"}}));
+    // Links in the way of a file entry are replaced by the entry's file.
+    for (const char *name : {"victim.ttf", "dangling.ttf", "hard.ttf"})
+        QVERIFY(!QFileInfo(m_target + '/' + name).isSymLink());
+    QCOMPARE(readFile(m_target + "/victim.ttf"), QByteArray("v"));
+    QCOMPARE(readFile(m_target + "/dangling.ttf"), QByteArray("d"));
+    QCOMPARE(readFile(m_target + "/hard.ttf"), QByteArray("h"));
+    QCOMPARE(readFile(m_target + "/ok.ttf"), QByteArray("ok"));
+}
+
+void TestZipExtract::overlongEntryNameSkipped()
+{
+    const QByteArray fits = "d/" + QByteArray(253, 'f');
+    const QByteArray tooLong = "d/" + QByteArray(254, 'g');
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive, {rawFile(tooLong, "long"), rawFile(fits, "fits")}));
+
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    QVERIFY(run.ok);
+    QCOMPARE(run.lines.value(1),
+             "skipping " + tooLong.left(255) + "...: name longer than 255 bytes");
+    QCOMPARE(readTree(m_target),
+             (Tree{{"d/", QByteArray()}, {QString::fromLatin1(fits), QByteArray("fits")}}));
+}
+
+// The writer's cipher against an independent reader. The other direction,
+// archives protected by Info-ZIP zip, is covered by tst_extractinterop.
+void TestZipExtract::unzipReadsProtectedArchives()
+{
+    if (QStandardPaths::findExecutable("unzip").isEmpty())
+        QSKIP("Info-ZIP unzip is needed");
+    const QString password = QString::fromUtf8("clé-42");
+    const Tree files{{"fonts/a.ttf", sampleBytes(70000, 41)},
+                     {"fonts/sub/b.otf", sampleBytes(900, 42)},
+                     {"c.ttf", QByteArray("c")}};
+    const QString archive = m_tmp->filePath("a.zip");
+    ZipWriter zip(archive, password);
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY(zip.addFile(it.key().toUtf8(), it.value(),
+                            it.value().size() > 1000 ? ZipWriter::Method::Deflate
+                                                     : ZipWriter::Method::Store));
+    QVERIFY(zip.close());
+
+    QProcess unzip;
+    unzip.start("unzip", {"-q", "-o", "-P", password, archive, "-d", m_target});
+    QVERIFY(unzip.waitForFinished(30000));
+    QCOMPARE(unzip.exitCode(), 0);
+    Tree got = readTree(m_target);
+    got.remove("fonts/");
+    got.remove("fonts/sub/");
+    QCOMPARE(got, files);
+}
+
+QTEST_GUILESS_MAIN(TestZipExtract)
+#include "tst_zipextract.moc"

@@ -1,0 +1,20 @@
+#include "tlstrust.h"
+#include "updaterules.h"
+#include "vantoreldlg.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    trustBundledCertificateAuthority();
+
+    VantorelDlg dlg;
+    dlg.show();
+    startFromArguments(dlg, argumentsFromUtf8(argc, argv));
+    // Closing the window during the download ends the update; there is nothing
+    // left to wait for.
+    if (!dlg.isVisible())
+        return 0;
+    return app.exec();
+}

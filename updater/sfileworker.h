@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Copies a folder tree over another one and reports how far it got.
+//
+// Progress counts the subfolders directly below the folder given to the outermost
+// call: the fraction starts at 0, rises each time one of them is entered and
+// reaches 1 with the last; a folder without subfolders reports 1 at once.
+class SFileWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SFileWorker(QObject *parent = nullptr);
+
+    // Copies every listed entry of `source` into `target` (hidden entries are not
+    // listed), creating `target` when missing. With `overwrite`, existing files are
+    // replaced; each file is first copied beside its target and only then moved
+    // over it, so a failed copy leaves the old file in place. Stops at the first
+    // entry that cannot be copied and returns false; files copied before it stay.
+    bool copyDirectoryFiles(const QString &source, const QString &target, bool overwrite);
+
+signals:
+    void sigCopyDirStation(double fraction);
+    void sigCopyDirOver();
+
+private:
+    bool copyLevel(const QString &source, const QString &target, bool overwrite);
+    bool copyOneFile(const QString &source, const QString &target, bool overwrite);
+
+    int m_depth = 0; // 0 in the outermost call, which starts a new count
+    double m_total = 0;
+    double m_done = 0;
+};

@@ -1,0 +1,116 @@
+#include "updaterules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+int downloadPercent(qint64 received, qint64 total)
+{
+    if (total == 0 || received < 0 || received > total)
+        return 0;
+    return int(double(received) * 0.9 * 100 / double(total));
+}
+
+int copyProgressValue(double fraction)
+{
+    // NaN fails both comparisons and ends up at the start of the copy's range.
+    if (!(fraction >= 0.0))
+        fraction = 0.0;
+    if (fraction > 1.0)
+        fraction = 1.0;
+    return int(fraction * (1 - 0.9) * 100 + 0.9 * 100);
+}
+
+QString quoteBlanks(const QString &path)
+{
+    QString quoted = path;
+    quoted.replace(QLatin1Char(' '), QStringLiteral("\" \""));
+    return quoted;
+}
+
+QString packageFileName(const QUrl &url)
+{
+    const QString name = url.fileName(QUrl::FullyDecoded);
+    const bool unsafe = name.isEmpty() || name == QLatin1String(".") ||
+                        name == QLatin1String("..") || name.contains(QLatin1Char('/')) ||
+                        name.contains(QLatin1Char('\\')) || name.contains(QLatin1Char(':')) ||
+                        name.contains(QChar(0));
+    return unsafe ? QStringLiteral("update.zip") : name;
+}
+
+QStringList argumentsFromUtf8(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromUtf8(argv[i]);
+    return arguments;
+}
+
+bool ensurePrivateDirectory(const QString &path)
+{
+    const QString clean = QDir::cleanPath(path);
+    bool created = false;
+    if (!QFileInfo::exists(clean)) {
+        if (!QDir().mkpath(clean))
+            return false;
+        created = true;
+    }
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(clean);
+    if (created)
+        ::chmod(native.constData(), 0700);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 022) && ::chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+#else
+    Q_UNUSED(created);
+    return QFileInfo(clean).isDir();
+#endif
+}
+
+bool emptyDirectory(const QString &path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return false;
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    bool ok = true;
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir() && !entry.isSymLink())
+            ok = QDir(entry.filePath()).removeRecursively() && ok;
+        else
+            ok = QFile::remove(entry.filePath()) && ok;
+    }
+    return ok && dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
+namespace {
+std::filesystem::path nativePath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+} // namespace
+
+bool replaceFile(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    return !error;
+}

@@ -1,0 +1,185 @@
+#include "updaterunner.h"
+
+#include "logging.h"
+#include "sfileworker.h"
+#include "updaterules.h"
+#include "zipextract/extractarchive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+const char *const kUpdateLogName = "UpdateMsg.log";
+
+namespace {
+void makeOneLevel(const QString &path)
+{
+    if (!QDir(path).exists())
+        QDir().mkdir(path);
+}
+} // namespace
+
+UpdateRunner::UpdateRunner(QObject *parent) : QObject(parent)
+{
+    const QString root = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                         QStringLiteral("/TessalyFont/");
+    m_messageDir = root + QStringLiteral("msg/");
+    m_downloadDir = QStandardPaths::writableLocation(QStandardPaths::TempLocation) +
+                    QStringLiteral("/quillora");
+    m_unpackDir = m_downloadDir + QStringLiteral("/upzip/");
+    m_installDir = QCoreApplication::applicationDirPath();
+
+    // A fresh account may have no documents folder yet.
+    if (!QDir(root).exists())
+        QDir().mkpath(root);
+    makeOneLevel(m_messageDir);
+    ensurePrivateDirectory(m_downloadDir);
+    ensurePrivateDirectory(m_unpackDir);
+}
+
+QString UpdateRunner::logFilePath() const
+{
+    return m_messageDir + QLatin1String(kUpdateLogName);
+}
+
+void UpdateRunner::writeLog(const QString &message, const QString &logFileName)
+{
+    appendEventLine(m_messageDir + logFileName, message);
+}
+
+void UpdateRunner::setAppFile(const QString &path)
+{
+    m_appFile = path;
+    writeLog(QStringLiteral("dir_appFile=") + path, QLatin1String(kUpdateLogName));
+}
+
+void UpdateRunner::setPackageUrl(const QString &url)
+{
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (!parsed.isValid())
+        return;
+    m_packageUrl = parsed;
+    writeLog(url, QLatin1String(kUpdateLogName));
+    startUpdate();
+}
+
+void UpdateRunner::startUpdate()
+{
+    emit sigProgressState();
+    const bool downloaded = downloadPackage();
+    emit sigStatusText(QStringLiteral("软件更新中..."));
+    const bool installed = unpackAndCopy();
+    emit sigDoneState(downloaded && installed);
+}
+
+bool UpdateRunner::downloadPackage()
+{
+    // A package saved by an earlier attempt must not be installed after this one failed.
+    m_downloadedFile.clear();
+    if (!m_packageUrl.isValid())
+        return false;
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request(m_packageUrl);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = manager.get(request);
+    connect(reply, &QNetworkReply::downloadProgress, this, &UpdateRunner::sigDownProgressed);
+
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    timer.start(m_downloadTimeLimit);
+    loop.exec();
+
+    bool ok = false;
+    if (!timer.isActive()) {
+        disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        writeLog(QStringLiteral("down timeout"), QLatin1String(kUpdateLogName));
+    } else {
+        timer.stop();
+        // The loop also ends when the application quits (the window was closed);
+        // an unfinished download is then cancelled, never taken as complete.
+        if (!reply->isFinished())
+            reply->abort();
+        if (reply->error() != QNetworkReply::NoError) {
+            writeLog(QStringLiteral("down err"), QLatin1String(kUpdateLogName));
+        } else {
+            const QByteArray body = reply->readAll();
+            if (!body.isEmpty()) {
+                ok = savePackage(body);
+                writeLog(ok ? QStringLiteral("down succeed.") : QStringLiteral("down err"),
+                         QLatin1String(kUpdateLogName));
+            }
+        }
+    }
+    reply->abort();
+    reply->deleteLater();
+    return ok;
+}
+
+bool UpdateRunner::savePackage(const QByteArray &body)
+{
+    if (!ensurePrivateDirectory(m_downloadDir))
+        return false;
+    const QString path = m_downloadDir + QLatin1Char('/') + packageFileName(m_packageUrl);
+    // Removing first replaces a link of that name instead of writing through it.
+    const QFileInfo old(path);
+    if ((old.exists() || old.isSymLink()) && !QFile::remove(path))
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.flush()) {
+        file.close();
+        QFile::remove(path);
+        return false;
+    }
+    file.close();
+    m_downloadedFile = path;
+    return true;
+}
+
+bool UpdateRunner::unpackAndCopy()
+{
+    if (m_downloadedFile.isEmpty())
+        return false;
+
+    // Only what this package holds may be installed: leftovers of an earlier update
+    // go first, and nothing is copied when the package cannot be unpacked.
+    const bool unpacked = ensurePrivateDirectory(m_unpackDir) && emptyDirectory(m_unpackDir) &&
+                          extractArchive(m_downloadedFile, m_unpackDir, QString());
+    writeLog(QStringLiteral("upzip done"), QLatin1String(kUpdateLogName));
+    if (!unpacked)
+        return false;
+
+    SFileWorker worker;
+    connect(&worker, &SFileWorker::sigCopyDirStation, this, &UpdateRunner::sigCopyMoved);
+    const bool copied = worker.copyDirectoryFiles(m_unpackDir, m_installDir, true);
+
+    m_appFile = m_installDir + QLatin1Char('/') + QFileInfo(m_appFile).fileName();
+    writeLog(QStringLiteral("modify=") + m_appFile, QLatin1String(kUpdateLogName));
+    writeLog(QStringLiteral("dir_copy_des=") + m_appFile, QLatin1String(kUpdateLogName));
+    writeLog(copied ? QStringLiteral("copy done") : QStringLiteral("copy fail"),
+             QLatin1String(kUpdateLogName));
+    return copied;
+}
+
+bool UpdateRunner::openApp()
+{
+    const QString command = quoteBlanks(m_appFile);
+    writeLog(QStringLiteral("open app=") + command, QLatin1String(kUpdateLogName));
+    QStringList parts = QProcess::splitCommand(command);
+    if (parts.isEmpty())
+        return false;
+    const QString program = parts.takeFirst();
+    return QProcess::startDetached(program, parts);
+}
