@@ -135,6 +135,8 @@ private slots:
     void signatureRejected_data();
     void signatureRejected();
     void rawAndEscapedBodiesAgree();
+    void everyTagWithPlainBodies_data();
+    void everyTagWithPlainBodies();
     void passwordResetPage();
     void stateSurvivesRestart();
     void faultModes_data();
@@ -704,6 +706,69 @@ void TestDevServer::rawAndEscapedBodiesAgree()
     QCOMPARE(reply["errcode"].toInt(-1), 0);
     QCOMPARE(login(phone, password)["errcode"].toInt(-1), 0);
     QVERIFY(login(phone, "p&w=1 x")["errcode"].toInt() != 0);
+}
+
+void TestDevServer::everyTagWithPlainBodies_data()
+{
+    // Bodies written from the protocol's request table alone; "{token}" is a signed-in
+    // user's token. Registration (117) needs a printed code and is covered above.
+    QTest::addColumn<QStringList>("params");
+    const QStringList a = {"mac=00-11-22-33-44-55", "app_version=0.9.5_beta", "app_platform=pc"};
+    QTest::newRow("100") << QStringList{
+        "tag=100",         "page=1", "number=8000", "version=0.9.5_beta", "mac=00-11-22-33-44-55",
+        "app_platform=pc", "token="};
+    QTest::newRow("102") << QStringList{"tag=102"} + a;
+    QTest::newRow("103") << QStringList{"tag=103", "token={token}", "download_ids=1,2",
+                                        "activation=[{\"fid\":1,\"num\":3}]"} +
+                                a;
+    QTest::newRow("105") << QStringList{"tag=105", "token={token}", "font_ids=4"} + a;
+    QTest::newRow("106") << QStringList{"tag=106", "token={token}", "font_ids=4"} + a;
+    QTest::newRow("107") << QStringList{"tag=107", "content=你好", "token={token}"} + a;
+    QTest::newRow("114") << QStringList{
+        "tag=114",     "name=13800000007",     "password=plain&body=1", "version=0.9.5_beta",
+        "platform=pc", "mac=00-11-22-33-44-55"};
+    QTest::newRow("115") << QStringList{"tag=115", "phone=13800000008"} + a;
+    QTest::newRow("118") << QStringList{"tag=118", "token={token}"} + a;
+    QTest::newRow("119") << QStringList{"tag=119",         "token={token}", "nick_name=a=b&c",
+                                        "sex=0",           "introduce=",    "birthday=2000-1-2",
+                                        "province=北京市", "city=朝阳区"} +
+                                a;
+    QTest::newRow("120") << QStringList{
+        "tag=120",       "token={token}",     "error_info=x&y=z",       "mac=00-11-22-33-44-55",
+        "system=debian", "system_version=12", "app_version=0.9.5_beta", "platform=pc"};
+    QTest::newRow("121") << QStringList{"tag=121", "platform=pc", "version=0.9.5_beta"};
+    QTest::newRow("124") << QStringList{"tag=124", "mac=00-11-22-33-44-55", "version=0.9.5_beta",
+                                        "platform=pc"};
+    QTest::newRow("125") << QStringList{"tag=125", "token={token}", "mac=00-11-22-33-44-55",
+                                        "version=0.9.5_beta", "platform=pc"};
+    QTest::newRow("126") << QStringList{
+        "tag=126",    "token={token}", "duration=61", "mac=00-11-22-33-44-55", "version=0.9.5_beta",
+        "platform=pc"};
+    QTest::newRow("127") << QStringList{"tag=127", "str=abcde", "fids=1,13"} + a;
+    QTest::newRow("128") << QStringList{"tag=128", "version=0.9.6"} + a;
+}
+
+void TestDevServer::everyTagWithPlainBodies()
+{
+    static QString token;
+    if (token.isEmpty()) {
+        const QString phone = "13800000007";
+        QCOMPARE(
+            call(rawBody({"tag=115", "phone=" + phone, "app_platform=pc"}))["errcode"].toInt(-1),
+            0);
+        const QString code = m_server.waitForCode(phone);
+        token = call(rawBody({"tag=117", "phone=" + phone, "code=" + code, "password=plain&body=1",
+                              "app_platform=pc"}))["token"]
+                    .toString();
+        QVERIFY(!token.isEmpty());
+    }
+    QFETCH(QStringList, params);
+    params.replaceInStrings("{token}", token);
+    const QJsonObject reply = call(rawBody(params));
+    QCOMPARE(reply["errcode"].toInt(-1), 0);
+    QCOMPARE(reply["tag"].toString(), params.first().mid(4));
+    if (params.first() == "tag=119")
+        QCOMPARE(login("13800000007", "plain&body=1")["nick_name"].toString(), QString("a=b&c"));
 }
 
 void TestDevServer::passwordResetPage()
