@@ -132,11 +132,14 @@ bool signs(const QList<QPair<QString, QString>> &entries, const QString &secret)
 }
 
 // Some clients escape the form characters inside values and sign the values as they
-// were; such a body is taken with its values unescaped.
+// were; such a body is taken with its values unescaped. Such a client never leaves an
+// "&" inside a value, so only the split at every "&" is read that way.
 bool verifies(Candidate *c, const QString &secret)
 {
     if (signs(c->entries, secret))
         return true;
+    if (c->merges > 0)
+        return false;
     auto unescaped = c->entries;
     bool changed = false;
     for (auto &kv : unescaped) {

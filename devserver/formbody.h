@@ -22,8 +22,8 @@
 //     verify, the one wins that has no repeated key, then the fewest keys the
 //     operation does not use, then the most entries.
 //  4. A client may instead send "%", "&", "+" and "=" inside values as %25, %26,
-//     %2B and %3D while signing the values unescaped. When an entry list does not
-//     verify as sent, it is tried again with those four escapes undone.
+//     %2B and %3D while signing the values unescaped. When the split at every "&"
+//     does not verify as sent, it is tried again with those four escapes undone.
 // The profile upload's "head=" value travels percent-encoded and is signed
 // decoded; entries() holds it decoded.
 class SignedForm
