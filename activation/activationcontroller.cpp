@@ -52,7 +52,11 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationView 
 ActivationController::~ActivationController()
 {
     stopEnableThread();
-    delete m_enableThread.data();
+    if (m_enableThread) {
+        // Its destroyed() must not reach a controller that is half gone.
+        m_enableThread->disconnect(this);
+        delete m_enableThread.data();
+    }
 }
 
 void ActivationController::onFtSelected(const QString &ftName, QObject *card)

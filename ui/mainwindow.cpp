@@ -21,11 +21,11 @@
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
     ftManager.initialize();
-    catalogue = new CatalogueLoader(ftManager, network, this);
-    reports = new ReportSender(ftManager, network, this);
+    catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
+    reports = std::make_unique<ReportSender>(ftManager, network);
     problemReporter = std::make_unique<ServiceProblemReporter>(*reports);
-    activation = new ActivationController(ftManager, this, problemReporter.get(),
-                                          &downloadNetwork, nullptr, this);
+    activation = std::make_unique<ActivationController>(ftManager, this, problemReporter.get(),
+                                                        &downloadNetwork);
     setObjectName(QStringLiteral("MainWindow"));
     resize(308, 656);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
@@ -46,7 +46,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         tray->setContextMenu(trayMenu);
         tray->show();
     }
-    connect(catalogue, &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
+    connect(catalogue.get(), &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
 
     logScreenMetrics();
 

@@ -59,13 +59,15 @@ private:
     bool tryAutoLogin();
 
     QDateTime startTime;
+    // Declared in dependency order: members are destroyed in reverse, so everything
+    // that refers to the font manager or a network manager goes before them.
     FtManager ftManager;
     QNetworkAccessManager network;
-    CatalogueLoader *catalogue = nullptr;
-    ReportSender *reports = nullptr;
-    std::unique_ptr<ServiceProblemReporter> problemReporter;
     QNetworkAccessManager downloadNetwork; // font archives only
-    ActivationController *activation = nullptr;
+    std::unique_ptr<CatalogueLoader> catalogue;
+    std::unique_ptr<ReportSender> reports;
+    std::unique_ptr<ServiceProblemReporter> problemReporter;
+    std::unique_ptr<ActivationController> activation;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 };
