@@ -12,7 +12,14 @@
 #include <memory>
 
 class ActivationController;
+class CardModel;
+class CardView;
 class CatalogueLoader;
+class PreviewLoader;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
 class QKeyEvent;
 class QSystemTrayIcon;
 class ReportSender;
@@ -29,7 +36,28 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Pages of the font area.
+    enum Page {
+        PageCloud = 0,
+        PageLocal = 1,
+        PageFavourites = 2,
+        PageNotLoggedIn = 3,
+        PageNoFavourites = 4,
+        PageNoSearchResult = 5,
+    };
+
     FtManager &fontManager() { return ftManager; }
+    CardModel *cloudCards() const { return cloudModel; }
+    CardModel *localCards() const { return localModel; }
+    CardModel *favouriteCards() const { return loveModel; }
+    CardView *cloudPage() const { return cloudView; }
+    CardView *localPage() const { return localView; }
+    PreviewLoader *previewLoader() const { return previews; }
+    QStackedWidget *pages() const { return fontArea; }
+
+    // The cloud page from the catalogue, in the service's order.
+    void fillCloudPage();
+    void fillFavouritesPage();
 
     // ActivationView
     void showTrayMessage(const QString &title, const QString &text) override;
@@ -48,12 +76,25 @@ public slots:
     void onLocalThreadDone();
     void onLocalThreadDestroy();
     void onAutoStart(bool bAutoStart);
+    void oncloudBt();
+    void onlocalBt();
+    void oncollectBt();
+    void onlogin();
+    void onTableChanged(int indx);
+    void onFtHeightChanged(int value);
+    void onMainMinimize();
+    void onMainClose();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildWidgets();
+    QWidget *buildNotice(const QString &text, const QString &linkText,
+                         void (MainWindow::*onLink)());
+    void refreshSignedIn();
+    bool isLoved(const QString &name) const;
     void logScreenMetrics();
     void startLocalFontScan();
     bool tryAutoLogin();
@@ -68,4 +109,22 @@ private:
     ActivationController *activation = nullptr;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
+
+    QPushButton *loginBt = nullptr;
+    QLabel *curNameLbl = nullptr;
+    QPushButton *cloudBt = nullptr;
+    QPushButton *localBt = nullptr;
+    QPushButton *collectBt = nullptr;
+    QSlider *sizeSlider = nullptr;
+    QStackedWidget *fontArea = nullptr;
+    CardModel *cloudModel = nullptr;
+    CardModel *localModel = nullptr;
+    CardModel *loveModel = nullptr;
+    CardView *cloudView = nullptr;
+    CardView *localView = nullptr;
+    CardView *loveView = nullptr;
+    PreviewLoader *previews = nullptr;
+    int ftHeightMin = 95;
+    int ftHeightMax = 162;
+    int ftHeight = 95;
 };
