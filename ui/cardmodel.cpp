@@ -106,7 +106,7 @@ void CardModel::changed(int row)
     emit dataChanged(i, i);
 }
 
-template<typename F> void CardModel::forRowsOf(const QString &name, F f)
+template <typename F> void CardModel::forRowsOf(const QString &name, F f)
 {
     const auto it = m_rows.constFind(name);
     if (it == m_rows.constEnd())

@@ -93,7 +93,7 @@ public:
 
 private:
     void changed(int row);
-    template<typename F> void forRowsOf(const QString &name, F f);
+    template <typename F> void forRowsOf(const QString &name, F f);
 
     std::function<QString(const QString &)> m_imagePath;
     QVector<CardEntry> m_entries;

@@ -20,7 +20,8 @@ namespace {
 // Pictures scaled once per path and height, then taken from the cache.
 QPixmap previewPixmap(const QString &path, const QSize &box)
 {
-    const QString key = QStringLiteral("card:%1:%2x%3").arg(path).arg(box.width()).arg(box.height());
+    const QString key =
+        QStringLiteral("card:%1:%2x%3").arg(path).arg(box.width()).arg(box.height());
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;
@@ -61,8 +62,8 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const QString path = index.data(CardModel::ImagePathRole).toString();
     const QPixmap pixmap = path.isEmpty() ? QPixmap() : previewPixmap(path, preview.size());
     if (!pixmap.isNull()) {
-        painter->drawPixmap(preview.left(), preview.top() + (preview.height() - pixmap.height()) / 2,
-                            pixmap);
+        painter->drawPixmap(preview.left(),
+                            preview.top() + (preview.height() - pixmap.height()) / 2, pixmap);
     } else {
         QFont font = option.font;
         if (textMode)

@@ -17,8 +17,8 @@
 MyMsgBox::MyMsgBox(QWidget *parent) : QLabel(parent), m_timer(new QTimer(this))
 {
     setAlignment(Qt::AlignCenter);
-    setStyleSheet(QStringLiteral(
-        "background-color:rgba(0,0,0,0.50);color:white;border-radius:6px;"));
+    setStyleSheet(
+        QStringLiteral("background-color:rgba(0,0,0,0.50);color:white;border-radius:6px;"));
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &QWidget::hide);
     hide();
@@ -52,7 +52,9 @@ AgreeDlg::AgreeDlg(QWidget *parent) : QDialog(parent)
         "<p>一、注册账号需使用本人手机号码，并妥善保管密码。</p>"
         "<p>二、通过本软件激活的字体仅供账号持有人在本机使用，不得转让、出售或再分发字体文件。</p>"
         "<p>三、商业使用字体前，请确认已取得相应字体的商业授权。</p>"
-        "<p>四、本软件会记录字体的激活与使用次数，用于统计与改进服务，不会收集与服务无关的个人信息。</p>"
+        "<p>"
+        "四、本软件会记录字体的激活与使用次数，用于统计与改进服务，不会收集与服务无关的个人信息。</"
+        "p>"
         "<p>五、违反本协议的账号可能被暂停或注销。</p>"));
     column->addWidget(text, 1);
     auto *row = new QHBoxLayout;

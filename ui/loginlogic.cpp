@@ -139,7 +139,7 @@ void LoginLogic::onLoginBack(const QByteArray &bytes)
     if (emptyReply(bytes, "login failed,back empty."))
         return;
     const ReplyEnvelope envelope = dispatchReply(bytes, m_ft);
-    qDebug() << "log:errcode=" << envelope.errcode;
+    qDebug().noquote() << QStringLiteral("log:errcode=") + QString::number(envelope.errcode);
     if (!envelope.succeeded()) {
         emit message(envelope.message);
         return;
@@ -147,7 +147,8 @@ void LoginLogic::onLoginBack(const QByteArray &bytes)
     UserRecord &user = m_ft.loggedInUser();
     user.user = m_account;
     user.pass = m_password;
-    qDebug() << QStringLiteral("log:usr_type=%1,nAgree=%2;").arg(user.type).arg(user.is_agree);
+    qDebug().noquote()
+        << QStringLiteral("log:usr_type=%1,nAgree=%2;").arg(user.type).arg(user.is_agree);
     if (user.type.toInt() == 2 && user.is_agree == 1) {
         m_ft.bLogin = true;
         emit signedIn();
@@ -231,8 +232,8 @@ void LoginLogic::setCodeText(const QString &text)
     emit codeButtonTextChanged(text);
 }
 
-bool LoginLogic::registerAccount(const QString &phone, const QString &code,
-                                 const QString &password, bool agreed)
+bool LoginLogic::registerAccount(const QString &phone, const QString &code, const QString &password,
+                                 bool agreed)
 {
     m_ft.bLogin = false;
     QString problem = phoneProblem(phone);

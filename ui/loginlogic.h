@@ -73,6 +73,6 @@ private:
     int m_countdown = 0;
     int m_pending = 0;
     QString m_codeText;
-    QString m_account, m_password;         // of the login under way
-    QString m_regPhone, m_regPassword;     // of the registration under way
+    QString m_account, m_password;     // of the login under way
+    QString m_regPhone, m_regPassword; // of the registration under way
 };

@@ -4,10 +4,10 @@
 #include "buildconfig.h"
 #include "cardmodel.h"
 #include "cardview.h"
-#include "logdlg.h"
-#include "previewloader.h"
 #include "catalogueloader.h"
 #include "localfontscan.h"
+#include "logdlg.h"
+#include "previewloader.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
@@ -18,11 +18,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSlider>
@@ -36,12 +38,16 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     catalogue = new CatalogueLoader(ftManager, network, this);
     reports = new ReportSender(ftManager, network, this);
     problemReporter = std::make_unique<ServiceProblemReporter>(*reports);
-    activation = new ActivationController(ftManager, this, problemReporter.get(),
-                                          &downloadNetwork, nullptr, this);
+    activation = new ActivationController(ftManager, this, problemReporter.get(), &downloadNetwork,
+                                          nullptr, this);
     previews = new PreviewLoader(ftManager, network, this);
     setObjectName(QStringLiteral("MainWindow"));
     buildWidgets();
     resize(308, 656);
+    // A narrow panel at the right edge of the screen, above other windows.
+    if (deskRect.width() > width() && deskRect.height() > height())
+        move(deskRect.left() + int(deskRect.width() - width() - 20 * uiScaleY),
+             deskRect.top() + (deskRect.height() - height()) / 2);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
     setWindowTitle(QStringLiteral("Quillora"));
@@ -325,6 +331,9 @@ int MainWindow::currentPageIndex() const
 void MainWindow::buildWidgets()
 {
     setMinimumSize(308, 500);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint);
+    setAttribute(Qt::WA_TranslucentBackground);
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
     auto *mainFrame = new QFrame(this);
@@ -332,6 +341,11 @@ void MainWindow::buildWidgets()
     mainFrame->setStyleSheet(
         QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
     outer->addWidget(mainFrame);
+    auto *shadow = new QGraphicsDropShadowEffect(mainFrame);
+    shadow->setBlurRadius(10);
+    shadow->setColor(Qt::gray);
+    shadow->setOffset(0, 0);
+    mainFrame->setGraphicsEffect(shadow);
     auto *column = new QVBoxLayout(mainFrame);
     column->setSpacing(0);
     column->setContentsMargins(0, 0, 0, 0);
@@ -339,6 +353,7 @@ void MainWindow::buildWidgets()
     const auto flatButton = [](const QString &text, const QString &tip, QWidget *parent) {
         auto *button = new QPushButton(text, parent);
         button->setFlat(true);
+        button->setAutoDefault(false); // Return must not press a page button
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::PointingHandCursor);
         button->setToolTip(tip);
@@ -467,6 +482,7 @@ QWidget *MainWindow::buildNotice(const QString &text, const QString &linkText,
     if (onLink) {
         auto *link = new QPushButton(linkText, page);
         link->setFlat(true);
+        link->setAutoDefault(false);
         link->setCursor(Qt::PointingHandCursor);
         link->setStyleSheet(QStringLiteral("color: #4EC4B8;"));
         connect(link, &QPushButton::clicked, this, onLink);
@@ -552,6 +568,35 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent *event)
+{
+    // The bars move the window; presses in the font area belong to the cards.
+    const QRect area(fontArea->mapTo(this, QPoint(0, 0)), fontArea->size());
+    if (event->button() == Qt::LeftButton && !area.contains(event->pos())) {
+        bLeftPressed = true;
+        dragOffset = event->globalPos() - frameGeometry().topLeft();
+        event->accept();
+        return;
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (bLeftPressed && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPos() - dragOffset);
+        event->accept();
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    bLeftPressed = false;
+    QDialog::mouseReleaseEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -21,6 +21,7 @@ class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QKeyEvent;
+class QMouseEvent;
 class QSystemTrayIcon;
 class ReportSender;
 class ThreadForLocalFonts;
@@ -87,6 +88,9 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -127,4 +131,6 @@ private:
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;
+    bool bLeftPressed = false; // dragging the window by its bars
+    QPoint dragOffset;
 };

@@ -99,7 +99,8 @@ void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QStr
     reply->abort();
     reply->deleteLater();
     if (dispatchReply(bytes, m_manager).succeeded()) {
-        for (auto it = m_manager.imageList.constBegin(); it != m_manager.imageList.constEnd(); ++it) {
+        for (auto it = m_manager.imageList.constBegin(); it != m_manager.imageList.constEnd();
+             ++it) {
             const QString name = ids.value(it.key());
             const QUrl url(it.value());
             // Only addresses for what this request asked about.

@@ -4,8 +4,8 @@
 
 #include "testenv.h"
 
-#include <QtTest>
 #include <QImage>
+#include <QtTest>
 
 namespace {
 
@@ -21,7 +21,10 @@ QVector<CardEntry> cards(const QStringList &names, bool textMode = false)
     return out;
 }
 
-QVariant role(const CardModel &m, int row, int r) { return m.data(m.index(row), r); }
+QVariant role(const CardModel &m, int row, int r)
+{
+    return m.data(m.index(row), r);
+}
 
 } // namespace
 

@@ -69,18 +69,30 @@ void TestLogin::checks_data()
     QTest::addColumn<int>("kind"); // 0 phone, 1 code, 2 password
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("phone ok") << 0 << "13800138000" << "";
-    QTest::newRow("phone empty") << 0 << "" << "手机号不能为空！";
-    QTest::newRow("phone ten digits") << 0 << "1380013800" << "手机号错误！";
-    QTest::newRow("phone with letter") << 0 << "1380013800a" << "手机号错误！";
-    QTest::newRow("phone full-width digit") << 0 << "1380013800１" << "手机号错误！";
-    QTest::newRow("code ok") << 1 << "0123" << "";
-    QTest::newRow("code empty") << 1 << "" << "验证码不能为空！";
-    QTest::newRow("code three digits") << 1 << "123" << "验证码错误！";
-    QTest::newRow("code with letter") << 1 << "12a4" << "验证码错误！";
-    QTest::newRow("password empty") << 2 << "" << "密码不能为空！";
-    QTest::newRow("password 5") << 2 << "12345" << "密码长度应大于6";
-    QTest::newRow("password 6") << 2 << "123456" << "";
+    QTest::newRow("phone ok") << 0 << "13800138000"
+                              << "";
+    QTest::newRow("phone empty") << 0 << ""
+                                 << "手机号不能为空！";
+    QTest::newRow("phone ten digits") << 0 << "1380013800"
+                                      << "手机号错误！";
+    QTest::newRow("phone with letter") << 0 << "1380013800a"
+                                       << "手机号错误！";
+    QTest::newRow("phone full-width digit") << 0 << "1380013800１"
+                                            << "手机号错误！";
+    QTest::newRow("code ok") << 1 << "0123"
+                             << "";
+    QTest::newRow("code empty") << 1 << ""
+                                << "验证码不能为空！";
+    QTest::newRow("code three digits") << 1 << "123"
+                                       << "验证码错误！";
+    QTest::newRow("code with letter") << 1 << "12a4"
+                                      << "验证码错误！";
+    QTest::newRow("password empty") << 2 << ""
+                                    << "密码不能为空！";
+    QTest::newRow("password 5") << 2 << "12345"
+                                << "密码长度应大于6";
+    QTest::newRow("password 6") << 2 << "123456"
+                                << "";
     QTest::newRow("password 20") << 2 << QString(20, 'x') << "";
     QTest::newRow("password 21") << 2 << QString(21, 'x') << "密码长度应小于20";
 }
@@ -103,12 +115,18 @@ void TestLogin::registrationReportsFirstProblemOnly_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<bool>("agreed");
     QTest::addColumn<QString>("message");
-    QTest::newRow("all wrong") << "12" << "" << "" << false << "手机号错误！";
-    QTest::newRow("code then") << "13800138000" << "abc" << "" << false << "验证码错误！";
-    QTest::newRow("password then") << "13800138000" << "1234" << "123" << false
-                                   << "密码长度应大于6";
-    QTest::newRow("agreement last") << "13800138000" << "1234" << "123456" << false
-                                    << "您需同意协议，才能完成注册";
+    QTest::newRow("all wrong") << "12"
+                               << ""
+                               << "" << false << "手机号错误！";
+    QTest::newRow("code then") << "13800138000"
+                               << "abc"
+                               << "" << false << "验证码错误！";
+    QTest::newRow("password then") << "13800138000"
+                                   << "1234"
+                                   << "123" << false << "密码长度应大于6";
+    QTest::newRow("agreement last") << "13800138000"
+                                    << "1234"
+                                    << "123456" << false << "您需同意协议，才能完成注册";
 }
 
 void TestLogin::registrationReportsFirstProblemOnly()

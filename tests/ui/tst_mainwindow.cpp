@@ -7,6 +7,7 @@
 #include "cardview.h"
 #include "devserverprocess.h"
 #include "previewloader.h"
+#include "screenmetrics.h"
 #include "testenv.h"
 #include "tlstrust.h"
 #include "transport.h"
@@ -50,6 +51,7 @@ private slots:
     void localPageListsActivatedThenInstalled();
     void activationMarksOnCards();
     void pickWhileSignedOutAsksForLogin();
+    void placedAtRightEdgeAndDraggedByItsBars();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -62,6 +64,7 @@ void TestMainWindow::initTestCase()
 {
     QCoreApplication::setApplicationName("Quillora");
     m_env = std::make_unique<TestEnv>();
+    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
     QVERIFY2(m_server.start(m_data.filePath("state")), qPrintable(m_server.errorString()));
     QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
     setServiceUrl(m_server.url());
@@ -114,10 +117,8 @@ void TestMainWindow::picturesAreFetchedAndCached()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     // Painting the first cards asks for their pictures.
-    QTRY_VERIFY_WITH_TIMEOUT(!cards->data(cards->index(0), CardModel::ImagePathRole)
-                                  .toString()
-                                  .isEmpty(),
-                             15000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !cards->data(cards->index(0), CardModel::ImagePathRole).toString().isEmpty(), 15000);
     QCOMPARE(cards->data(cards->index(0), CardModel::ImagePathRole).toString(), path);
     QImage picture(path);
     QVERIFY(!picture.isNull());
@@ -270,6 +271,38 @@ void TestMainWindow::pickWhileSignedOutAsksForLogin()
     ActivationView &view = w;
     view.setCardActivated(page, true);
     QVERIFY(w.cloudCards()->entry(0)->available);
+}
+
+void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
+{
+    MainWindow &w = *m_window;
+    QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    // 20 pixels from the right edge of a 1366 x 768 screen, vertically centred.
+    QCOMPARE(w.pos(), QPoint(1366 - w.width() - 20, (768 - w.height()) / 2));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, w.mapToGlobal(local),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&w, &event);
+    };
+    // Dragging by the bottom bar moves the window by the mouse's way.
+    const QPoint start = w.pos();
+    const QPoint bar(40, w.height() - 15);
+    send(QEvent::MouseButtonPress, bar, Qt::LeftButton);
+    send(QEvent::MouseMove, bar + QPoint(-30, 12), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, bar + QPoint(-30, 12), Qt::NoButton);
+    QCOMPARE(w.pos(), start + QPoint(-30, 12));
+
+    // A press among the cards does not move it.
+    const QPoint inside = w.pages()->mapTo(&w, QPoint(100, 100));
+    send(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    send(QEvent::MouseMove, inside + QPoint(50, 50), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, inside + QPoint(50, 50), Qt::NoButton);
+    QCOMPARE(w.pos(), start + QPoint(-30, 12));
 }
 
 QTEST_MAIN(TestMainWindow)
