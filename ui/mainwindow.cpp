@@ -25,6 +25,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QNetworkReply>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSlider>
@@ -199,6 +200,38 @@ void MainWindow::onlogin()
     openLogin();
 }
 
+void MainWindow::onSignedIn()
+{
+    refreshSignedIn();
+}
+
+void MainWindow::requestLoveList()
+{
+    QNetworkReply *reply =
+        postForm(network, RequestBuilder::loveList(ftManager.requestContext.previewText, QString(),
+                                                   ftManager.requestContext.token));
+    connect(reply, &QNetworkReply::finished, this, &MainWindow::onGotLoveList);
+}
+
+void MainWindow::onGotLoveList()
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    if (!reply)
+        return;
+    const QByteArray bytes = reply->readAll();
+    reply->abort();
+    reply->deleteLater();
+    // A reply that arrives after a logout must not bring the favourites back.
+    if (!ftManager.bLogin || !dispatchReply(bytes, ftManager).succeeded())
+        return;
+    const auto loved = [this](const QString &name) { return isLoved(name); };
+    cloudModel->refreshLoved(loved);
+    localModel->refreshLoved(loved);
+    fillFavouritesPage();
+    if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
+        oncollectBt();
+}
+
 void MainWindow::refreshSignedIn()
 {
     if (ftManager.bLogin) {
@@ -218,6 +251,8 @@ void MainWindow::refreshSignedIn()
     fillFavouritesPage();
     if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
         oncollectBt();
+    if (ftManager.bLogin)
+        requestLoveList();
 }
 
 bool MainWindow::isLoved(const QString &name) const

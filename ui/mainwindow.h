@@ -77,6 +77,9 @@ public slots:
     void onLocalThreadDone();
     void onLocalThreadDestroy();
     void onAutoStart(bool bAutoStart);
+    // After a login: login button, marks, local page and the favourites from the service.
+    void onSignedIn();
+    void onGotLoveList();
     void oncloudBt();
     void onlocalBt();
     void oncollectBt();
@@ -98,6 +101,7 @@ private:
     QWidget *buildNotice(const QString &text, const QString &linkText,
                          void (MainWindow::*onLink)());
     void refreshSignedIn();
+    void requestLoveList();
     bool isLoved(const QString &name) const;
     void logScreenMetrics();
     void startLocalFontScan();

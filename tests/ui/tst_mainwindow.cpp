@@ -6,7 +6,9 @@
 #include "cardmodel.h"
 #include "cardview.h"
 #include "devserverprocess.h"
+#include "loginlogic.h"
 #include "previewloader.h"
+#include "requestbuilder.h"
 #include "screenmetrics.h"
 #include "testenv.h"
 #include "tlstrust.h"
@@ -52,6 +54,7 @@ private slots:
     void activationMarksOnCards();
     void pickWhileSignedOutAsksForLogin();
     void placedAtRightEdgeAndDraggedByItsBars();
+    void favouritesArriveAfterLogin();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -303,6 +306,38 @@ void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
     send(QEvent::MouseMove, inside + QPoint(50, 50), Qt::LeftButton);
     send(QEvent::MouseButtonRelease, inside + QPoint(50, 50), Qt::NoButton);
     QCOMPARE(w.pos(), start + QPoint(-30, 12));
+}
+
+void TestMainWindow::favouritesArriveAfterLogin()
+{
+    MainWindow &w = *m_window;
+    FtManager &ft = w.fontManager();
+    const QString phone = "13700000003";
+    LoginLogic logic(ft);
+    QSignalSpy handled(&logic, &LoginLogic::replyHandled);
+    QVERIFY(logic.requestCode(phone));
+    QVERIFY(handled.wait(10000));
+    QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+    QVERIFY(logic.registerAccount(phone, m_server.waitForCode(phone), "secret123", true));
+    QVERIFY(signedIn.wait(10000));
+
+    // The account keeps one favourite on the service.
+    const QString name = w.cloudCards()->nameAt(3);
+    QByteArray bytes;
+    QCOMPARE(postAndWait(RequestBuilder::collectFont(ft.requestContext.token,
+                                                     ft.cloudFont(name)->fontid, true),
+                         bytes, 10000, ft),
+             int(PostSuccess));
+
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
+    w.onSignedIn();
+    QTRY_COMPARE_WITH_TIMEOUT(w.favouriteCards()->rowCount(), 1, 10000);
+    QCOMPARE(w.favouriteCards()->nameAt(0), name);
+    QVERIFY(w.cloudCards()->entry(3)->loved);
+    QVERIFY(!w.cloudCards()->entry(2)->loved);
+    // The favourites page replaces the notice once there is something to show.
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
 }
 
 QTEST_MAIN(TestMainWindow)
