@@ -27,7 +27,9 @@ private slots:
     void registrationReportsFirstProblemOnly_data();
     void registrationReportsFirstProblemOnly();
     void loginClicksArePaced();
+    void refusedAgreementKeepsUserSignedOut();
     void registerThenAgreement();
+    void forgotPasswordPageOnTheWebSite();
     void wrongPasswordStaysSignedOut();
     void unreachableServiceSaysNetworkError();
     void dialogPrefillAndTicks();
@@ -46,7 +48,8 @@ private:
 void TestLogin::initTestCase()
 {
     m_env = std::make_unique<TestEnv>();
-    QVERIFY2(m_server.start(m_data.filePath("state")), qPrintable(m_server.errorString()));
+    QVERIFY2(m_server.start(m_data.filePath("state"), {"--fault", "tag=118:errcode=7,times=1"}),
+             qPrintable(m_server.errorString()));
     QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
     m_url = m_server.url();
     setServiceUrl(m_url);
@@ -250,6 +253,42 @@ void TestLogin::registerThenAgreement()
         QCOMPARE(signedIn.count(), 1);
         QCOMPARE(agreement.count(), 0);
     }
+}
+
+void TestLogin::refusedAgreementKeepsUserSignedOut()
+{
+    // The service refuses the first agreement request it gets.
+    const QString phone = "13900000004";
+    QCOMPARE(signUp(phone, "secret123"), QString());
+    FtManager ft;
+    ft.initialize();
+    for (bool serviceTakesIt : {false, true}) {
+        LoginLogic logic(ft);
+        QSignalSpy messages(&logic, &LoginLogic::message);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        connect(&logic, &LoginLogic::agreementNeeded, &logic,
+                [&logic] { logic.answerAgreement(true); });
+        QSignalSpy handled(&logic, &LoginLogic::replyHandled);
+        QVERIFY(logic.login(phone, "secret123", false, false));
+        QTRY_COMPARE_WITH_TIMEOUT(handled.count(), 2, 10000); // login, then agreement
+        QCOMPARE(signedIn.count(), serviceTakesIt ? 1 : 0);
+        QCOMPARE(ft.bLogin, serviceTakesIt);
+        QCOMPARE(messages.count(), serviceTakesIt ? 0 : 1);
+    }
+}
+
+void TestLogin::forgotPasswordPageOnTheWebSite()
+{
+    // Without a configured site: plain http beside the service, on the next port.
+    setServiceUrl(QUrl("https://fonts.example:8443/"));
+    const QUrl beside = LoginLogic::forgotPasswordUrl();
+    setServiceUrl(m_url);
+    QCOMPARE(beside, QUrl("http://fonts.example:8444/index.php/Login/forgetPwd.html"));
+
+    LoginLogic::setWebSiteUrl(m_server.webUrl());
+    const QUrl page = LoginLogic::forgotPasswordUrl();
+    LoginLogic::setWebSiteUrl(QUrl());
+    QCOMPARE(page, m_server.webUrl().resolved(QUrl("index.php/Login/forgetPwd.html")));
 }
 
 void TestLogin::wrongPasswordStaysSignedOut()
