@@ -195,9 +195,29 @@ void MainWindow::openLogin()
 
 void MainWindow::onlogin()
 {
-    // The user centre is not built yet; a signed-in user gets the login dialog again,
-    // which switches accounts.
-    openLogin();
+    if (!ftManager.bLogin) {
+        openLogin();
+        return;
+    }
+    // The user centre is not built yet: a signed-in user may switch accounts or log out.
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("切换账号"), this, &MainWindow::openLogin);
+    menu.addAction(QStringLiteral("退出登录"), this, &MainWindow::logout);
+    menu.exec(loginBt->mapToGlobal(QPoint(0, loginBt->height())));
+}
+
+void MainWindow::logout()
+{
+    // The usage counts go out while the token still says whose they are.
+    if (ftManager.bLogin)
+        reports->sendUsageReport();
+    ftManager.bLogin = false;
+    ftManager.bAutoLogin = false;
+    ftManager.requestContext.token.clear();
+    ftManager.switchToGuest();
+    ftManager.resetLoggedInUser();
+    refreshSignedIn();
+    fontArea->setCurrentIndex(PageCloud);
 }
 
 void MainWindow::onSignedIn()

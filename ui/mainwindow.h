@@ -80,6 +80,8 @@ public slots:
     // After a login: login button, marks, local page and the favourites from the service.
     void onSignedIn();
     void onGotLoveList();
+    // Signs the user out: marks off, favourites emptied, the catalogue shown.
+    void logout();
     void oncloudBt();
     void onlocalBt();
     void oncollectBt();

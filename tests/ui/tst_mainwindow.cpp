@@ -338,6 +338,21 @@ void TestMainWindow::favouritesArriveAfterLogin()
     QVERIFY(!w.cloudCards()->entry(2)->loved);
     // The favourites page replaces the notice once there is something to show.
     QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
+
+    // Logging out takes the marks and favourites away, keeps the name for next time.
+    w.markActivated(name, true);
+    w.logout();
+    QVERIFY(!ft.bLogin);
+    QVERIFY(!ft.bAutoLogin);
+    QVERIFY(ft.requestContext.token.isEmpty());
+    QVERIFY(!ft.isLoggedInCurrent());
+    QCOMPARE(ft.loggedInUser().user, phone);
+    QCOMPARE(w.favouriteCards()->rowCount(), 0);
+    QVERIFY(!w.cloudCards()->entry(3)->loved);
+    QVERIFY(!w.cloudCards()->entry(3)->available);
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
 }
 
 QTEST_MAIN(TestMainWindow)
