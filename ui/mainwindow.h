@@ -12,8 +12,16 @@
 #include <memory>
 
 class ActivationController;
+class CardModel;
+class CardView;
 class CatalogueLoader;
+class PreviewLoader;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QStackedWidget;
 class QKeyEvent;
+class QMouseEvent;
 class QSystemTrayIcon;
 class ReportSender;
 class ThreadForLocalFonts;
@@ -29,7 +37,28 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // Pages of the font area.
+    enum Page {
+        PageCloud = 0,
+        PageLocal = 1,
+        PageFavourites = 2,
+        PageNotLoggedIn = 3,
+        PageNoFavourites = 4,
+        PageNoSearchResult = 5,
+    };
+
     FtManager &fontManager() { return ftManager; }
+    CardModel *cloudCards() const { return cloudModel; }
+    CardModel *localCards() const { return localModel; }
+    CardModel *favouriteCards() const { return loveModel; }
+    CardView *cloudPage() const { return cloudView; }
+    CardView *localPage() const { return localView; }
+    PreviewLoader *previewLoader() const { return previews.get(); }
+    QStackedWidget *pages() const { return fontArea; }
+
+    // The cloud page from the catalogue, in the service's order.
+    void fillCloudPage();
+    void fillFavouritesPage();
 
     // ActivationView
     void showTrayMessage(const QString &title, const QString &text) override;
@@ -48,12 +77,34 @@ public slots:
     void onLocalThreadDone();
     void onLocalThreadDestroy();
     void onAutoStart(bool bAutoStart);
+    // After a login: login button, marks, local page and the favourites from the service.
+    void onSignedIn();
+    void onGotLoveList();
+    // Signs the user out: marks off, favourites emptied, the catalogue shown.
+    void logout();
+    void oncloudBt();
+    void onlocalBt();
+    void oncollectBt();
+    void onlogin();
+    void onTableChanged(int indx);
+    void onFtHeightChanged(int value);
+    void onMainMinimize();
+    void onMainClose();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildWidgets();
+    QWidget *buildNotice(const QString &text, const QString &linkText,
+                         void (MainWindow::*onLink)());
+    void refreshSignedIn();
+    void requestLoveList();
+    bool isLoved(const QString &name) const;
     void logScreenMetrics();
     void startLocalFontScan();
     bool tryAutoLogin();
@@ -68,6 +119,26 @@ private:
     std::unique_ptr<ReportSender> reports;
     std::unique_ptr<ServiceProblemReporter> problemReporter;
     std::unique_ptr<ActivationController> activation;
+    std::unique_ptr<PreviewLoader> previews;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
+
+    QPushButton *loginBt = nullptr;
+    QLabel *curNameLbl = nullptr;
+    QPushButton *cloudBt = nullptr;
+    QPushButton *localBt = nullptr;
+    QPushButton *collectBt = nullptr;
+    QSlider *sizeSlider = nullptr;
+    QStackedWidget *fontArea = nullptr;
+    CardModel *cloudModel = nullptr;
+    CardModel *localModel = nullptr;
+    CardModel *loveModel = nullptr;
+    CardView *cloudView = nullptr;
+    CardView *localView = nullptr;
+    CardView *loveView = nullptr;
+    int ftHeightMin = 95;
+    int ftHeightMax = 162;
+    int ftHeight = 95;
+    bool bLeftPressed = false; // dragging the window by its bars
+    QPoint dragOffset;
 };

@@ -1,0 +1,236 @@
+// What a card shows and how marks, busy state and progress find their cards.
+#include "cardmodel.h"
+#include "cardview.h"
+
+#include "testenv.h"
+
+#include <QImage>
+#include <QtTest>
+
+namespace {
+
+QVector<CardEntry> cards(const QStringList &names, bool textMode = false)
+{
+    QVector<CardEntry> out;
+    for (const QString &n : names) {
+        CardEntry e;
+        e.name = n;
+        e.textMode = textMode;
+        out.append(e);
+    }
+    return out;
+}
+
+QVariant role(const CardModel &m, int row, int r)
+{
+    return m.data(m.index(row), r);
+}
+
+} // namespace
+
+class TestCardModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void placeholdersLeftOut();
+    void marksOfPictureCards_data();
+    void marksOfPictureCards();
+    void textModeHidesMarks();
+    void firstCardOfANameGetsTheMark();
+    void progressRange_data();
+    void progressRange();
+    void busyCoversEveryCardAndEndsProgress();
+    void pictureAskedOnceUntilItArrives();
+    void viewEmitsPickedName();
+    void manyFontsStayCheap();
+};
+
+void TestCardModel::placeholdersLeftOut()
+{
+    CardModel m;
+    m.setEntries(cards({"", "A", "", "B"}));
+    QCOMPARE(m.rowCount(), 2);
+    QCOMPARE(m.nameAt(0), QString("A"));
+    QCOMPARE(m.nameAt(1), QString("B"));
+    QCOMPARE(m.firstRow("B"), 1);
+    QCOMPARE(m.firstRow("C"), -1);
+    QCOMPARE(m.nameAt(5), QString());
+    QVERIFY(!role(m, 7, CardModel::NameRole).isValid());
+}
+
+void TestCardModel::marksOfPictureCards_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<bool>("loved");
+    QTest::newRow("activated favourite") << "宋体A" << true << true;
+    QTest::newRow("activated only") << "Avail" << true << false;
+    QTest::newRow("favourite only") << "Loved" << false << true;
+    QTest::newRow("neither") << "Plain" << false << false;
+}
+
+void TestCardModel::marksOfPictureCards()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, available);
+    QFETCH(bool, loved);
+    const QSet<QString> avail{"宋体A", "Avail"}, love{"宋体A", "Loved"};
+    CardModel m;
+    m.setEntries(CardModel::pictureCards(
+        {"x", name}, [&](const QString &n) { return avail.contains(n); },
+        [&](const QString &n) { return love.contains(n); }));
+    QCOMPARE(role(m, 1, CardModel::AvailableRole).toBool(), available);
+    QCOMPARE(role(m, 1, CardModel::LovedRole).toBool(), loved);
+    QCOMPARE(role(m, 1, CardModel::TextModeRole).toBool(), false);
+
+    // Re-reading flips them all when the tests change (a logout).
+    m.refreshAvailable([](const QString &) { return false; });
+    m.refreshLoved({});
+    QCOMPARE(role(m, 1, CardModel::AvailableRole).toBool(), false);
+    QCOMPARE(role(m, 1, CardModel::LovedRole).toBool(), false);
+}
+
+void TestCardModel::textModeHidesMarks()
+{
+    CardModel m([](const QString &n) { return "/nonexistent/" + n; });
+    QVector<CardEntry> in = cards({"Installed"}, true);
+    in[0].available = true;
+    in[0].loved = true;
+    m.setEntries(in);
+    QSignalSpy asked(&m, &CardModel::previewNeeded);
+    QCOMPARE(role(m, 0, CardModel::AvailableRole).toBool(), false);
+    QCOMPARE(role(m, 0, CardModel::LovedRole).toBool(), false);
+    QVERIFY(!m.setAvailable("Installed", true));
+    QVERIFY(!m.setLoved("Installed", true));
+    QCOMPARE(role(m, 0, CardModel::ImagePathRole).toString(), QString());
+    QCOMPARE(asked.count(), 0); // installed fonts are drawn, never fetched
+}
+
+void TestCardModel::firstCardOfANameGetsTheMark()
+{
+    // The local page: an installed file first (text mode), then the activated copy.
+    CardModel m;
+    QVector<CardEntry> in = cards({"Dup"}, true) + cards({"Dup", "Dup"});
+    m.setEntries(in);
+    QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
+    QVERIFY(m.setAvailable("Dup", true));
+    QCOMPARE(role(m, 0, CardModel::AvailableRole).toBool(), false);
+    QCOMPARE(role(m, 1, CardModel::AvailableRole).toBool(), true);
+    QCOMPARE(role(m, 2, CardModel::AvailableRole).toBool(), false);
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(m.setAvailable("Dup", true));
+    QCOMPARE(changed.count(), 1); // no change, no repaint
+    QVERIFY(!m.setAvailable("Missing", true));
+    QVERIFY(!m.setAvailableAt(9, true));
+    QVERIFY(m.setAvailableAt(2, true));
+    QCOMPARE(role(m, 2, CardModel::AvailableRole).toBool(), true);
+}
+
+void TestCardModel::progressRange_data()
+{
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("0") << 0 << true << 0;
+    QTest::newRow("55") << 55 << true << 55;
+    QTest::newRow("100") << 100 << true << 100;
+    QTest::newRow("101") << 101 << false << 30;
+    QTest::newRow("-1") << -1 << false << 30;
+}
+
+void TestCardModel::progressRange()
+{
+    QFETCH(int, percent);
+    QFETCH(bool, taken);
+    QFETCH(int, shown);
+    CardModel m;
+    m.setEntries(cards({"F"}));
+    QVERIFY(m.setProgress("F", 30));
+    QCOMPARE(m.setProgress("F", percent), taken);
+    QCOMPARE(role(m, 0, CardModel::ProgressRole).toInt(), shown);
+}
+
+void TestCardModel::busyCoversEveryCardAndEndsProgress()
+{
+    CardModel m;
+    m.setEntries(cards({"F", "G", "F"}));
+    m.setBusy("F", true);
+    m.setProgress("F", 40);
+    QVERIFY(role(m, 0, CardModel::BusyRole).toBool());
+    QVERIFY(role(m, 2, CardModel::BusyRole).toBool());
+    QVERIFY(!role(m, 1, CardModel::BusyRole).toBool());
+    QCOMPARE(role(m, 2, CardModel::ProgressRole).toInt(), 40);
+
+    // A refill (catalogue arrives again) keeps the font busy.
+    m.setEntries(cards({"G", "F"}));
+    QVERIFY(role(m, 1, CardModel::BusyRole).toBool());
+    QCOMPARE(role(m, 1, CardModel::ProgressRole).toInt(), 40);
+
+    m.setBusy("F", false);
+    QVERIFY(!m.isBusy("F"));
+    QCOMPARE(role(m, 1, CardModel::ProgressRole).toInt(), 0);
+}
+
+void TestCardModel::pictureAskedOnceUntilItArrives()
+{
+    QTemporaryDir dir;
+    const auto path = [&](const QString &n) { return dir.filePath(n + "_name.png"); };
+    CardModel m(path);
+    m.setEntries(cards({"P", "Q"}));
+    QSignalSpy asked(&m, &CardModel::previewNeeded);
+    QCOMPARE(role(m, 0, CardModel::ImagePathRole).toString(), QString());
+    QCOMPARE(role(m, 0, CardModel::ImagePathRole).toString(), QString());
+    QCOMPARE(asked.count(), 1);
+    QCOMPARE(asked.at(0).at(0).toString(), QString("P"));
+
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(path("P")));
+    QSignalSpy changed(&m, &QAbstractItemModel::dataChanged);
+    m.pictureChanged("P");
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(role(m, 0, CardModel::ImagePathRole).toString(), path("P"));
+    QCOMPARE(asked.count(), 1);
+}
+
+void TestCardModel::viewEmitsPickedName()
+{
+    CardModel m;
+    m.setEntries(cards({"First", "Second", "Third"}));
+    CardView view;
+    view.setCardModel(&m);
+    view.resize(292, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy picked(&view, &CardView::selectFont);
+    const QRect second = view.visualRect(m.index(1));
+    QCOMPARE(second.height(), 95);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(picked.count(), 1);
+    QCOMPARE(picked.at(0).at(0).toString(), QString("Second"));
+    QCOMPARE(view.lastPickedRow(), 1);
+
+    view.setRowHeight(130);
+    QCOMPARE(view.visualRect(m.index(1)).height(), 130);
+    QCOMPARE(view.visualRect(m.index(1)).top(), 130);
+}
+
+void TestCardModel::manyFontsStayCheap()
+{
+    // 8000 fonts: filling and finding stay far below what a user would notice.
+    QVector<QString> names;
+    for (int i = 0; i < 8000; ++i)
+        names.append(QString("Font %1").arg(i));
+    CardModel m;
+    QElapsedTimer t;
+    t.start();
+    m.setEntries(CardModel::pictureCards(names, {}, {}));
+    for (int i = 0; i < 8000; i += 7)
+        QVERIFY(m.setAvailable(names[i], true));
+    QVERIFY2(t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(m.firstRow("Font 7999"), 7999);
+}
+
+QTEST_MAIN(TestCardModel)
+#include "tst_cardmodel.moc"

@@ -1,0 +1,384 @@
+// The login dialog's rules, and login, registration and agreement against the
+// development service.
+#include "devserverprocess.h"
+#include "ftmanager.h"
+#include "logdlg.h"
+#include "loginlogic.h"
+#include "testenv.h"
+#include "tlstrust.h"
+#include "transport.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+
+class TestLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void checks_data();
+    void checks();
+    void registrationReportsFirstProblemOnly_data();
+    void registrationReportsFirstProblemOnly();
+    void loginClicksArePaced();
+    void refusedAgreementKeepsUserSignedOut();
+    void registerThenAgreement();
+    void forgotPasswordPageOnTheWebSite();
+    void wrongPasswordStaysSignedOut();
+    void unreachableServiceSaysNetworkError();
+    void dialogPrefillAndTicks();
+    void dialogClosesOnLogin();
+
+private:
+    bool waitReply(LoginLogic &logic);
+    QString signUp(const QString &phone, const QString &password);
+
+    std::unique_ptr<TestEnv> m_env;
+    QTemporaryDir m_data;
+    DevServerProcess m_server;
+    QUrl m_url;
+};
+
+void TestLogin::initTestCase()
+{
+    m_env = std::make_unique<TestEnv>();
+    QVERIFY2(m_server.start(m_data.filePath("state"), {"--fault", "tag=118:errcode=7,times=1"}),
+             qPrintable(m_server.errorString()));
+    QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
+    m_url = m_server.url();
+    setServiceUrl(m_url);
+}
+
+void TestLogin::cleanupTestCase()
+{
+    QVERIFY(m_server.stop());
+    m_env.reset();
+}
+
+bool TestLogin::waitReply(LoginLogic &logic)
+{
+    QSignalSpy handled(&logic, &LoginLogic::replyHandled);
+    return handled.wait(10000);
+}
+
+void TestLogin::checks_data()
+{
+    QTest::addColumn<int>("kind"); // 0 phone, 1 code, 2 password
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("phone ok") << 0 << "13800138000"
+                              << "";
+    QTest::newRow("phone empty") << 0 << ""
+                                 << "手机号不能为空！";
+    QTest::newRow("phone ten digits") << 0 << "1380013800"
+                                      << "手机号错误！";
+    QTest::newRow("phone with letter") << 0 << "1380013800a"
+                                       << "手机号错误！";
+    QTest::newRow("phone full-width digit") << 0 << "1380013800１"
+                                            << "手机号错误！";
+    QTest::newRow("code ok") << 1 << "0123"
+                             << "";
+    QTest::newRow("code empty") << 1 << ""
+                                << "验证码不能为空！";
+    QTest::newRow("code three digits") << 1 << "123"
+                                       << "验证码错误！";
+    QTest::newRow("code with letter") << 1 << "12a4"
+                                      << "验证码错误！";
+    QTest::newRow("password empty") << 2 << ""
+                                    << "密码不能为空！";
+    QTest::newRow("password 5") << 2 << "12345"
+                                << "密码长度应大于6";
+    QTest::newRow("password 6") << 2 << "123456"
+                                << "";
+    QTest::newRow("password 20") << 2 << QString(20, 'x') << "";
+    QTest::newRow("password 21") << 2 << QString(21, 'x') << "密码长度应小于20";
+}
+
+void TestLogin::checks()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, input);
+    QFETCH(QString, problem);
+    const QString got = kind == 0   ? LoginLogic::phoneProblem(input)
+                        : kind == 1 ? LoginLogic::codeProblem(input)
+                                    : LoginLogic::passwordProblem(input);
+    QCOMPARE(got, problem);
+}
+
+void TestLogin::registrationReportsFirstProblemOnly_data()
+{
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("agreed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("all wrong") << "12"
+                               << ""
+                               << "" << false << "手机号错误！";
+    QTest::newRow("code then") << "13800138000"
+                               << "abc"
+                               << "" << false << "验证码错误！";
+    QTest::newRow("password then") << "13800138000"
+                                   << "1234"
+                                   << "123" << false << "密码长度应大于6";
+    QTest::newRow("agreement last") << "13800138000"
+                                    << "1234"
+                                    << "123456" << false << "您需同意协议，才能完成注册";
+}
+
+void TestLogin::registrationReportsFirstProblemOnly()
+{
+    QFETCH(QString, phone);
+    QFETCH(QString, code);
+    QFETCH(QString, password);
+    QFETCH(bool, agreed);
+    QFETCH(QString, message);
+    FtManager ft;
+    ft.initialize();
+    LoginLogic logic(ft);
+    QSignalSpy messages(&logic, &LoginLogic::message);
+    QVERIFY(!logic.registerAccount(phone, code, password, agreed));
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(messages.at(0).at(0).toString(), message);
+    QVERIFY(!logic.isWaiting());
+}
+
+void TestLogin::loginClicksArePaced()
+{
+    FtManager ft;
+    ft.initialize();
+    LoginLogic logic(ft);
+    QSignalSpy messages(&logic, &LoginLogic::message);
+    QVERIFY(!logic.login("", "pw", true, false));
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(messages.at(0).at(0).toString(), QString("手机号或用户名不能为空！"));
+    QVERIFY(ft.bSavePass);
+    // A second click inside the pause does nothing at all.
+    QVERIFY(!logic.login("user", "", false, false));
+    QCOMPARE(messages.count(), 1);
+    QVERIFY(ft.bSavePass);
+    QTRY_VERIFY_WITH_TIMEOUT(logic.loginReady(), LoginLogic::kLoginPauseMs + 1000);
+    QVERIFY(!logic.login("user", "", false, false));
+    QCOMPARE(messages.last().at(0).toString(), QString("密码不能为空！"));
+}
+
+QString TestLogin::signUp(const QString &phone, const QString &password)
+{
+    FtManager ft;
+    ft.initialize();
+    LoginLogic logic(ft);
+    if (!logic.requestCode(phone) || !waitReply(logic))
+        return "no code sent";
+    const QString code = m_server.waitForCode(phone);
+    if (!logic.registerAccount(phone, code, password, true) || !waitReply(logic))
+        return "no registration";
+    return ft.bLogin ? QString() : "not signed in";
+}
+
+void TestLogin::registerThenAgreement()
+{
+    const QString phone = "13900000001";
+    {
+        FtManager ft;
+        ft.initialize();
+        LoginLogic logic(ft);
+        QSignalSpy messages(&logic, &LoginLogic::message);
+        QSignalSpy buttonText(&logic, &LoginLogic::codeButtonTextChanged);
+        QVERIFY(logic.requestCode(phone));
+        QVERIFY(waitReply(logic));
+        QCOMPARE(messages.last().at(0).toString(), QString("验证码已发送，请注意查收"));
+        QCOMPARE(buttonText.first().at(0).toString(), QString("60 s"));
+        QCOMPARE(logic.countdown(), 60);
+        // Asking again during the countdown sends nothing.
+        QVERIFY(!logic.requestCode(phone));
+        QVERIFY(!logic.isWaiting());
+        QVERIFY(messages.last().at(0).toString().endsWith("s后才能再次请求"));
+
+        const QString code = m_server.waitForCode(phone);
+        QCOMPARE(code.size(), 4);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        QVERIFY(logic.registerAccount(phone, code, "secret123", true));
+        QVERIFY(waitReply(logic));
+        QCOMPARE(messages.last().at(0).toString(), QString("注册成功，已进入登录状态。"));
+        QCOMPARE(signedIn.count(), 1);
+        QVERIFY(ft.bLogin);
+        QVERIFY(ft.isLoggedInCurrent());
+        QCOMPARE(ft.loggedInUser().user, phone);
+        QCOMPARE(ft.loggedInUser().pass, QString("secret123"));
+        QVERIFY(!ft.requestContext.token.isEmpty());
+    }
+
+    // The new account has not accepted the agreement: declining leaves it signed out.
+    FtManager ft;
+    ft.initialize();
+    {
+        LoginLogic logic(ft);
+        QSignalSpy agreement(&logic, &LoginLogic::agreementNeeded);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        connect(&logic, &LoginLogic::agreementNeeded, &logic,
+                [&logic] { logic.answerAgreement(false); });
+        QVERIFY(logic.login(phone, "secret123", true, true));
+        QVERIFY(waitReply(logic));
+        QCOMPARE(agreement.count(), 1);
+        QCOMPARE(signedIn.count(), 0);
+        QVERIFY(!ft.bLogin);
+        QVERIFY(!ft.isLoggedInCurrent());
+        QVERIFY(ft.requestContext.token.isEmpty());
+        QVERIFY(ft.bSavePass && ft.bAutoLogin);
+    }
+    // Accepting sends the agreement; the login completes when the service took it.
+    {
+        LoginLogic logic(ft);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        connect(&logic, &LoginLogic::agreementNeeded, &logic,
+                [&logic] { logic.answerAgreement(true); });
+        QVERIFY(logic.login(phone, "secret123", false, false));
+        QVERIFY(signedIn.wait(10000));
+        QVERIFY(ft.bLogin);
+        QCOMPARE(ft.loggedInUser().is_agree, 1);
+    }
+    // From now on the login closes at once.
+    {
+        LoginLogic logic(ft);
+        QSignalSpy agreement(&logic, &LoginLogic::agreementNeeded);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        QVERIFY(logic.login(phone, "secret123", false, false));
+        QVERIFY(waitReply(logic));
+        QCOMPARE(signedIn.count(), 1);
+        QCOMPARE(agreement.count(), 0);
+    }
+}
+
+void TestLogin::refusedAgreementKeepsUserSignedOut()
+{
+    // The service refuses the first agreement request it gets.
+    const QString phone = "13900000004";
+    QCOMPARE(signUp(phone, "secret123"), QString());
+    FtManager ft;
+    ft.initialize();
+    for (bool serviceTakesIt : {false, true}) {
+        LoginLogic logic(ft);
+        QSignalSpy messages(&logic, &LoginLogic::message);
+        QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+        connect(&logic, &LoginLogic::agreementNeeded, &logic,
+                [&logic] { logic.answerAgreement(true); });
+        QSignalSpy handled(&logic, &LoginLogic::replyHandled);
+        QVERIFY(logic.login(phone, "secret123", false, false));
+        QTRY_COMPARE_WITH_TIMEOUT(handled.count(), 2, 10000); // login, then agreement
+        QCOMPARE(signedIn.count(), serviceTakesIt ? 1 : 0);
+        QCOMPARE(ft.bLogin, serviceTakesIt);
+        QCOMPARE(messages.count(), serviceTakesIt ? 0 : 1);
+    }
+}
+
+void TestLogin::forgotPasswordPageOnTheWebSite()
+{
+    // Without a configured site: plain http beside the service, on the next port.
+    setServiceUrl(QUrl("https://fonts.example:8443/"));
+    const QUrl beside = LoginLogic::forgotPasswordUrl();
+    setServiceUrl(m_url);
+    QCOMPARE(beside, QUrl("http://fonts.example:8444/index.php/Login/forgetPwd.html"));
+
+    LoginLogic::setWebSiteUrl(m_server.webUrl());
+    const QUrl page = LoginLogic::forgotPasswordUrl();
+    LoginLogic::setWebSiteUrl(QUrl());
+    QCOMPARE(page, m_server.webUrl().resolved(QUrl("index.php/Login/forgetPwd.html")));
+}
+
+void TestLogin::wrongPasswordStaysSignedOut()
+{
+    QCOMPARE(signUp("13900000002", "right-pass"), QString());
+    FtManager ft;
+    ft.initialize();
+    LoginLogic logic(ft);
+    QSignalSpy messages(&logic, &LoginLogic::message);
+    QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+    QVERIFY(logic.login("13900000002", "wrong-pass", false, false));
+    QVERIFY(waitReply(logic));
+    QCOMPARE(signedIn.count(), 0);
+    QVERIFY(!ft.bLogin);
+    QCOMPARE(messages.count(), 1);
+    const QString text = messages.at(0).at(0).toString();
+    QVERIFY(!text.isEmpty());
+    QVERIFY(text != "网络异常");
+}
+
+void TestLogin::unreachableServiceSaysNetworkError()
+{
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    setServiceUrl(QUrl(QString("https://127.0.0.1:%1/").arg(port)));
+    FtManager ft;
+    ft.initialize();
+    LoginLogic logic(ft);
+    QSignalSpy messages(&logic, &LoginLogic::message);
+    QVERIFY(logic.login("someone", "secret", false, false));
+    const bool replied = waitReply(logic);
+    setServiceUrl(m_url);
+    QVERIFY(replied);
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(messages.at(0).at(0).toString(), QString("网络异常"));
+    QFile log(ft.messagesDir() + "FontMsg.log");
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(log.readAll()).contains("login failed,back empty."));
+}
+
+void TestLogin::dialogPrefillAndTicks()
+{
+    FtManager ft;
+    ft.initialize();
+    ft.loggedInUser().user = "13900000009";
+    ft.loggedInUser().pass = "kept-pass";
+    for (bool savePass : {false, true}) {
+        ft.bSavePass = savePass;
+        ft.bAutoLogin = false;
+        LogDlg dialog(ft);
+        QCOMPARE(dialog.accountEdit()->text(), QString("13900000009"));
+        QCOMPARE(dialog.passwordEdit()->text(), savePass ? QString("kept-pass") : QString());
+        QCOMPARE(dialog.rememberBox()->isChecked(), savePass);
+        QCOMPARE(dialog.currentPage(), 0);
+        QCOMPARE(dialog.passwordEdit()->echoMode(), QLineEdit::Password);
+
+        dialog.autoBox()->setChecked(true);
+        QVERIFY(dialog.rememberBox()->isChecked());
+        dialog.rememberBox()->setChecked(false);
+        QVERIFY(!dialog.autoBox()->isChecked());
+    }
+}
+
+void TestLogin::dialogClosesOnLogin()
+{
+    // The account of registerThenAgreement has accepted the agreement by now.
+    FtManager ft;
+    ft.initialize();
+    ft.loggedInUser().user = "13900000001";
+    LogDlg dialog(ft);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.passwordEdit()->setText("secret123");
+    dialog.autoBox()->setChecked(true);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 10000);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(ft.bLogin && ft.bSavePass && ft.bAutoLogin);
+
+    // A refused login keeps the dialog open with the service's message.
+    LogDlg again(ft);
+    again.show();
+    again.passwordEdit()->setText("not-the-password");
+    again.onlogin();
+    QTRY_VERIFY_WITH_TIMEOUT(!again.lastMessage().isEmpty(), 10000);
+    QVERIFY(again.isVisible());
+    QVERIFY(!ft.bLogin);
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,359 @@
+// The main window's pages and cards against the development service: the catalogue as
+// cards, pictures fetched into the images folder, the local page, page buttons, and
+// what the activation flow shows on the cards.
+#include "mainwindow.h"
+
+#include "cardmodel.h"
+#include "cardview.h"
+#include "devserverprocess.h"
+#include "loginlogic.h"
+#include "previewloader.h"
+#include "requestbuilder.h"
+#include "screenmetrics.h"
+#include "testenv.h"
+#include "tlstrust.h"
+#include "transport.h"
+
+#include <QStackedWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString readLog(const FtManager &ft)
+{
+    QFile log(ft.messagesDir() + "FontMsg.log");
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+QVector<QString> withoutPlaceholders(const QVector<QString> &names)
+{
+    QVector<QString> out;
+    for (const QString &n : names)
+        if (!n.isEmpty())
+            out.append(n);
+    return out;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void catalogueBecomesCards();
+    void picturesAreFetchedAndCached();
+    void pageButtons();
+    void localPageListsActivatedThenInstalled();
+    void activationMarksOnCards();
+    void pickWhileSignedOutAsksForLogin();
+    void placedAtRightEdgeAndDraggedByItsBars();
+    void favouritesArriveAfterLogin();
+
+private:
+    std::unique_ptr<TestEnv> m_env;
+    QTemporaryDir m_data;
+    DevServerProcess m_server;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QCoreApplication::setApplicationName("Quillora");
+    m_env = std::make_unique<TestEnv>();
+    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
+    QVERIFY2(m_server.start(m_data.filePath("state")), qPrintable(m_server.errorString()));
+    QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
+    setServiceUrl(m_server.url());
+}
+
+void TestMainWindow::cleanupTestCase()
+{
+    QVERIFY(m_server.stop());
+    m_env.reset();
+}
+
+void TestMainWindow::init()
+{
+    m_window = std::make_unique<MainWindow>();
+    FtManager &ft = m_window->fontManager();
+    // Start-up work that refills pages: the catalogue and the installed-font scan.
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->cloudCards()->rowCount() > 0, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(readLog(ft).contains("系统字体加载完毕"), 30000);
+}
+
+void TestMainWindow::cleanup()
+{
+    m_window.reset();
+}
+
+void TestMainWindow::catalogueBecomesCards()
+{
+    const FtManager &ft = m_window->fontManager();
+    const CardModel *cards = m_window->cloudCards();
+    const QVector<QString> names = withoutPlaceholders(ft.initCloudVec);
+    QVERIFY(names.size() > 1);
+    QCOMPARE(cards->rowCount(), names.size());
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(cards->nameAt(i), names[i]);
+    // Nobody is signed in: no card is marked usable or loved.
+    for (int i = 0; i < cards->rowCount(); ++i) {
+        QVERIFY(!cards->entry(i)->available);
+        QVERIFY(!cards->entry(i)->loved);
+        QVERIFY(!cards->entry(i)->textMode);
+    }
+    QCOMPARE(m_window->currentPageIndex(), int(MainWindow::PageCloud));
+}
+
+void TestMainWindow::picturesAreFetchedAndCached()
+{
+    CardModel *cards = m_window->cloudCards();
+    const QString first = cards->nameAt(0);
+    const QString path = m_window->previewLoader()->picturePath(first);
+    QVERIFY(!QFile::exists(path));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // Painting the first cards asks for their pictures.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !cards->data(cards->index(0), CardModel::ImagePathRole).toString().isEmpty(), 15000);
+    QCOMPARE(cards->data(cards->index(0), CardModel::ImagePathRole).toString(), path);
+    QImage picture(path);
+    QVERIFY(!picture.isNull());
+    QVERIFY(picture.width() > picture.height());
+    // Cards far below the view were never asked for.
+    const QString last = cards->nameAt(cards->rowCount() - 1);
+    if (cards->rowCount() > 20)
+        QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath(last)));
+
+    // A second window takes the picture from the cache: no new request for it.
+    m_window.reset();
+    init();
+    QSignalSpy ready(m_window->previewLoader(), &PreviewLoader::pictureReady);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QVERIFY(!m_window->cloudCards()
+                 ->data(m_window->cloudCards()->index(0), CardModel::ImagePathRole)
+                 .toString()
+                 .isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(m_window->previewLoader()->pendingCount(), 0);
+    QCOMPARE(ready.count(), 0);
+
+    // Bytes that are no picture are not stored.
+    QVERIFY(!m_window->previewLoader()->storePicture("Broken", "<html>not found</html>"));
+    QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath("Broken")));
+}
+
+void TestMainWindow::pageButtons()
+{
+    MainWindow &w = *m_window;
+    FtManager &ft = w.fontManager();
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
+    w.onlocalBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageLocal));
+    ft.bLogin = true;
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
+    ft.switchToLoggedIn();
+    FontAV loved = *ft.cloudFont(w.cloudCards()->nameAt(1));
+    ft.loggedInUser().favourites.add(loved);
+    w.fillFavouritesPage();
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
+    QCOMPARE(w.favouriteCards()->rowCount(), 1);
+    QVERIFY(w.favouriteCards()->entry(0)->loved);
+    w.oncloudBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
+
+    // The slider changes the row height of the page shown.
+    CardView *cloud = w.cloudPage();
+    w.resize(320, 700);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const int before = cloud->visualRect(w.cloudCards()->index(0)).height();
+    w.onFtHeightChanged(40);
+    QCOMPARE(cloud->visualRect(w.cloudCards()->index(0)).height(), before + 40);
+}
+
+void TestMainWindow::localPageListsActivatedThenInstalled()
+{
+    MainWindow &w = *m_window;
+    FtManager &ft = w.fontManager();
+    LocalFont installed{"Installed Bold", "Installed", "Installed", "Bold", "Installed-Bold"};
+    ft.setInstalledFonts({installed});
+    const QString cloudName = w.cloudCards()->nameAt(0);
+    LocalFont activated{cloudName, cloudName, cloudName, "Regular", "PS"};
+
+    // Signed out: only installed fonts, in text mode.
+    w.fillLocalPage();
+    QCOMPARE(w.localCards()->rowCount(), 1);
+    QVERIFY(w.localCards()->entry(0)->textMode);
+    QCOMPARE(w.localCards()->entry(0)->family, QString("Installed"));
+    QCOMPARE(w.localCards()->entry(0)->style, QString("Bold"));
+
+    // Signed in with one font activated in this run: it leads, as a picture card.
+    ft.bLogin = true;
+    ft.switchToLoggedIn();
+    QVERIFY(ft.addActivated(cloudName, activated, ft.usedDir() + "x.ttf"));
+    ft.loggedInUser().local.add(*ft.cloudFont(cloudName));
+    // An entry of the group without a font activated in this run is not listed.
+    FontAV older = *ft.cloudFont(w.cloudCards()->nameAt(1));
+    QVector<FontAV> keep = ft.loggedInUser().local.fonts();
+    ft.loggedInUser().local.clear();
+    ft.loggedInUser().local.add(older);
+    for (const FontAV &f : keep)
+        ft.loggedInUser().local.add(f);
+    w.fillLocalPage();
+    QCOMPARE(w.localCards()->rowCount(), 2);
+    QCOMPARE(w.localCards()->nameAt(0), cloudName);
+    QVERIFY(!w.localCards()->entry(0)->textMode);
+    QVERIFY(w.localCards()->entry(0)->available);
+    QCOMPARE(w.localCards()->nameAt(1), QString("Installed Bold"));
+}
+
+void TestMainWindow::activationMarksOnCards()
+{
+    MainWindow &w = *m_window;
+    ActivationView &view = w;
+    CardModel *cloud = w.cloudCards();
+    const QString name = cloud->nameAt(2);
+    const QModelIndex row = cloud->index(2);
+
+    view.setBusy(name, true);
+    QVERIFY(cloud->data(row, CardModel::BusyRole).toBool());
+    view.showProgress(name, 35);
+    QCOMPARE(cloud->data(row, CardModel::ProgressRole).toInt(), 35);
+    view.clearProgress(name);
+    QCOMPARE(cloud->data(row, CardModel::ProgressRole).toInt(), 0);
+    // Progress shows on the page in sight only.
+    w.onlocalBt();
+    QCOMPARE(view.currentPageIndex(), int(MainWindow::PageLocal));
+    view.showProgress(name, 60);
+    QCOMPARE(cloud->data(row, CardModel::ProgressRole).toInt(), 0);
+    w.oncloudBt();
+    view.setBusy(name, false);
+    QVERIFY(!cloud->data(row, CardModel::BusyRole).toBool());
+
+    view.markActivated(name, true);
+    QVERIFY(cloud->data(row, CardModel::AvailableRole).toBool());
+    // Re-reading the marks from the font manager: nobody signed in, nothing usable.
+    view.refreshActivated();
+    QVERIFY(!cloud->data(row, CardModel::AvailableRole).toBool());
+}
+
+void TestMainWindow::pickWhileSignedOutAsksForLogin()
+{
+    MainWindow &w = *m_window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    CardView *page = w.cloudPage();
+    const QString name = w.cloudCards()->nameAt(0);
+    bool dialogSeen = false;
+    // The login dialog is modal: close it from inside its event loop.
+    QTimer::singleShot(300, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            dialogSeen = dialog->windowTitle() == "登录与注册";
+            dialog->reject();
+        }
+    });
+    QTest::mouseClick(page->viewport(), Qt::LeftButton, {},
+                      page->visualRect(w.cloudCards()->index(0)).center());
+    QVERIFY(dialogSeen);
+    QCOMPARE(page->lastPickedName(), name);
+    QVERIFY(!w.cloudCards()->isBusy(name));
+
+    // Signed in, the picked card itself is marked once the font is active.
+    w.fontManager().bLogin = true;
+    ActivationView &view = w;
+    view.setCardActivated(page, true);
+    QVERIFY(w.cloudCards()->entry(0)->available);
+}
+
+void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
+{
+    MainWindow &w = *m_window;
+    QVERIFY(w.windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+    // 20 pixels from the right edge of a 1366 x 768 screen, vertically centred.
+    QCOMPARE(w.pos(), QPoint(1366 - w.width() - 20, (768 - w.height()) / 2));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, w.mapToGlobal(local),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&w, &event);
+    };
+    // Dragging by the bottom bar moves the window by the mouse's way.
+    const QPoint start = w.pos();
+    const QPoint bar(40, w.height() - 15);
+    send(QEvent::MouseButtonPress, bar, Qt::LeftButton);
+    send(QEvent::MouseMove, bar + QPoint(-30, 12), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, bar + QPoint(-30, 12), Qt::NoButton);
+    QCOMPARE(w.pos(), start + QPoint(-30, 12));
+
+    // A press among the cards does not move it.
+    const QPoint inside = w.pages()->mapTo(&w, QPoint(100, 100));
+    send(QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    send(QEvent::MouseMove, inside + QPoint(50, 50), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, inside + QPoint(50, 50), Qt::NoButton);
+    QCOMPARE(w.pos(), start + QPoint(-30, 12));
+}
+
+void TestMainWindow::favouritesArriveAfterLogin()
+{
+    MainWindow &w = *m_window;
+    FtManager &ft = w.fontManager();
+    const QString phone = "13700000003";
+    LoginLogic logic(ft);
+    QSignalSpy handled(&logic, &LoginLogic::replyHandled);
+    QVERIFY(logic.requestCode(phone));
+    QVERIFY(handled.wait(10000));
+    QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
+    QVERIFY(logic.registerAccount(phone, m_server.waitForCode(phone), "secret123", true));
+    QVERIFY(signedIn.wait(10000));
+
+    // The account keeps one favourite on the service.
+    const QString name = w.cloudCards()->nameAt(3);
+    QByteArray bytes;
+    QCOMPARE(postAndWait(RequestBuilder::collectFont(ft.requestContext.token,
+                                                     ft.cloudFont(name)->fontid, true),
+                         bytes, 10000, ft),
+             int(PostSuccess));
+
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
+    w.onSignedIn();
+    QTRY_COMPARE_WITH_TIMEOUT(w.favouriteCards()->rowCount(), 1, 10000);
+    QCOMPARE(w.favouriteCards()->nameAt(0), name);
+    QVERIFY(w.cloudCards()->entry(3)->loved);
+    QVERIFY(!w.cloudCards()->entry(2)->loved);
+    // The favourites page replaces the notice once there is something to show.
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
+
+    // Logging out takes the marks and favourites away, keeps the name for next time.
+    w.markActivated(name, true);
+    w.logout();
+    QVERIFY(!ft.bLogin);
+    QVERIFY(!ft.bAutoLogin);
+    QVERIFY(ft.requestContext.token.isEmpty());
+    QVERIFY(!ft.isLoggedInCurrent());
+    QCOMPARE(ft.loggedInUser().user, phone);
+    QCOMPARE(w.favouriteCards()->rowCount(), 0);
+    QVERIFY(!w.cloudCards()->entry(3)->loved);
+    QVERIFY(!w.cloudCards()->entry(3)->available);
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
+    w.oncollectBt();
+    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,144 @@
+#include "previewloader.h"
+
+#include "ftmanager.h"
+#include "previewimage.h"
+#include "replyparser.h"
+#include "requestbuilder.h"
+#include "transport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+PreviewLoader::PreviewLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
+    : QObject(parent), m_manager(manager), m_network(network)
+{
+}
+
+QString PreviewLoader::picturePath(const QString &name) const
+{
+    return previewImagePath(m_manager.imagesDir(), name, PreviewName);
+}
+
+bool PreviewLoader::storePicture(const QString &name, const QByteArray &bytes) const
+{
+    QImage image;
+    if (bytes.isEmpty() || bytes.size() > kMaxImageBytes || !image.loadFromData(bytes))
+        return false;
+    const QString path = picturePath(name);
+    if (path.isEmpty())
+        return false;
+    if (!QFileInfo(m_manager.imagesDir()).isDir())
+        m_manager.createDirectories();
+    // Write beside and rename, so a card never loads a half-written file.
+    const QString partial = path + QStringLiteral(".part");
+    if (!image.save(partial, "PNG"))
+        return false;
+    QFile::remove(path);
+    return QFile::rename(partial, path);
+}
+
+void PreviewLoader::request(const QString &name)
+{
+    if (name.isEmpty() || m_tried.contains(name))
+        return;
+    m_tried.insert(name);
+    if (QFileInfo(picturePath(name)).isFile()) {
+        emit pictureReady(name);
+        return;
+    }
+    const auto font = m_manager.cloudFont(name);
+    if (!font)
+        return; // installed fonts have no picture on the service
+    const QUrl direct(font->image);
+    if (!font->image.isEmpty() && direct.isValid() &&
+        (direct.scheme() == QLatin1String("https") || direct.scheme() == QLatin1String("http"))) {
+        fetch(name, font->image);
+        return;
+    }
+    if (font->fontid <= 0)
+        return;
+    m_pendingList.append(name);
+    if (!m_flushScheduled) {
+        // Cards painted in one pass are asked for in one request.
+        m_flushScheduled = true;
+        QTimer::singleShot(0, this, &PreviewLoader::flushImageList);
+    }
+}
+
+void PreviewLoader::flushImageList()
+{
+    m_flushScheduled = false;
+    QHash<int, QString> ids;
+    QList<int> idList;
+    for (const QString &name : qAsConst(m_pendingList)) {
+        const auto font = m_manager.cloudFont(name);
+        if (font && font->fontid > 0 && !ids.contains(font->fontid)) {
+            ids.insert(font->fontid, name);
+            idList.append(font->fontid);
+        }
+    }
+    m_pendingList.clear();
+    if (idList.isEmpty())
+        return;
+    ++m_inFlight;
+    QNetworkReply *reply = postForm(
+        m_network, RequestBuilder::imageList(m_manager.requestContext.previewText, idList));
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, ids] { onImageListReply(reply, ids); });
+}
+
+void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids)
+{
+    const QByteArray bytes = reply->readAll();
+    reply->abort();
+    reply->deleteLater();
+    if (dispatchReply(bytes, m_manager).succeeded()) {
+        for (auto it = m_manager.imageList.constBegin(); it != m_manager.imageList.constEnd();
+             ++it) {
+            const QString name = ids.value(it.key());
+            const QUrl url(it.value());
+            // Only addresses for what this request asked about.
+            if (!name.isEmpty() && url.isValid() &&
+                (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
+                fetch(name, it.value());
+        }
+    }
+    finishOne();
+}
+
+void PreviewLoader::fetch(const QString &name, const QString &address)
+{
+    ++m_inFlight;
+    QNetworkRequest request{QUrl(address)};
+    QNetworkReply *reply = m_network.get(request);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > kMaxImageBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, name] { onPictureReply(reply, name); });
+}
+
+void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name)
+{
+    QByteArray bytes;
+    if (reply->error() == QNetworkReply::NoError)
+        bytes = reply->read(kMaxImageBytes + 1);
+    reply->abort();
+    reply->deleteLater();
+    if (storePicture(name, bytes))
+        emit pictureReady(name);
+    finishOne();
+}
+
+void PreviewLoader::finishOne()
+{
+    if (--m_inFlight == 0)
+        emit idle();
+}
