@@ -122,7 +122,7 @@ struct DevServer::Impl
     QString publicBase(const httplib::Request &req) const;
     void waitFor(int ms);
     void log(const httplib::Request &req, int tag, const QByteArray &body, int status,
-             const QByteArray &reply, const FaultSpec *fault);
+             const QByteArray &reply, const FaultRule *fault);
 };
 
 QString DevServer::Impl::publicBase(const httplib::Request &req) const
@@ -145,7 +145,7 @@ void DevServer::Impl::waitFor(int ms)
 }
 
 void DevServer::Impl::log(const httplib::Request &req, int tag, const QByteArray &body, int status,
-                          const QByteArray &reply, const FaultSpec *fault)
+                          const QByteArray &reply, const FaultRule *fault)
 {
     if (!requestLog)
         return;
@@ -259,26 +259,26 @@ bool DevServer::start(QString *error, QStringList *warnings)
         res.set_content(toStd(reply.body), reply.contentType.constData());
     };
     // A fault answers instead of the service; false when the request should go on.
-    auto applyFault = [](const FaultSpec &fault, int tag, const httplib::Request &req,
+    auto applyFault = [](const FaultRule &fault, int tag, const httplib::Request &req,
                          httplib::Response &res, HttpReply *out) {
         switch (fault.action) {
-        case FaultSpec::Action::None:
+        case FaultRule::Action::None:
             return false;
-        case FaultSpec::Action::Drop:
+        case FaultRule::Action::Drop:
             shutDownConnection(req);
             // Should the socket not be found, the answer still breaks off unfinished.
             res.set_content_provider(1, "text/plain",
                                      [](size_t, size_t, httplib::DataSink &) { return false; });
             out->status = 0;
             return true;
-        case FaultSpec::Action::Empty:
+        case FaultRule::Action::Empty:
             out->contentType = "application/json";
             break;
-        case FaultSpec::Action::NonJson:
+        case FaultRule::Action::NonJson:
             out->contentType = "text/html; charset=utf-8";
             out->body = "<html><body><h1>502 Bad Gateway</h1></body></html>\n";
             break;
-        case FaultSpec::Action::ErrCode:
+        case FaultRule::Action::ErrCode:
             out->contentType = "application/json";
             out->body =
                 QJsonDocument(FontService::envelope(tag, fault.errcode,
@@ -317,7 +317,7 @@ bool DevServer::start(QString *error, QStringList *warnings)
             return true;
         });
         const int tag = SignedForm::peekTag(body);
-        FaultSpec fault;
+        FaultRule fault;
         const bool faulty = impl->faults->take(fromStd(req.path), tag, &fault);
         if (faulty && fault.delayMs > 0)
             impl->waitFor(fault.delayMs);
@@ -349,7 +349,7 @@ bool DevServer::start(QString *error, QStringList *warnings)
 
     d->https->Get(".*", [=](const httplib::Request &req, httplib::Response &res) {
         const QString path = fromStd(req.path);
-        FaultSpec fault;
+        FaultRule fault;
         const bool faulty = impl->faults->take(path, 0, &fault);
         if (faulty && fault.delayMs > 0)
             impl->waitFor(fault.delayMs);

@@ -16,7 +16,7 @@ bool readCount(const QString &text, int min, int *out)
 
 } // namespace
 
-bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error)
+bool parseFaultRule(const QString &text, FaultRule *rule, QString *error)
 {
     // Actions never hold ':', so a path prefix may.
     const int colon = text.lastIndexOf(QLatin1Char(':'));
@@ -24,7 +24,7 @@ bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error)
         *error = QStringLiteral("expected TARGET:ACTION");
         return false;
     }
-    FaultSpec result;
+    FaultRule result;
     result.text = text;
     const QString target = text.left(colon);
     if (target.startsWith(QLatin1String("tag="))) {
@@ -48,8 +48,8 @@ bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error)
         const int eq = item.indexOf(QLatin1Char('='));
         const QString key = eq < 0 ? item : item.left(eq);
         const QString value = eq < 0 ? QString() : item.mid(eq + 1);
-        auto setAction = [&](FaultSpec::Action action) {
-            if (result.action != FaultSpec::Action::None) {
+        auto setAction = [&](FaultRule::Action action) {
+            if (result.action != FaultRule::Action::None) {
                 *error = QStringLiteral("only one of drop, empty, nonjson, errcode");
                 return false;
             }
@@ -73,44 +73,44 @@ bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error)
                 *error = QStringLiteral("errcode wants a non-zero number");
                 return false;
             }
-            if (!setAction(FaultSpec::Action::ErrCode))
+            if (!setAction(FaultRule::Action::ErrCode))
                 return false;
         } else if (item == QLatin1String("drop")) {
-            if (!setAction(FaultSpec::Action::Drop))
+            if (!setAction(FaultRule::Action::Drop))
                 return false;
         } else if (item == QLatin1String("empty")) {
-            if (!setAction(FaultSpec::Action::Empty))
+            if (!setAction(FaultRule::Action::Empty))
                 return false;
         } else if (item == QLatin1String("nonjson")) {
-            if (!setAction(FaultSpec::Action::NonJson))
+            if (!setAction(FaultRule::Action::NonJson))
                 return false;
         } else {
             *error = QStringLiteral("unknown action: %1").arg(item);
             return false;
         }
     }
-    if (result.action == FaultSpec::Action::None && result.delayMs == 0) {
+    if (result.action == FaultRule::Action::None && result.delayMs == 0) {
         *error = QStringLiteral("nothing to do");
         return false;
     }
-    *spec = result;
+    *rule = result;
     return true;
 }
 
-FaultInjector::FaultInjector(const QList<FaultSpec> &specs) : m_specs(specs) {}
+FaultInjector::FaultInjector(const QList<FaultRule> &rules) : m_rules(rules) {}
 
-bool FaultInjector::take(const QString &path, int tag, FaultSpec *out)
+bool FaultInjector::take(const QString &path, int tag, FaultRule *out)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (FaultSpec &spec : m_specs) {
-        if (spec.times == 0)
+    for (FaultRule &rule : m_rules) {
+        if (rule.times == 0)
             continue;
-        const bool matches = spec.tag > 0 ? spec.tag == tag : path.startsWith(spec.pathPrefix);
+        const bool matches = rule.tag > 0 ? rule.tag == tag : path.startsWith(rule.pathPrefix);
         if (!matches)
             continue;
-        if (spec.times > 0)
-            --spec.times;
-        *out = spec;
+        if (rule.times > 0)
+            --rule.times;
+        *out = rule;
         return true;
     }
     return false;

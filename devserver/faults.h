@@ -7,7 +7,7 @@
 
 // One injected misbehaviour: for requests of one operation tag, or for GET paths
 // starting with a prefix, wait and/or answer wrongly.
-struct FaultSpec
+struct FaultRule
 {
     enum class Action { None, Drop, Empty, NonJson, ErrCode };
 
@@ -21,19 +21,19 @@ struct FaultSpec
 };
 
 // "tag=114:drop", "path=/download/:delay=3000,empty,times=1", "tag=105:errcode=7".
-bool parseFaultSpec(const QString &text, FaultSpec *spec, QString *error);
+bool parseFaultRule(const QString &text, FaultRule *rule, QString *error);
 
 // Picks the fault for a request; safe to call from the HTTP worker threads.
 class FaultInjector
 {
 public:
-    explicit FaultInjector(const QList<FaultSpec> &specs = {});
+    explicit FaultInjector(const QList<FaultRule> &rules = {});
 
-    // The first spec that matches and still has uses left, consuming one use.
+    // The first rule that matches and still has uses left, consuming one use.
     // `tag` is 0 for requests that carry none.
-    bool take(const QString &path, int tag, FaultSpec *out);
+    bool take(const QString &path, int tag, FaultRule *out);
 
 private:
     std::mutex m_mutex;
-    QList<FaultSpec> m_specs;
+    QList<FaultRule> m_rules;
 };

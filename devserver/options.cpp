@@ -18,7 +18,7 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: quillora-devserver --data DIR [--port N] [--catalogue MANIFEST | --synthetic N]\n"
-        "                          [--latest-version V] [--log-requests FILE] [--fault SPEC]...\n"
+        "                          [--latest-version V] [--log-requests FILE] [--fault RULE]...\n"
         "\n"
         "  --data DIR           state, certificates and caches (created when missing)\n"
         "  --port N             HTTPS port, 0 picks a free one (default 8443); the\n"
@@ -27,7 +27,7 @@ QString usageText()
         "  --synthetic N        serve N fonts made from the manifest's files\n"
         "  --latest-version V   version offered by the version check (default 0.9.5)\n"
         "  --log-requests FILE  append one JSON line per request\n"
-        "  --fault SPEC         TARGET:ACTION[,ACTION...], repeatable; TARGET is tag=N or\n"
+        "  --fault RULE         TARGET:ACTION[,ACTION...], repeatable; TARGET is tag=N or\n"
         "                       path=PREFIX; ACTION is delay=MS, drop, empty, nonjson,\n"
         "                       errcode=N or times=N (only the first N matching requests)\n");
 }
@@ -81,13 +81,13 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
         } else if (arg == QLatin1String("--log-requests")) {
             result.requestLog = value;
         } else if (arg == QLatin1String("--fault")) {
-            FaultSpec spec;
+            FaultRule rule;
             QString why;
-            if (!parseFaultSpec(value, &spec, &why)) {
+            if (!parseFaultRule(value, &rule, &why)) {
                 *error = QStringLiteral("--fault %1: %2").arg(value, why);
                 return false;
             }
-            result.faults.append(spec);
+            result.faults.append(rule);
         }
     }
     if (result.dataDir.isEmpty()) {

@@ -15,7 +15,7 @@ struct DevServerOptions
     int synthetic = 0; // > 0: serve that many fonts made from the manifest's files
     QString latestVersion = QStringLiteral("0.9.5");
     QString requestLog; // one JSON line per request when not empty
-    QList<FaultSpec> faults;
+    QList<FaultRule> faults;
 };
 
 // Reads the arguments after the program name. On failure returns false with a

@@ -198,7 +198,7 @@ void TestDevServerParts::faultSpecs_data()
     QTest::addColumn<int>("errcode");
     QTest::addColumn<int>("times");
 
-    using A = FaultSpec::Action;
+    using A = FaultRule::Action;
     QTest::newRow("delay") << "tag=100:delay=12000" << true << 100 << "" << 12000 << int(A::None)
                            << 0 << -1;
     QTest::newRow("drop once") << "tag=114:drop,times=1" << true << 114 << "" << 0 << int(A::Drop)
@@ -223,32 +223,32 @@ void TestDevServerParts::faultSpecs()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
-    FaultSpec spec;
+    FaultRule rule;
     QString error;
-    QCOMPARE(parseFaultSpec(text, &spec, &error), valid);
+    QCOMPARE(parseFaultRule(text, &rule, &error), valid);
     if (!valid) {
         QVERIFY(!error.isEmpty());
         return;
     }
-    QTEST(spec.tag, "tag");
-    QTEST(spec.pathPrefix, "path");
-    QTEST(spec.delayMs, "delay");
-    QTEST(int(spec.action), "action");
-    QTEST(spec.errcode, "errcode");
-    QTEST(spec.times, "times");
+    QTEST(rule.tag, "tag");
+    QTEST(rule.pathPrefix, "path");
+    QTEST(rule.delayMs, "delay");
+    QTEST(int(rule.action), "action");
+    QTEST(rule.errcode, "errcode");
+    QTEST(rule.times, "times");
 }
 
 void TestDevServerParts::faultsMatchAndRunOut()
 {
-    FaultSpec once, always;
+    FaultRule once, always;
     QString error;
-    QVERIFY(parseFaultSpec("tag=114:drop,times=1", &once, &error));
-    QVERIFY(parseFaultSpec("path=/download/:empty", &always, &error));
+    QVERIFY(parseFaultRule("tag=114:drop,times=1", &once, &error));
+    QVERIFY(parseFaultRule("path=/download/:empty", &always, &error));
     FaultInjector faults({once, always});
-    FaultSpec got;
+    FaultRule got;
     QVERIFY(!faults.take("/", 115, &got));
     QVERIFY(faults.take("/", 114, &got));
-    QCOMPARE(int(got.action), int(FaultSpec::Action::Drop));
+    QCOMPARE(int(got.action), int(FaultRule::Action::Drop));
     QVERIFY(!faults.take("/", 114, &got)); // used up
     QVERIFY(faults.take("/download/3.zip", 0, &got));
     QVERIFY(faults.take("/download/3.zip", 0, &got));
