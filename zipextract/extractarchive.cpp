@@ -1,6 +1,7 @@
 #include "extractarchive.h"
 
 #include "zipcrypto.h"
+#include "zipfileio.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -18,7 +19,6 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <direct.h>
-#include <iowin32.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -497,11 +497,7 @@ void extractAllEntries(unzFile zip, const QByteArray &password)
 unzFile openArchive(const QByteArray &path)
 {
     zlib_filefunc64_def io;
-#ifdef _WIN32
-    fill_win32_filefunc64A(&io);
-#else
-    fill_fopen64_filefunc(&io);
-#endif
+    fillFileFunctions(&io);
     return unzOpen2_64(path.constData(), &io);
 }
 

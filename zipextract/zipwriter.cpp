@@ -1,6 +1,7 @@
 #include "zipwriter.h"
 
 #include "zipcrypto.h"
+#include "zipfileio.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -8,9 +9,6 @@
 
 #include <zip.h>
 #include <zlib.h>
-#ifdef _WIN32
-#include <iowin32.h>
-#endif
 
 #include <algorithm>
 #include <limits>
@@ -51,11 +49,7 @@ ZipWriter::ZipWriter(const QString &archivePath, const QString &password)
     : m_password(password.toUtf8())
 {
     zlib_filefunc64_def io;
-#ifdef _WIN32
-    fill_win32_filefunc64A(&io);
-#else
-    fill_fopen64_filefunc(&io);
-#endif
+    fillFileFunctions(&io);
     const QByteArray path = QFile::encodeName(archivePath);
     m_zip = zipOpen2_64(path.constData(), APPEND_STATUS_CREATE, nullptr, &io);
     if (!m_zip)
