@@ -2,20 +2,17 @@
 
 #include "activationview.h"
 #include "fontsystem.h"
+#include "httpfixture.h"
 #include "problemreporter.h"
 
 #include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
-#include <QPointer>
 #include <QStringList>
-#include <QTcpServer>
-#include <QUrl>
 
 #include <atomic>
 
 class FtManager;
-class QTcpSocket;
 
 // A real font (DejaVu Sans) copied to path with its family renamed to `family`,
 // which must have 11 characters, so that only this copy answers for that name.
@@ -71,32 +68,3 @@ struct CountingFontSystem : FontSystem
 
 // Points the engine at the stand-in library answering `code`, its calls logged.
 void useStubLibrary(class ActivationEngine &engine, int code, const QString &callLog);
-
-// A small HTTP/1.1 server for archive downloads.
-class HttpFixture : public QObject
-{
-    Q_OBJECT
-public:
-    struct Route
-    {
-        int status = 200;
-        QByteArray body;
-        bool hold = false; // answer only on release()
-        bool drop = false; // close without answering
-    };
-    HttpFixture();
-    bool isListening() const { return m_server.isListening(); }
-    // encodedPath as it appears in the request line, e.g. "/f/a%20b.zip".
-    QUrl url(const QString &encodedPath) const;
-    void setRoute(const QString &encodedPath, const Route &route) { m_routes[encodedPath] = route; }
-    int hits(const QString &encodedPath) const { return m_hits.value(encodedPath); }
-    void release();
-
-private:
-    void onReadyRead(QTcpSocket *socket);
-    void answer(QTcpSocket *socket, const Route &route);
-    QTcpServer m_server;
-    QMap<QString, Route> m_routes;
-    QMap<QString, int> m_hits;
-    QList<QPair<QPointer<QTcpSocket>, Route>> m_held;
-};

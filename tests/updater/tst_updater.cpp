@@ -1,5 +1,5 @@
 // The updater window and whole update runs against a local HTTP server.
-#include "packageserver.h"
+#include "httpfixture.h"
 #include "testenv.h"
 #include "updatertestutil.h"
 #include "updaterunner.h"
@@ -118,17 +118,17 @@ private slots:
     void endToEndFromCopiedInstallation();
 
 private:
-    PackageServer m_server;
+    HttpFixture m_server;
     QByteArray m_package;
 };
 
 void TestUpdater::initTestCase()
 {
-    QVERIFY(m_server.listen());
+    QVERIFY(m_server.isListening());
     QTemporaryDir dir;
     m_package = makePackage(dir.filePath("update.zip"), kPackageFiles);
     QVERIFY(!m_package.isEmpty());
-    m_server.serve("/packages/Quillora%20Update.zip", m_package);
+    m_server.setRoute("/packages/Quillora%20Update.zip", {200, m_package});
 }
 
 void TestUpdater::downloadProgressShown()
@@ -162,7 +162,7 @@ void TestUpdater::noUpdateStarted()
     Sandbox box;
     VantorelDlg dlg;
     dlg.show();
-    const int requests = m_server.requestedPaths().size();
+    const int requests = m_server.totalHits();
     startFromArguments(dlg, arguments);
 
     // The designer's initial state stays.
@@ -174,7 +174,7 @@ void TestUpdater::noUpdateStarted()
         QVERIFY2(child<QWidget>(dlg, name)->isVisible(), name);
     QCOMPARE(logMessages(box.logFile),
              logsAppFile ? QStringList{"dir_appFile=/opt/q/quillora"} : QStringList());
-    QCOMPARE(m_server.requestedPaths().size(), requests);
+    QCOMPARE(m_server.totalHits(), requests);
 }
 
 void TestUpdater::fullUpdateIntoFolderWithBlank()
@@ -187,7 +187,7 @@ void TestUpdater::fullUpdateIntoFolderWithBlank()
     QSignalSpy done(&dlg.runner(), &UpdateRunner::sigDoneState);
 
     const QString app = box.install + "/quillora";
-    const QString url = m_server.url("/packages/Quillora%20Update.zip");
+    const QString url = m_server.url("/packages/Quillora%20Update.zip").toString(QUrl::FullyEncoded);
     startFromArguments(dlg, {"vantorel", app, url});
 
     QCOMPARE(done.count(), 1);
@@ -235,9 +235,9 @@ void TestUpdater::failedUpdate()
 {
     QFETCH(QByteArray, path);
     QFETCH(QStringList, logTail);
-    m_server.serve("/empty.zip", QByteArray());
-    m_server.hang("/slow.zip");
-    m_server.serve("/garbage.zip", QByteArray("this is not a zip archive").repeated(40));
+    m_server.setRoute("/empty.zip", {200, QByteArray()});
+    m_server.setRoute("/slow.zip", {200, QByteArray(), true});
+    m_server.setRoute("/garbage.zip", {200, QByteArray("this is not a zip archive").repeated(40)});
 
     Sandbox box;
     // An earlier update left files in the unpack folder; they must not be installed.
@@ -247,7 +247,7 @@ void TestUpdater::failedUpdate()
     dlg.runner().setDownloadTimeLimit(300);
     dlg.show();
 
-    QString url = m_server.url(path);
+    QString url = m_server.url(path).toString(QUrl::FullyEncoded);
     if (path.isEmpty()) {
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
@@ -270,7 +270,7 @@ void TestUpdater::copyFailureShowsFailure()
     QTemporaryDir dir;
     const QByteArray package = makePackage(
         dir.filePath("p.zip"), {{"a.txt", "new a"}, {"data.bin", "new data"}, {"z.txt", "new z"}});
-    m_server.serve("/blocked.zip", package);
+    m_server.setRoute("/blocked.zip", {200, package});
     // A folder holds the name of a file in the package, so that file can't be put there.
     QVERIFY(writeFile(box.install + "/data.bin/inside.txt", "old"));
 
@@ -278,7 +278,7 @@ void TestUpdater::copyFailureShowsFailure()
     dlg.runner().setInstallDir(box.install);
     dlg.show();
     const QString app = box.install + "/quillora";
-    const QString url = m_server.url("/blocked.zip");
+    const QString url = m_server.url("/blocked.zip").toString(QUrl::FullyEncoded);
     startFromArguments(dlg, {"vantorel", app, url});
 
     checkDoneState(dlg, QStringLiteral("软件更新失败！"));
@@ -332,7 +332,7 @@ void TestUpdater::endToEndFromCopiedInstallation()
     const QString updater = box.install + "/vantorel";
     QVERIFY(QFile::copy(QStringLiteral(VANTOREL_PROGRAM), updater));
     const QString app = box.install + "/quillora";
-    const QString url = m_server.url("/packages/Quillora%20Update.zip");
+    const QString url = m_server.url("/packages/Quillora%20Update.zip").toString(QUrl::FullyEncoded);
 
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
