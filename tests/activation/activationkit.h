@@ -3,6 +3,7 @@
 #include "activationview.h"
 #include "fontsystem.h"
 #include "httpfixture.h"
+#include "renamedfont.h"
 #include "problemreporter.h"
 
 #include <QElapsedTimer>
@@ -14,10 +15,6 @@
 
 class FtManager;
 
-// A real font (DejaVu Sans) copied to path with its family renamed to `family`,
-// which must have 11 characters, so that only this copy answers for that name.
-bool writeRenamedFont(const QString &path, const QString &family);
-bool haveRealFont();
 // A naming table with family and PostScript name but no style.
 bool writeFontWithoutStyle(const QString &path);
 
@@ -25,8 +22,6 @@ bool writeFontWithoutStyle(const QString &path);
 QStringList eventTexts(const FtManager &ft);
 QString rawEventLog(const FtManager &ft);
 
-// "family|file" of the best match a separate fc-match process finds.
-QString fcMatch(const QString &family);
 
 struct RecordingView : ActivationView
 {

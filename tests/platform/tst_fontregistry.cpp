@@ -2,45 +2,10 @@
 // with the system's fontconfig configuration and a private HOME.
 #include "fontregistry.h"
 
+#include "renamedfont.h"
 #include "testenv.h"
 
 #include <QtTest>
-
-namespace {
-
-const QString kSourceFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-
-// A copy of a real font whose family reads "Quillora Tx", so that only the registered
-// copy can answer for it. The names are patched in place (same length), in both the
-// UTF-16BE and the single-byte records.
-bool writeRenamedFont(const QString &path)
-{
-    QFile in(kSourceFont);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray data = in.readAll();
-    const QString from = "DejaVu Sans", to = "Quillora Tx";
-    auto utf16be = [](const QString &s) {
-        QByteArray out;
-        for (QChar c : s)
-            out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xff));
-        return out;
-    };
-    data.replace(from.toLatin1(), to.toLatin1());
-    data.replace(utf16be(from), utf16be(to));
-    QFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(data) == data.size();
-}
-
-QString fcMatch(const QString &family)
-{
-    QProcess fc;
-    fc.start("fc-match", {"-f", "%{family}|%{file}", family});
-    fc.waitForFinished(60000);
-    return QString::fromUtf8(fc.readAllStandardOutput());
-}
-
-} // namespace
 
 class TestFontRegistry : public QObject
 {
@@ -53,13 +18,13 @@ private slots:
 
 void TestFontRegistry::registeredFontIsSeenByOtherProcesses()
 {
-    if (!QFile::exists(kSourceFont) || QStandardPaths::findExecutable("fc-match").isEmpty())
+    if (!haveRealFont() || QStandardPaths::findExecutable("fc-match").isEmpty())
         QSKIP("needs fonts-dejavu-core and fontconfig");
     TestEnv env;
     const QString used = env.path("Documents/TessalyFont/downft/used");
     QVERIFY(QDir().mkpath(used));
     const QString font = used + "/quillora-tx.ttf";
-    QVERIFY(writeRenamedFont(font));
+    QVERIFY(writeRenamedFont(font, "Quillora Tx"));
     QVERIFY(!fcMatch("Quillora Tx").startsWith("Quillora Tx|"));
 
     QCOMPARE(registerFontFile(font), 1);
