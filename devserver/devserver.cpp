@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -67,17 +68,62 @@ bool refuseDeclaredBody(const httplib::Request &req, httplib::Response &res, siz
     return true;
 }
 
-// Reads a POST body up to `maxBody` bytes; false (with 413 set) beyond it, for
-// bodies of unknown length.
-bool readBody(const httplib::ContentReader &reader, httplib::Response &res, size_t maxBody,
-              QByteArray *body)
+// Reading and splitting a body of megabytes costs several times its size; so many
+// clients may send such bodies at once that only a few are taken in at a time.
+class LargeBodySlot
 {
+public:
+    static constexpr size_t kLarge = 256 * 1024;
+    static constexpr int kSlots = 2;
+
+    LargeBodySlot() = default;
+    LargeBodySlot(const LargeBodySlot &) = delete;
+    LargeBodySlot &operator=(const LargeBodySlot &) = delete;
+    ~LargeBodySlot()
+    {
+        if (!m_held)
+            return;
+        std::lock_guard<std::mutex> lock(s_mutex);
+        --s_taken;
+        s_free.notify_one();
+    }
+    void take()
+    {
+        if (m_held)
+            return;
+        std::unique_lock<std::mutex> lock(s_mutex);
+        s_free.wait(lock, [] { return s_taken < kSlots; });
+        ++s_taken;
+        m_held = true;
+    }
+
+private:
+    bool m_held = false;
+    static std::mutex s_mutex;
+    static std::condition_variable s_free;
+    static int s_taken;
+};
+std::mutex LargeBodySlot::s_mutex;
+std::condition_variable LargeBodySlot::s_free;
+int LargeBodySlot::s_taken = 0;
+
+// Reads a POST body up to `maxBody` bytes; false (with 413 set) beyond it, for
+// bodies of unknown length. A large body holds `slot` until the request ends.
+bool readBody(const httplib::Request &req, const httplib::ContentReader &reader,
+              httplib::Response &res, size_t maxBody, LargeBodySlot *slot, QByteArray *body)
+{
+    const size_t declared = size_t(atoll(req.get_header_value("Content-Length").c_str()));
+    if (declared > LargeBodySlot::kLarge)
+        slot->take();
+    body->reserve(int(std::min(declared, maxBody)));
     bool tooLarge = false;
     reader([&](const char *data, size_t length) {
         if (size_t(body->size()) + length > maxBody) {
             tooLarge = true;
             return false;
         }
+        if (size_t(body->size()) + length > LargeBodySlot::kLarge)
+            slot->take();
         body->append(data, int(length));
         return true;
     });
@@ -346,7 +392,8 @@ bool DevServer::start(QString *error, QStringList *warnings)
             return;
         }
         QByteArray body;
-        const bool tooLarge = !readBody(reader, res, maxBody, &body);
+        LargeBodySlot slot;
+        const bool tooLarge = !readBody(req, reader, res, maxBody, &slot, &body);
         const int tag = SignedForm::peekTag(body);
         FaultRule fault;
         const bool faulty = impl->faults->take(fromStd(req.path), tag, &fault);
@@ -426,7 +473,8 @@ bool DevServer::start(QString *error, QStringList *warnings)
     d->web->Post(".*", [=](const httplib::Request &req, httplib::Response &res,
                            const httplib::ContentReader &reader) {
         QByteArray body;
-        if (readBody(reader, res, maxBody, &body))
+        LargeBodySlot slot;
+        if (readBody(req, reader, res, maxBody, &slot, &body))
             webHandler(req, res, body);
     });
 

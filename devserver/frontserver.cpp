@@ -416,8 +416,12 @@ void FrontServer::acceptAll()
         socklen_t length = sizeof peer;
         const int fd = ::accept4(m_listenFd, reinterpret_cast<sockaddr *>(&peer), &length,
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0)
+        if (fd < 0) {
+            // Out of descriptors the socket stays readable; wait rather than spin.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                m_acceptPausedUntil = after(100);
             return;
+        }
         ++g_live;
         std::unique_ptr<Connection> c(new Connection);
         c->fd = fd;
@@ -463,8 +467,10 @@ void FrontServer::collect()
                         m_waiting.end());
         int timeout = m_limits.headerTimeoutMs;
         fds.assign({{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}});
-        if (g_live >= m_limits.maxConnections)
+        if (g_live >= m_limits.maxConnections || Clock::now() < m_acceptPausedUntil) {
             fds[1].fd = -1; // the backlog holds newcomers until connections end
+            timeout = std::min(timeout, 100);
+        }
         for (const auto &c : m_waiting) {
             fds.push_back({c->fd, c->events, 0});
             timeout = std::min(timeout, msUntil(c->deadline) + 1);

@@ -7,6 +7,7 @@
 
 #include "options.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -61,6 +62,7 @@ private:
     int m_listenFd = -1;
     int m_wakeFd = -1;
     bool m_stopping = false;
+    std::chrono::steady_clock::time_point m_acceptPausedUntil;
 
     std::mutex m_mutex;
     std::condition_variable m_readySignal;
