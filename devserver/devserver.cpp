@@ -51,13 +51,14 @@ QString fromStd(const std::string &s)
 bool refuseDeclaredBody(const httplib::Request &req, httplib::Response &res, size_t maxBody)
 {
     const std::string length = req.get_header_value("Content-Length");
-    const bool declared = !length.empty() || req.has_header("Transfer-Encoding");
+    bool declared = req.has_header("Transfer-Encoding");
     bool tooLarge = false;
     if (!length.empty()) {
         char *end = nullptr;
         errno = 0;
         const unsigned long long n = strtoull(length.c_str(), &end, 10);
         tooLarge = errno != 0 || *end != '\0' || n > maxBody;
+        declared = declared || n > 0;
     }
     // Only POSTs carry bodies here; any other with one is refused as well.
     if (!tooLarge && !(declared && req.method != "POST"))
