@@ -17,6 +17,7 @@
 
 namespace {
 QString g_root;
+QString g_start; // libFuzzer reads corpus paths relative to where it started
 
 // By bytes, not through QString: entry names need not be valid UTF-8.
 void removeTree(const QString &path)
@@ -35,6 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (!::mkdtemp(pattern.data()))
         std::abort();
     g_root = QFile::decodeName(pattern);
+    g_start = QDir::currentPath();
     // The extractor reports on standard output; keep libFuzzer's log readable.
     const int devnull = ::open("/dev/null", O_WRONLY);
     if (devnull >= 0)
@@ -56,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QDir().mkpath(out);
     // Seeds are protected with "pw"; plain entries ignore it.
     extractArchive(archive, out, QStringLiteral("pw"));
-    QDir::setCurrent(g_root);
+    QDir::setCurrent(g_start);
     removeTree(out);
     // Nothing may appear beside the two expected names.
     const QStringList left =

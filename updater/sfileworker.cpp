@@ -38,15 +38,39 @@ SFileWorker::SFileWorker(QObject *parent) : QObject(parent) {}
 bool SFileWorker::copyDirectoryFiles(const QString &source, const QString &target, bool overwrite)
 {
     m_depth = 0;
-    return copyLevel(source, target, overwrite);
+    m_changes.clear();
+    const bool copied = copyLevel(source, target, overwrite);
+    finish(copied);
+    return copied;
+}
+
+void SFileWorker::finish(bool copied)
+{
+    for (auto it = m_changes.crbegin(); it != m_changes.crend(); ++it) {
+        if (copied) {
+            // A running program's old file may refuse to go; it is harmless.
+            if (!it->replaced.isEmpty())
+                QFile::remove(it->replaced);
+        } else if (it->folder) {
+            QDir().rmdir(it->path);
+        } else {
+            QFile::remove(it->path);
+            if (!it->replaced.isEmpty())
+                replaceFile(it->replaced, it->path);
+        }
+    }
+    m_changes.clear();
 }
 
 bool SFileWorker::copyLevel(const QString &source, const QString &target, bool overwrite)
 {
     qDebug() << "copyDirectoryFiles:" << source << target;
     QDir targetDir(target);
-    if (!targetDir.exists() && !QDir().mkdir(targetDir.absolutePath()))
-        return false;
+    if (!targetDir.exists()) {
+        if (!QDir().mkdir(targetDir.absolutePath()))
+            return false;
+        m_changes.append({targetDir.absolutePath(), QString(), true});
+    }
 
     const QFileInfoList entries = QDir(source).entryInfoList();
     if (m_depth == 0) {
@@ -101,7 +125,7 @@ bool SFileWorker::copyOneFile(const QString &source, const QString &target, bool
 {
     const QFileInfo existing(target);
     const bool replacing = existing.exists() || existing.isSymLink();
-    if (replacing && !overwrite)
+    if ((replacing && !overwrite) || (existing.isDir() && !existing.isSymLink()))
         return false;
 
     // A file of the same name beside the target holds the new contents until they
@@ -120,9 +144,19 @@ bool SFileWorker::copyOneFile(const QString &source, const QString &target, bool
     // worth keeping, and the main program must stay executable).
     QFile::setPermissions(part, replacing && existing.isFile() ? existing.permissions()
                                                                : QFileInfo(source).permissions());
-    if (!replaceFile(part, target)) {
+    // The old file steps aside under a name of its own until the whole copy is done.
+    const QString aside = replacing ? target + QStringLiteral(".vantorel-old") : QString();
+    if (replacing && ((QFileInfo::exists(aside) && !QFile::remove(aside)) ||
+                      !replaceFile(target, aside))) {
         QFile::remove(part);
         return false;
     }
+    if (!replaceFile(part, target)) {
+        QFile::remove(part);
+        if (replacing)
+            replaceFile(aside, target);
+        return false;
+    }
+    m_changes.append({target, aside, false});
     return true;
 }

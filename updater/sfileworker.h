@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -18,8 +19,9 @@ public:
     // Copies every listed entry of `source` into `target` (hidden entries are not
     // listed), creating `target` when missing. With `overwrite`, existing files are
     // replaced; each file is first copied beside its target and only then moved
-    // over it, so a failed copy leaves the old file in place. Stops at the first
-    // entry that cannot be copied and returns false; files copied before it stay.
+    // over it. All or nothing: replaced files are kept aside until every copy
+    // succeeded; at the first entry that cannot be copied the copy stops, puts
+    // them back, removes what it added and returns false.
     bool copyDirectoryFiles(const QString &source, const QString &target, bool overwrite);
 
 signals:
@@ -30,6 +32,17 @@ private:
     bool copyLevel(const QString &source, const QString &target, bool overwrite);
     bool copyOneFile(const QString &source, const QString &target, bool overwrite);
 
+    void finish(bool copied);
+
+    // One step of the copy, undone when a later one fails: a file put in place
+    // (with where the file it replaced waits), or a folder made.
+    struct Change
+    {
+        QString path;
+        QString replaced; // empty when nothing was there
+        bool folder = false;
+    };
+    QList<Change> m_changes;
     int m_depth = 0; // 0 in the outermost call, which starts a new count
     double m_total = 0;
     double m_done = 0;

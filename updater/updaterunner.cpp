@@ -41,8 +41,14 @@ UpdateRunner::UpdateRunner(QObject *parent) : QObject(parent)
     if (!QDir(root).exists())
         QDir().mkpath(root);
     makeOneLevel(m_messageDir);
-    ensurePrivateDirectory(m_downloadDir);
-    ensurePrivateDirectory(m_unpackDir);
+    preparePrivateFolders();
+}
+
+bool UpdateRunner::preparePrivateFolders() const
+{
+    // The unpack folder is made only inside a download folder that passed the
+    // check, so nothing is ever created through a link planted in its place.
+    return ensurePrivateDirectory(m_downloadDir) && ensurePrivateDirectory(m_unpackDir);
 }
 
 QString UpdateRunner::logFilePath() const
@@ -86,13 +92,43 @@ bool UpdateRunner::downloadPackage()
     m_downloadedFile.clear();
     if (!m_packageUrl.isValid())
         return false;
+    const QString path = m_downloadDir + QLatin1Char('/') + packageFileName(m_packageUrl);
+    QFile file(path);
+    if (!openPackageFile(file)) {
+        writeLog(QStringLiteral("down err: cannot write ") + path, QLatin1String(kUpdateLogName));
+        return false;
+    }
 
     QNetworkAccessManager manager;
     QNetworkRequest request(m_packageUrl);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = manager.get(request);
+    // The package goes to disk as it arrives; only this much waits in memory.
+    reply->setReadBufferSize(1 << 20);
     connect(reply, &QNetworkReply::downloadProgress, this, &UpdateRunner::sigDownProgressed);
+
+    qint64 received = 0;
+    bool tooLarge = false;
+    bool writeFailed = false;
+    const auto save = [&] {
+        const QByteArray chunk = reply->readAll();
+        received += chunk.size();
+        if (received > m_downloadSizeLimit)
+            tooLarge = true;
+        else if (file.write(chunk) != chunk.size())
+            writeFailed = true;
+        if (tooLarge || writeFailed)
+            reply->abort();
+    };
+    connect(reply, &QNetworkReply::metaDataChanged, this, [&] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() >
+            m_downloadSizeLimit) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this, save);
 
     QEventLoop loop;
     QTimer timer;
@@ -100,52 +136,53 @@ bool UpdateRunner::downloadPackage()
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(m_downloadTimeLimit);
-    loop.exec();
+    if (!reply->isFinished())
+        loop.exec();
 
-    bool ok = false;
+    QString failure;
     if (!timer.isActive()) {
-        disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        writeLog(QStringLiteral("down timeout"), QLatin1String(kUpdateLogName));
+        failure = QStringLiteral("down timeout");
     } else {
         timer.stop();
         // The loop also ends when the application quits (the window was closed);
         // an unfinished download is then cancelled, never taken as complete.
         if (!reply->isFinished())
             reply->abort();
-        if (reply->error() != QNetworkReply::NoError) {
-            writeLog(QStringLiteral("down err"), QLatin1String(kUpdateLogName));
-        } else {
-            const QByteArray body = reply->readAll();
-            if (!body.isEmpty()) {
-                ok = savePackage(body);
-                writeLog(ok ? QStringLiteral("down succeed.") : QStringLiteral("down err"),
-                         QLatin1String(kUpdateLogName));
-            }
-        }
+        else if (!tooLarge && !writeFailed && reply->bytesAvailable() > 0)
+            save();
+        if (tooLarge)
+            failure = QStringLiteral("down too large (over %1 bytes)").arg(m_downloadSizeLimit);
+        else if (reply->error() != QNetworkReply::NoError || writeFailed || !file.flush())
+            failure = QStringLiteral("down err");
     }
+    disconnect(reply, nullptr, this, nullptr);
+    disconnect(reply, nullptr, &loop, nullptr);
     reply->abort();
     reply->deleteLater();
+    file.close();
+
+    // An empty body is a failure the log does not mention.
+    const bool ok = failure.isEmpty() && received > 0 && file.error() == QFileDevice::NoError;
+    if (ok) {
+        m_downloadedFile = path;
+        writeLog(QStringLiteral("down succeed."), QLatin1String(kUpdateLogName));
+    } else {
+        QFile::remove(path);
+        if (!failure.isEmpty())
+            writeLog(failure, QLatin1String(kUpdateLogName));
+    }
     return ok;
 }
 
-bool UpdateRunner::savePackage(const QByteArray &body)
+bool UpdateRunner::openPackageFile(QFile &file) const
 {
-    if (!ensurePrivateDirectory(m_downloadDir))
+    if (!preparePrivateFolders())
         return false;
-    const QString path = m_downloadDir + QLatin1Char('/') + packageFileName(m_packageUrl);
     // Removing first replaces a link of that name instead of writing through it.
-    const QFileInfo old(path);
-    if ((old.exists() || old.isSymLink()) && !QFile::remove(path))
+    const QFileInfo old(file.fileName());
+    if ((old.exists() || old.isSymLink()) && !QFile::remove(file.fileName()))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.flush()) {
-        file.close();
-        QFile::remove(path);
-        return false;
-    }
-    file.close();
-    m_downloadedFile = path;
-    return true;
+    return file.open(QIODevice::WriteOnly);
 }
 
 bool UpdateRunner::unpackAndCopy()
@@ -155,7 +192,7 @@ bool UpdateRunner::unpackAndCopy()
 
     // Only what this package holds may be installed: leftovers of an earlier update
     // go first, and nothing is copied when the package cannot be unpacked.
-    const bool unpacked = ensurePrivateDirectory(m_unpackDir) && emptyDirectory(m_unpackDir) &&
+    const bool unpacked = preparePrivateFolders() && emptyDirectory(m_unpackDir) &&
                           extractArchive(m_downloadedFile, m_unpackDir, QString());
     writeLog(QStringLiteral("upzip done"), QLatin1String(kUpdateLogName));
     if (!unpacked)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -12,7 +13,8 @@ class UpdateRunner : public QObject
     Q_OBJECT
 
 public:
-    // Creates the message, download and unpack folders when missing.
+    // Creates the message, download and unpack folders when missing; the unpack
+    // folder only when the download folder is private to the user.
     explicit UpdateRunner(QObject *parent = nullptr);
 
     QString messageDir() const { return m_messageDir; }
@@ -25,6 +27,8 @@ public:
     void setInstallDir(const QString &dir) { m_installDir = dir; }
     // The whole download must finish within this time (20 minutes unless set).
     void setDownloadTimeLimit(int milliseconds) { m_downloadTimeLimit = milliseconds; }
+    // A larger package is refused as it arrives (512 MiB unless set).
+    void setDownloadSizeLimit(qint64 bytes) { m_downloadSizeLimit = bytes; }
 
     QString appFile() const { return m_appFile; }
     QUrl packageUrl() const { return m_packageUrl; }
@@ -51,7 +55,8 @@ signals:
     void sigCopyMoved(double fraction);
 
 private:
-    bool savePackage(const QByteArray &body);
+    bool preparePrivateFolders() const;
+    bool openPackageFile(QFile &file) const;
 
     QString m_appFile;
     QUrl m_packageUrl;
@@ -61,6 +66,7 @@ private:
     QString m_unpackDir;
     QString m_installDir;
     int m_downloadTimeLimit = 1200000;
+    qint64 m_downloadSizeLimit = qint64(512) << 20;
 };
 
 // Log file of the updater inside the message folder.

@@ -1,11 +1,12 @@
 #include "extractarchive.h"
 
 #include "zipcrypto.h"
-#include "zipfileio.h"
+#include "ziplayout.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QStorageInfo>
 
 #include <unzip.h>
 #include <zlib.h>
@@ -35,6 +36,8 @@ constexpr int kAllocationError = UNZ_INTERNALERROR; // -104
 // when it is handed a password it cannot use.
 constexpr int kPasswordError = UNZ_PARAMERROR;
 constexpr int kWriteError = -1;
+// An entry whose data goes on past its declared size: the archive is refused.
+constexpr int kPastDeclaredSize = -1000;
 
 constexpr uLong kFlagEncrypted = 1u << 0;
 constexpr uLong kFlagDataDescriptor = 1u << 3;
@@ -173,13 +176,40 @@ FILE *openOutputFile(const char *name)
 #endif
 }
 
-// The data of the current entry. Plain entries go through minizip; protected
-// ones are read raw, deciphered here and inflated with zlib, since the
-// distribution's minizip is built without its cipher.
+// Names as printed: control characters (line breaks, terminal escapes) as \xHH.
+QByteArray shown(const QByteArray &name)
+{
+    QByteArray out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", u);
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool holdsControlCharacters(const QByteArray &name)
+{
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7f;
+    });
+}
+
+// The data of one entry, read straight from the archive where its directory
+// places it, with 64-bit sizes (minizip 1.1 cuts zip64 entries at 4 GiB).
+// Protected entries are deciphered here, since the distribution's minizip is
+// built without its cipher; deflated ones are inflated with zlib.
 class EntryReader
 {
 public:
-    explicit EntryReader(unzFile zip) : m_zip(zip) {}
+    explicit EntryReader(ArchiveStream &in) : m_in(in) {}
     ~EntryReader()
     {
         if (m_inflating)
@@ -188,22 +218,24 @@ public:
     EntryReader(const EntryReader &) = delete;
     EntryReader &operator=(const EntryReader &) = delete;
 
-    int open(const unz_file_info64 &info, const QByteArray &password);
-    // Bytes read (> 0), 0 at the end, or a negative minizip or zlib code.
+    int open(const ZipEntryLayout &entry, const QByteArray &password);
+    // Bytes read (> 0), 0 at the end, a negative minizip or zlib code, or
+    // kPastDeclaredSize when the data goes on after the declared size.
     int read(char *buffer, unsigned size);
-    // Closes the entry's data; reports a CRC or size mismatch once all was read.
-    int close();
+    // Reports a CRC or size mismatch once all was read.
+    int close() const;
 
 private:
-    int openProtected(const unz_file_info64 &info, const QByteArray &password);
-    int readProtected(char *buffer, unsigned size);
+    int readData(char *buffer, unsigned size);
+    int readStored(unsigned char *buffer, unsigned size);
 
-    unzFile m_zip;
+    ArchiveStream &m_in;
     bool m_protected = false;
     int m_method = 0;
-    ZPOS64_T m_expectedSize = 0;
+    quint64 m_storedLeft = 0;
+    quint64 m_expectedSize = 0;
     uLong m_expectedCrc = 0;
-    ZPOS64_T m_produced = 0;
+    quint64 m_produced = 0;
     uLong m_crc = 0;
     bool m_atEnd = false;
 
@@ -214,68 +246,72 @@ private:
     unsigned char m_input[kCopyBufferSize];
 };
 
-int EntryReader::open(const unz_file_info64 &info, const QByteArray &password)
+int EntryReader::open(const ZipEntryLayout &entry, const QByteArray &password)
 {
-    m_expectedSize = info.uncompressed_size;
-    m_expectedCrc = info.crc;
+    m_expectedSize = entry.uncompressedSize;
+    m_expectedCrc = entry.crc;
+    m_storedLeft = entry.compressedSize;
+    m_method = entry.method;
     m_crc = crc32(0, nullptr, 0);
-    if (info.flag & kFlagEncrypted)
-        return openProtected(info, password);
-    return unzOpenCurrentFilePassword(m_zip, nullptr);
-}
-
-int EntryReader::openProtected(const unz_file_info64 &info, const QByteArray &password)
-{
-    if (password.isEmpty() || (info.flag & kFlagStrongEncryption))
+    const bool encrypted = entry.flags & kFlagEncrypted;
+    if (encrypted && (password.isEmpty() || (entry.flags & kFlagStrongEncryption)))
         return kPasswordError;
-    int level = 0;
-    int err = unzOpenCurrentFile2(m_zip, &m_method, &level, 1);
-    if (err != UNZ_OK)
-        return err;
-    if (m_method != 0 && m_method != Z_DEFLATED) {
-        unzCloseCurrentFile(m_zip);
+    if (m_method != 0 && m_method != Z_DEFLATED)
         return UNZ_BADZIPFILE;
-    }
-    unsigned char header[ZipCrypto::kHeaderSize];
-    const int got = unzReadCurrentFile(m_zip, header, sizeof header);
-    if (got != ZipCrypto::kHeaderSize) {
-        unzCloseCurrentFile(m_zip);
-        return got < 0 ? got : UNZ_BADZIPFILE;
-    }
-    m_cipher = ZipCrypto(password);
-    const unsigned char check = (info.flag & kFlagDataDescriptor)
-                                    ? ZipCrypto::checkByteFromDosTime(info.dosDate)
-                                    : ZipCrypto::checkByteFromCrc(info.crc);
-    if (!m_cipher.decryptHeader(header, check)) {
-        unzCloseCurrentFile(m_zip);
-        return kPasswordError;
+    if (!m_in.seek(entry.dataOffset))
+        return UNZ_ERRNO;
+    if (encrypted) {
+        unsigned char header[ZipCrypto::kHeaderSize];
+        if (readStored(header, sizeof header) != int(sizeof header))
+            return UNZ_BADZIPFILE;
+        m_cipher = ZipCrypto(password);
+        const unsigned char check = (entry.flags & kFlagDataDescriptor)
+                                        ? ZipCrypto::checkByteFromDosTime(entry.dosDate)
+                                        : ZipCrypto::checkByteFromCrc(entry.crc);
+        if (!m_cipher.decryptHeader(header, check))
+            return kPasswordError;
+        m_protected = true;
     }
     if (m_method == Z_DEFLATED) {
-        if (inflateInit2(&m_stream, -MAX_WBITS) != Z_OK) {
-            unzCloseCurrentFile(m_zip);
+        if (inflateInit2(&m_stream, -MAX_WBITS) != Z_OK)
             return UNZ_INTERNALERROR;
-        }
         m_inflating = true;
     }
-    m_protected = true;
     return UNZ_OK;
+}
+
+// The next stored bytes, deciphered; 0 once the entry's stored size is used up.
+int EntryReader::readStored(unsigned char *buffer, unsigned size)
+{
+    const unsigned want = static_cast<unsigned>(std::min<quint64>(size, m_storedLeft));
+    if (want == 0)
+        return 0;
+    if (m_in.read(buffer, want) != want)
+        return UNZ_ERRNO;
+    m_storedLeft -= want;
+    if (m_protected)
+        m_cipher.decrypt(buffer, want);
+    return static_cast<int>(want);
 }
 
 int EntryReader::read(char *buffer, unsigned size)
 {
-    // Never more than the entry declares: a stored entry whose sizes minizip
-    // misread would otherwise run on into the rest of the archive.
-    const ZPOS64_T left = m_expectedSize - std::min(m_expectedSize, m_produced);
+    if (m_produced == m_expectedSize) {
+        // The declared size is reached; the data must end here as well.
+        char probe;
+        const int more = readData(&probe, 1);
+        if (more > 0)
+            return kPastDeclaredSize;
+        if (more == 0)
+            m_atEnd = true;
+        return more;
+    }
+    const quint64 left = m_expectedSize - m_produced;
     if (left < size)
         size = static_cast<unsigned>(left);
-    if (size == 0) {
-        m_atEnd = true;
-        return 0;
-    }
-    const int got =
-        m_protected ? readProtected(buffer, size) : unzReadCurrentFile(m_zip, buffer, size);
+    const int got = readData(buffer, size);
     if (got > 0) {
-        m_produced += static_cast<ZPOS64_T>(got);
+        m_produced += static_cast<quint64>(got);
         m_crc = crc32(m_crc, reinterpret_cast<const Bytef *>(buffer), static_cast<uInt>(got));
     } else if (got == 0) {
         m_atEnd = true;
@@ -283,15 +319,10 @@ int EntryReader::read(char *buffer, unsigned size)
     return got;
 }
 
-int EntryReader::readProtected(char *buffer, unsigned size)
+int EntryReader::readData(char *buffer, unsigned size)
 {
-    if (m_method == 0) {
-        const int got = unzReadCurrentFile(m_zip, buffer, size);
-        if (got > 0)
-            m_cipher.decrypt(reinterpret_cast<unsigned char *>(buffer),
-                             static_cast<std::size_t>(got));
-        return got;
-    }
+    if (m_method == 0)
+        return readStored(reinterpret_cast<unsigned char *>(buffer), size);
 
     if (m_streamEnd)
         return 0;
@@ -299,12 +330,11 @@ int EntryReader::readProtected(char *buffer, unsigned size)
     m_stream.avail_out = size;
     while (m_stream.avail_out > 0) {
         if (m_stream.avail_in == 0) {
-            const int got = unzReadCurrentFile(m_zip, m_input, sizeof m_input);
+            const int got = readStored(m_input, sizeof m_input);
             if (got < 0)
                 return got;
             if (got == 0)
                 break; // a stream cut short shows as a mismatch when closing
-            m_cipher.decrypt(m_input, static_cast<std::size_t>(got));
             m_stream.next_in = m_input;
             m_stream.avail_in = static_cast<uInt>(got);
         }
@@ -321,72 +351,63 @@ int EntryReader::readProtected(char *buffer, unsigned size)
     return static_cast<int>(size - m_stream.avail_out);
 }
 
-int EntryReader::close()
+int EntryReader::close() const
 {
-    const int err = unzCloseCurrentFile(m_zip);
-    if (err != UNZ_OK)
-        return err;
-    // minizip checks the CRC of plain entries only when they end exactly at
-    // their declared size; a short stream would otherwise pass unnoticed.
     if (m_atEnd && (m_produced != m_expectedSize || m_crc != m_expectedCrc))
         return UNZ_CRCERROR;
     return UNZ_OK;
 }
 
-// minizip 1.1 compares the 32-bit size fields with (unsigned long)-1, which
-// never matches where long has 64 bits, so it leaves the 0xffffffff markers of
-// zip64 entries in place. Take the real sizes from the zip64 extra field.
-void applyZip64Sizes(unzFile zip, unz_file_info64 *info)
+// Writes a block, leaving a hole for one that holds only zeros, so large empty
+// stretches take no disk space. `pendingHole` tells the caller to set the
+// file's size at the end, since a file cannot end in a skipped stretch.
+bool writeBlock(FILE *out, const char *data, std::size_t size, bool *pendingHole)
 {
-    constexpr ZPOS64_T kMarker = 0xffffffffu;
-    if ((info->uncompressed_size != kMarker && info->compressed_size != kMarker) ||
-        info->size_file_extra == 0)
-        return;
-    std::vector<unsigned char> extra(info->size_file_extra);
-    if (unzGetCurrentFileInfo64(zip, nullptr, nullptr, 0, extra.data(), extra.size(), nullptr, 0) !=
-        UNZ_OK)
-        return;
-    auto read64 = [](const unsigned char *p) {
-        ZPOS64_T v = 0;
-        for (int i = 7; i >= 0; --i)
-            v = (v << 8) | p[i];
-        return v;
-    };
-    std::size_t pos = 0;
-    while (pos + 4 <= extra.size()) {
-        const unsigned id = extra[pos] | (extra[pos + 1] << 8);
-        const std::size_t length = extra[pos + 2] | (extra[pos + 3] << 8);
-        pos += 4;
-        if (length > extra.size() - pos)
-            return;
-        if (id == 0x0001) {
-            std::size_t field = pos;
-            const std::size_t end = pos + length;
-            if (info->uncompressed_size == kMarker && field + 8 <= end) {
-                info->uncompressed_size = read64(&extra[field]);
-                field += 8;
-            }
-            if (info->compressed_size == kMarker && field + 8 <= end)
-                info->compressed_size = read64(&extra[field]);
-            return;
-        }
-        pos += length;
+#ifndef _WIN32
+    if (data[0] == 0 && std::memcmp(data, data + 1, size - 1) == 0) {
+        *pendingHole = true;
+        return ::fseeko(out, static_cast<off_t>(size), SEEK_CUR) == 0;
     }
+#endif
+    *pendingHole = false;
+    return std::fwrite(data, 1, size, out) == size;
 }
 
-int extractCurrentEntry(unzFile zip, const QByteArray &password)
+bool closeOutput(FILE *out, bool pendingHole)
+{
+    bool ok = true;
+#ifndef _WIN32
+    if (pendingHole)
+        ok = std::fflush(out) == 0 && ::ftruncate(::fileno(out), ::ftello(out)) == 0;
+#else
+    Q_UNUSED(pendingHole);
+#endif
+    return std::fclose(out) == 0 && ok;
+}
+
+int extractCurrentEntry(unzFile zip, ArchiveStream &in, const ZipEntryLayout &entry,
+                        const QByteArray &password)
 {
     char name[kMaxPathBytes + 1];
     name[kMaxPathBytes] = '\0';
     unz_file_info64 info;
     int err = unzGetCurrentFileInfo64(zip, &info, name, kMaxPathBytes, nullptr, 0, nullptr, 0);
+    // minizip and the layout read the same directory; a disagreement is damage.
+    if (err == UNZ_OK && (info.size_filename != uLong(entry.name.size()) ||
+                          std::strncmp(name, entry.name.constData(), kMaxPathBytes) != 0))
+        err = UNZ_BADZIPFILE;
     if (err != UNZ_OK) {
         std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
         return err;
     }
-    applyZip64Sizes(zip, &info);
+    const QByteArray printed = shown(entry.name.left(kMaxPathBytes));
     if (info.size_filename > kMaxPathBytes) {
-        std::printf("skipping %s...: name longer than %d bytes\n", name, kMaxPathBytes);
+        std::printf("skipping %s...: name longer than %d bytes\n", printed.constData(),
+                    kMaxPathBytes);
+        return UNZ_OK;
+    }
+    if (holdsControlCharacters(entry.name)) {
+        std::printf("skipping %s: name holds control characters\n", printed.constData());
         return UNZ_OK;
     }
     if (leavesTarget(name)) {
@@ -417,8 +438,8 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
         return UNZ_OK;
     }
 
-    EntryReader reader(zip);
-    err = reader.open(info, password);
+    EntryReader reader(in);
+    err = reader.open(entry, password);
     if (err != UNZ_OK) {
         std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
         std::free(buffer);
@@ -439,8 +460,15 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
         std::printf("error opening %s\n", name);
     } else {
         std::printf(" extracting: %s\n", name);
+        bool pendingHole = false;
         for (;;) {
             const int got = reader.read(buffer, kCopyBufferSize);
+            if (got == kPastDeclaredSize) {
+                std::printf("stopping %s: its data runs past the declared size of %llu bytes\n",
+                            name, static_cast<unsigned long long>(entry.uncompressedSize));
+                err = got;
+                break;
+            }
             if (got < 0) {
                 std::printf("error %d with zipfile in unzReadCurrentFile\n", got);
                 err = got;
@@ -448,15 +476,14 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
             }
             if (got == 0)
                 break;
-            if (std::fwrite(buffer, 1, static_cast<std::size_t>(got), out) !=
-                static_cast<std::size_t>(got)) {
+            if (!writeBlock(out, buffer, static_cast<std::size_t>(got), &pendingHole)) {
                 std::printf("error in writing extracted file\n");
                 err = kWriteError;
                 break;
             }
         }
         // Buffered bytes reach the disk only here; losing them is a short write.
-        if (std::fclose(out) != 0 && err == UNZ_OK) {
+        if (!closeOutput(out, pendingHole) && err == UNZ_OK) {
             std::printf("error in writing extracted file\n");
             err = kWriteError;
         }
@@ -466,32 +493,48 @@ int extractCurrentEntry(unzFile zip, const QByteArray &password)
         err = reader.close();
         if (err != UNZ_OK)
             std::printf("error %d with zipfile in unzCloseCurrentFile\n", err);
-    } else {
-        reader.close();
     }
     std::free(buffer);
     return err;
 }
 
-void extractAllEntries(unzFile zip, const QByteArray &password)
+// The code of the entry that ended the extraction, or UNZ_OK.
+int extractAllEntries(unzFile zip, ArchiveStream &in, const ZipLayout &layout,
+                      const QByteArray &password)
 {
-    unz_global_info64 global;
-    int err = unzGetGlobalInfo64(zip, &global);
-    if (err != UNZ_OK) {
-        std::printf("error %d with zipfile in unzGetGlobalInfo\n", err);
-        return;
-    }
-    for (ZPOS64_T i = 0; i < global.number_entry; ++i) {
-        if (extractCurrentEntry(zip, password) != UNZ_OK)
-            break;
-        if (i + 1 < global.number_entry) {
-            err = unzGoToNextFile(zip);
-            if (err != UNZ_OK) {
-                std::printf("error %d with zipfile in unzGoToNextFile\n", err);
-                break;
+    const std::size_t count = layout.entries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const int err = extractCurrentEntry(zip, in, layout.entries[i], password);
+        if (err != UNZ_OK)
+            return err;
+        if (i + 1 < count) {
+            const int moved = unzGoToNextFile(zip);
+            if (moved != UNZ_OK) {
+                std::printf("error %d with zipfile in unzGoToNextFile\n", moved);
+                return moved;
             }
         }
     }
+    return UNZ_OK;
+}
+
+// Why an archive must not be unpacked at all, or null. Checked before anything
+// is written: overlapping entries and a total beyond the free space would fill
+// the disk (zip bombs).
+QByteArray refusal(unzFile zip, const ZipLayout &layout, const QString &targetDir)
+{
+    unz_global_info64 global;
+    if (layout.verdict == ZipLayout::Verdict::Overlapping)
+        return "entries overlap each other or the central directory";
+    if (layout.verdict != ZipLayout::Verdict::Sound || unzGetGlobalInfo64(zip, &global) != UNZ_OK ||
+        global.number_entry != layout.entries.size())
+        return "its central directory is damaged";
+    const QStorageInfo storage(targetDir);
+    const qint64 available = storage.isValid() ? storage.bytesAvailable() : -1;
+    if (available >= 0 && quint64(available) < layout.declaredSize)
+        return QByteArray("it unpacks to ") + QByteArray::number(layout.declaredSize) +
+               " bytes, only " + QByteArray::number(available) + " are free";
+    return QByteArray();
 }
 
 unzFile openArchive(const QByteArray &path)
@@ -539,6 +582,16 @@ bool extractArchive(const QString &archivePath, const QString &targetDir, const 
     }
     std::printf("%s opened\n", tried.constData());
 
+    ArchiveStream in(tried);
+    const ZipLayout layout = readZipLayout(in);
+    const QByteArray refused = refusal(zip, layout, targetDir);
+    if (!refused.isEmpty()) {
+        std::printf("refusing %s: %s\n", tried.constData(), refused.constData());
+        unzClose(zip);
+        std::fflush(stdout);
+        return false;
+    }
+
     if (changeDirectory(directory.constData()) != 0) {
         std::printf("Error changing into %s, aborting\n", directory.constData());
         unzClose(zip);
@@ -546,8 +599,9 @@ bool extractArchive(const QString &archivePath, const QString &targetDir, const 
         return false;
     }
 
-    extractAllEntries(zip, password.isEmpty() ? QByteArray() : password.toUtf8());
+    const int result =
+        extractAllEntries(zip, in, layout, password.isEmpty() ? QByteArray() : password.toUtf8());
     unzClose(zip);
     std::fflush(stdout);
-    return true;
+    return result != kPastDeclaredSize;
 }

@@ -11,5 +11,11 @@
 // changed to targetDir; entry-level problems show only as lines on standard
 // output and in the files left on disk. The working directory stays at
 // targetDir after a successful call. Entries whose names would land outside
-// targetDir are skipped.
+// targetDir or hold control characters are skipped.
+//
+// Returns false, with a line saying why, for an archive refused before anything
+// is written (entries that overlap each other or the central directory, a
+// damaged directory, more declared bytes than targetDir's free space) and for
+// one whose entry inflates past its declared size; that entry is stopped there
+// and nothing after it is extracted.
 bool extractArchive(const QString &archivePath, const QString &targetDir, const QString &password);

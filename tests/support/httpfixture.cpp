@@ -40,6 +40,17 @@ void HttpFixture::answer(QTcpSocket *socket, const Route &route)
         socket->abort();
         return;
     }
+    if (route.endless) {
+        socket->write("HTTP/1.1 200 X\r\nContent-Type: application/zip\r\n\r\n");
+        // Bounded all the same, so a client that never stops reading ends too.
+        auto more = [socket, sent = qint64(0)]() mutable {
+            if (socket->bytesToWrite() == 0 && (sent += 1 << 16) <= (qint64(256) << 20))
+                socket->write(QByteArray(1 << 16, 'z'));
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+        return;
+    }
     socket->write(QString("HTTP/1.1 %1 X\r\nContent-Type: application/zip\r\nContent-Length: "
                           "%2\r\nConnection: close\r\n\r\n")
                       .arg(route.status)

@@ -26,6 +26,7 @@ public:
         QByteArray body;
         bool hold = false; // answer only on release()
         bool drop = false; // close without answering
+        bool endless = false; // a body without a length that never ends
     };
     HttpFixture();
     bool isListening() const { return m_server.isListening(); }

@@ -114,6 +114,7 @@ private slots:
     void failedUpdate_data();
     void failedUpdate();
     void copyFailureShowsFailure();
+    void linkedTempFolderRefused();
     void openStartsProgramWithBlankInPath();
     void endToEndFromCopiedInstallation();
 
@@ -229,6 +230,10 @@ void TestUpdater::failedUpdate_data()
     QTest::newRow("not an archive")
         << QByteArray("/garbage.zip") << QStringList{"down succeed.", "upzip done"};
     QTest::newRow("nobody listening") << QByteArray() << QStringList{"down err"};
+    QTest::newRow("oversize") << QByteArray("/large.zip")
+                              << QStringList{"down too large (over 102400 bytes)"};
+    QTest::newRow("endless") << QByteArray("/endless.zip")
+                             << QStringList{"down too large (over 102400 bytes)"};
 }
 
 void TestUpdater::failedUpdate()
@@ -238,6 +243,8 @@ void TestUpdater::failedUpdate()
     m_server.setRoute("/empty.zip", {200, QByteArray()});
     m_server.setRoute("/slow.zip", {200, QByteArray(), true});
     m_server.setRoute("/garbage.zip", {200, QByteArray("this is not a zip archive").repeated(40)});
+    m_server.setRoute("/large.zip", {200, QByteArray(300000, 'z')});
+    m_server.setRoute("/endless.zip", {200, QByteArray(), false, false, true});
 
     Sandbox box;
     // An earlier update left files in the unpack folder; they must not be installed.
@@ -245,6 +252,7 @@ void TestUpdater::failedUpdate()
     VantorelDlg dlg;
     dlg.runner().setInstallDir(box.install);
     dlg.runner().setDownloadTimeLimit(300);
+    dlg.runner().setDownloadSizeLimit(100 * 1024);
     dlg.show();
 
     QString url = m_server.url(path).toString(QUrl::FullyEncoded);
@@ -262,6 +270,8 @@ void TestUpdater::failedUpdate()
     QCOMPARE(readFile(app), QByteArray("old main program"));
     if (logTail.contains("upzip done"))
         QVERIFY(!QFile::exists(box.tmp + "/quillora/upzip/stale.txt"));
+    // A failed download leaves no package behind.
+    QCOMPARE(tree(box.tmp + "/quillora").filter(".zip").isEmpty(), !logTail.contains("down succeed."));
 }
 
 void TestUpdater::copyFailureShowsFailure()
@@ -273,6 +283,8 @@ void TestUpdater::copyFailureShowsFailure()
     m_server.setRoute("/blocked.zip", {200, package});
     // A folder holds the name of a file in the package, so that file can't be put there.
     QVERIFY(writeFile(box.install + "/data.bin/inside.txt", "old"));
+    QVERIFY(writeFile(box.install + "/a.txt", "old a"));
+    const QStringList before = tree(box.install);
 
     VantorelDlg dlg;
     dlg.runner().setInstallDir(box.install);
@@ -285,10 +297,29 @@ void TestUpdater::copyFailureShowsFailure()
     QCOMPARE(logMessages(box.logFile),
              (QStringList{"dir_appFile=" + app, url, "down succeed.", "upzip done", "modify=" + app,
                           "dir_copy_des=" + app, "copy fail"}));
-    QCOMPARE(readFile(box.install + "/a.txt"), QByteArray("new a")); // before the failure
+    // All or nothing: the file replaced before the failure is back.
+    QCOMPARE(readFile(box.install + "/a.txt"), QByteArray("old a"));
     QCOMPARE(readFile(box.install + "/data.bin/inside.txt"), QByteArray("old"));
-    QVERIFY(!QFile::exists(box.install + "/z.txt")); // the copy stopped there
+    QCOMPARE(tree(box.install), before);
     QVERIFY(child<QPushButton>(dlg, "openButton")->isVisible());
+}
+
+void TestUpdater::linkedTempFolderRefused()
+{
+    Sandbox box;
+    const QString elsewhere = box.env.path("elsewhere");
+    QVERIFY(QDir().mkpath(elsewhere));
+    QVERIFY(QFile::link(elsewhere, box.tmp + "/quillora"));
+    VantorelDlg dlg;
+    dlg.runner().setInstallDir(box.install);
+    const QString app = box.install + "/quillora";
+    const QString url = m_server.url("/packages/Quillora%20Update.zip").toString(QUrl::FullyEncoded);
+    startFromArguments(dlg, {"vantorel", app, url});
+
+    QCOMPARE(tree(elsewhere), QStringList());
+    QCOMPARE(logMessages(box.logFile).last(),
+             "down err: cannot write " + box.tmp + "/quillora/Quillora Update.zip");
+    QCOMPARE(tree(box.install), (QStringList{"quillora", "settings.ini"}));
 }
 
 void TestUpdater::openStartsProgramWithBlankInPath()

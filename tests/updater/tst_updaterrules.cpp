@@ -217,14 +217,17 @@ void TestUpdaterRules::failedCopyKeepsOldFile()
     QVERIFY(writeFile(source + "/a.txt", "new a"));
     QVERIFY(QFile::link("/proc/self/mem", source + "/b.bin"));
     QVERIFY(writeFile(source + "/c.txt", "new c"));
+    QVERIFY(writeFile(source + "/0new/n.txt", "new n"));
+    QVERIFY(writeFile(target + "/a.txt", "old a"));
     QVERIFY(writeFile(target + "/b.bin", "old b"));
     QVERIFY(writeFile(target + "/c.txt", "old c"));
 
     SFileWorker worker;
     QVERIFY(!worker.copyDirectoryFiles(source, target, true));
-    QCOMPARE(readFile(target + "/a.txt"), QByteArray("new a")); // copied before the failure
-    QCOMPARE(readFile(target + "/b.bin"), QByteArray("old b")); // not destroyed
-    QCOMPARE(readFile(target + "/c.txt"), QByteArray("old c")); // the copy stopped
+    // All or nothing: what was replaced or added before the failure is undone.
+    QCOMPARE(readFile(target + "/a.txt"), QByteArray("old a"));
+    QCOMPARE(readFile(target + "/b.bin"), QByteArray("old b"));
+    QCOMPARE(readFile(target + "/c.txt"), QByteArray("old c"));
     QCOMPARE(tree(target), (QStringList{"a.txt", "b.bin", "c.txt"}));
 #endif
 }

@@ -9,10 +9,12 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
+#include <zlib.h>
 
 using Tree = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(Tree)
@@ -56,6 +58,9 @@ private slots:
     void symlinksInTargetAreNotFollowed();
     void overlongEntryNameSkipped();
     void unzipReadsProtectedArchives();
+    void hostileArchives_data();
+    void hostileArchives();
+    void zip64EntryOver4GiB();
 
 private:
     TestEnv *m_env = nullptr;
@@ -430,6 +435,110 @@ void TestZipExtract::unzipReadsProtectedArchives()
     got.remove("fonts/");
     got.remove("fonts/sub/");
     QCOMPARE(got, files);
+}
+
+enum Hostile { FullOverlap, QuotedOverlap, IntoDirectory, Huge, PastSize, StoredPastSize, Named };
+
+void TestZipExtract::hostileArchives_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("line"); // @A@ stands for the archive; a prefix for Huge
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<Tree>("left"); // the target afterwards
+
+    const QByteArray overlap = "refusing @A@: entries overlap each other or the central directory";
+    const QByteArray past = "stopping big.ttf: its data runs past the declared size of 1000 bytes";
+    const Tree cut{{"a.ttf", "a"}, {"big.ttf", sampleBytes(100000, 3).left(1000)}};
+    const Tree skipped{{"a.ttf", "a"}, {"z.ttf", "z"}};
+    const QByteArray control = ": name holds control characters";
+    QTest::newRow("full overlap") << int(FullOverlap) << QByteArray() << overlap << false << Tree();
+    QTest::newRow("quoted overlap") << int(QuotedOverlap) << QByteArray() << overlap << false << Tree();
+    QTest::newRow("data runs into the directory")
+        << int(IntoDirectory) << QByteArray() << overlap << false << Tree();
+    QTest::newRow("more than the free space")
+        << int(Huge) << QByteArray()
+        << QByteArray("refusing @A@: it unpacks to 1125899906842625 bytes, only ") << false
+        << Tree();
+    QTest::newRow("inflates past its size") << int(PastSize) << QByteArray() << past << false << cut;
+    QTest::newRow("stored past its size")
+        << int(StoredPastSize) << QByteArray() << past << false << cut;
+    QTest::newRow("line break") << int(Named) << QByteArray("bad\nname.ttf")
+                                << "skipping bad\\x0aname.ttf" + control << true << skipped;
+    QTest::newRow("terminal escape")
+        << int(Named) << QByteArray("x\x1b]0;owned\x07.ttf")
+        << "skipping x\\x1b]0;owned\\x07.ttf" + control << true << skipped;
+    QTest::newRow("delete in a folder name") << int(Named) << QByteArray("d\x7f/f.ttf")
+                                             << "skipping d\\x7f/f.ttf" + control << true << skipped;
+}
+
+// Refused archives write nothing; an entry running past its size is cut there.
+void TestZipExtract::hostileArchives()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, line);
+    QFETCH(bool, ok);
+    QFETCH(Tree, left);
+
+    QList<RawEntry> entries{rawFile("a.ttf", "a")};
+    if (kind <= IntoDirectory) {
+        entries << rawFile("b.ttf", sampleBytes(5000, 1), 0) << rawFile("c.ttf", "c", 0);
+    } else if (kind == Huge) {
+        entries << rawFile("huge.ttf", "x");
+        entries.last().size = quint64(1) << 50;
+    } else if (kind == Named) {
+        entries << rawFile(name, "evil") << rawFile("z.ttf", "z");
+    } else {
+        const QByteArray data = sampleBytes(100000, 3);
+        entries << rawFile("big.ttf", data, kind == PastSize ? 8 : 0) << rawFile("z.ttf", "z");
+        entries[1].size = 1000;
+        entries[1].crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), 1000));
+    }
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive, entries));
+    QByteArray zip = readFile(archive);
+    const auto put = [&zip](int pos, quint32 v) { qToLittleEndian(v, zip.data() + pos); };
+    const auto get = [&zip](int pos) { return qFromLittleEndian<quint32>(zip.constData() + pos); };
+    if (kind == FullOverlap) {
+        put(centralField(zip, 1, 42), 0); // every entry at the first local header
+        put(centralField(zip, 2, 42), 0);
+    } else if (kind == QuotedOverlap) {
+        // b's data quotes c's local header and data, up to the central directory.
+        const quint32 quoted = get(zip.size() - 6) - (get(centralField(zip, 1, 42)) + 30 + 5);
+        put(centralField(zip, 1, 20), quoted);
+        put(centralField(zip, 1, 24), quoted);
+    } else if (kind == IntoDirectory) {
+        put(centralField(zip, 2, 20), 11);
+        put(centralField(zip, 2, 24), 11);
+    }
+    QVERIFY(writeFile(archive, zip));
+
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    line.replace("@A@", QFile::encodeName(archive));
+    QVERIFY2(run.lines.value(1).startsWith(line) || run.lines.contains(line),
+             run.lines.join('\n').constData());
+    QCOMPARE(run.ok, ok);
+    QCOMPARE(readTree(m_target), left);
+    for (const QByteArray &printed : run.lines)
+        QVERIFY(std::none_of(printed.begin(), printed.end(), [](char c) { return uchar(c) < 0x20; }));
+}
+
+// Read whole, not cut at 4 GiB; the zeros become a hole, so this takes seconds.
+void TestZipExtract::zip64EntryOver4GiB()
+{
+    const quint64 mebibytes = 4097;
+    if (QStorageInfo(m_target).bytesAvailable() < qint64(mebibytes << 20))
+        QSKIP("needs 4 GiB of free space: the extractor checks declared sizes");
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive, {zeroFile("big.bin", mebibytes), rawFile("after.ttf", "z")}));
+
+    const ExtractRun run = runExtract(archive, m_target, QString());
+    QVERIFY(run.ok);
+    QCOMPARE(run.lines, (QList<QByteArray>{QFile::encodeName(archive) + " opened",
+                                           " extracting: big.bin", " extracting: after.ttf"}));
+    QCOMPARE(QFileInfo(m_target + "/big.bin").size(), qint64(mebibytes << 20));
+    QCOMPARE(readFile(m_target + "/after.ttf"), QByteArray("z"));
 }
 
 QTEST_GUILESS_MAIN(TestZipExtract)

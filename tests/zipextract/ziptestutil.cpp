@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <QTemporaryFile>
 
 #include <zip.h>
@@ -98,6 +99,34 @@ RawEntry rawFile(const QByteArray &name, const QByteArray &data, int method)
     return e;
 }
 
+RawEntry zeroFile(const QByteArray &name, quint64 mebibytes)
+{
+    // A full flush ends each block on a byte boundary with nothing to refer back
+    // to, so copies of it follow one another as a valid stream.
+    const QByteArray zeros(1 << 20, '\0');
+    z_stream zs = {};
+    deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray block(1 << 16, '\0');
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.constData()));
+    zs.avail_in = uInt(zeros.size());
+    zs.next_out = reinterpret_cast<Bytef *>(block.data());
+    zs.avail_out = uInt(block.size());
+    deflate(&zs, Z_FULL_FLUSH);
+    block.resize(int(zs.total_out));
+    deflateEnd(&zs);
+
+    RawEntry e;
+    e.name = name;
+    e.payload = block.repeated(int(mebibytes)) + QByteArray("\x03\x00", 2); // empty final block
+    e.size = mebibytes << 20;
+    const uLong one = crc32(0, reinterpret_cast<const Bytef *>(zeros.constData()), uInt(zeros.size()));
+    uLong crc = crc32(0, nullptr, 0);
+    for (quint64 i = 0; i < mebibytes; ++i)
+        crc = crc32_combine(crc, one, zeros.size());
+    e.crc = quint32(crc);
+    return e;
+}
+
 bool writeRawArchive(const QString &path, const QList<RawEntry> &entries,
                      const QByteArray &password)
 {
@@ -124,12 +153,21 @@ bool writeRawArchive(const QString &path, const QList<RawEntry> &entries,
              zipOpenNewFileInZip4_64(zf, e.name.constData(), &info, nullptr, 0, nullptr, 0, nullptr,
                                      e.method, Z_DEFAULT_COMPRESSION, 1, -MAX_WBITS, 8,
                                      Z_DEFAULT_STRATEGY, nullptr, 0, 0, protect ? 1 : 0,
-                                     0) == ZIP_OK &&
+                                     e.size >= 0xffffffffu) == ZIP_OK &&
              (stored.isEmpty() ||
               zipWriteInFileInZip(zf, stored.constData(), unsigned(stored.size())) == ZIP_OK) &&
              zipCloseFileInZipRaw64(zf, e.size, e.crc) == ZIP_OK;
     }
     return zipClose(zf, nullptr) == ZIP_OK && ok;
+}
+
+int centralField(const QByteArray &zip, int index, int field)
+{
+    const auto u16 = [&zip](int pos) { return qFromLittleEndian<quint16>(zip.constData() + pos); };
+    int pos = int(qFromLittleEndian<quint32>(zip.constData() + zip.size() - 22 + 16));
+    for (int i = 0; i < index; ++i)
+        pos += 46 + u16(pos + 28) + u16(pos + 30) + u16(pos + 32);
+    return pos + field;
 }
 
 QMap<QString, QByteArray> readTree(const QString &root)

@@ -35,12 +35,18 @@ struct RawEntry
     quint64 size = 0;
 };
 RawEntry rawFile(const QByteArray &name, const QByteArray &data, int method = 8);
+// A deflated entry of `mebibytes` MiB of zeros, built from one repeated block so
+// that even entries beyond 4 GiB take a moment and a few MB.
+RawEntry zeroFile(const QByteArray &name, quint64 mebibytes);
 
-// Writes the entries as given. With a password every non-directory entry is
+// Writes the entries as given (with zip64 fields for sizes from 4 GiB). With a password every non-directory entry is
 // enciphered with a fixed header salt, so the outcome of a wrong password is
 // the same on every run.
 bool writeRawArchive(const QString &path, const QList<RawEntry> &entries,
                      const QByteArray &password = QByteArray());
+
+// Byte position of a field of the index-th central directory record of `zip`.
+int centralField(const QByteArray &zip, int index, int field);
 
 // Every file below root (relative path -> bytes); directories as "path/" -> "".
 QMap<QString, QByteArray> readTree(const QString &root);
