@@ -40,6 +40,16 @@ void HttpFixture::answer(QTcpSocket *socket, const Route &route)
         socket->abort();
         return;
     }
+    if (route.endless) {
+        socket->write("HTTP/1.1 200 X\r\nConnection: close\r\n\r\n");
+        const auto more = [socket] {
+            if (socket->bytesToWrite() < 65536)
+                socket->write(QByteArray(16384, 'z'));
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+        return;
+    }
     socket->write(QString("HTTP/1.1 %1 X\r\nContent-Type: application/zip\r\nContent-Length: "
                           "%2\r\nConnection: close\r\n\r\n")
                       .arg(route.status)

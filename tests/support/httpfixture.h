@@ -26,6 +26,7 @@ public:
         QByteArray body;
         bool hold = false; // answer only on release()
         bool drop = false; // close without answering
+        bool endless = false; // no length, and body bytes until the client goes away
     };
     HttpFixture();
     bool isListening() const { return m_server.isListening(); }
