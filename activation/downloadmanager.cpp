@@ -135,10 +135,11 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     reply->abort();
     reply->deleteLater();
     if (!node.empty() && node.mapped().tooLarge) {
-        m_ft.writeLog(QStringLiteral("the TTF of [%1] download stopped, larger than %2 bytes,url:%3")
-                          .arg(job.fontName)
-                          .arg(m_maxArchiveBytes)
-                          .arg(job.url));
+        m_ft.writeLog(
+            QStringLiteral("the TTF of [%1] download stopped, larger than %2 bytes,url:%3")
+                .arg(job.fontName)
+                .arg(m_maxArchiveBytes)
+                .arg(job.url));
         failDownload(job); // the partial file is discarded with the stream
         return;
     }

@@ -247,8 +247,8 @@ void TestStorage::unusableFiles()
         QCOMPARE(kept.readAll(), content);
         QVERIFY(readUserFile(storage->userDataFile()).contains("m_preVersion"));
         QFile log(storage->messagesDir() + "FontMsg.log");
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("user data file unreadable, moved aside:" +
+        QVERIFY(log.open(QIODevice::ReadOnly) &&
+                log.readAll().contains("user data file unreadable, moved aside:" +
                                        kept.fileName().toUtf8()));
     }
 }
