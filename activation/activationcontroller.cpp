@@ -8,6 +8,7 @@
 #include "signing.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
@@ -107,11 +108,14 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
         busyClear(name);
         return -1;
     }
-    if (QFileInfo(candidate1).isFile())
-        return enableFont(name, candidate1, applyAfter);
     const QString candidate2 = fileInside(m_ft.downloadsDir(), font->ttf_name);
-    if (QFileInfo(candidate2).isFile())
-        return enableFont(name, candidate2, applyAfter);
+    for (const QString &cached : {candidate1, candidate2}) {
+        if (QFileInfo(cached).isFile()) {
+            const int cachedResult = enableCachedFont(name, cached, applyAfter);
+            if (cachedResult > 0)
+                return cachedResult;
+        }
+    }
 
     const QUrl url(font->download_url);
     const QString archiveName = DownloadManager::archiveNameFor(url);
@@ -119,10 +123,14 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
     if (!archiveName.isEmpty() && QFileInfo(archive).isFile()) {
         if (DownloadManager::extractInto(archive, m_ft.usedDir(),
                                          archivePassword(url.toString())) &&
-            QFileInfo(candidate1).isFile())
-            return enableFont(name, candidate1, applyAfter);
-        // A stored archive that does not unpack to the font (cut short, or an error
-        // page saved as one) is fetched again instead of blocking the font for good.
+            QFileInfo(candidate1).isFile()) {
+            const int cachedResult = enableCachedFont(name, candidate1, applyAfter);
+            if (cachedResult > 0)
+                return cachedResult;
+        }
+        // A stored archive that does not unpack to a usable font (cut short, or an
+        // error page saved as one) is fetched again instead of blocking the font for
+        // good.
         m_ft.writeLog(QStringLiteral("cached archive of [%1] unusable, downloading again:%2")
                           .arg(name, archive));
     }
@@ -153,24 +161,42 @@ int ActivationController::enableFont(const QString &name, const QString &path, b
         failMissingFile(name, path);
     } else {
         r = checkAndActivate(path, name);
-        if (r > 0 && applyAfter) {
-            // The busy mark stays until the font has been applied.
-            QTimer::singleShot(kApplyDelayMs, Qt::PreciseTimer, this, [this, name] {
-                if (const LocalFont *record = m_ft.activatedFont(name))
-                    applyFont(LocalFont(*record), name);
-                else
-                    busyClear(name);
-            });
-            return r;
-        }
-        if (r > 0) {
-            showActivationResult(name, true);
-        } else {
-            showActivationResult(name, false);
-            reportProblem(QStringLiteral("enable failed，[%1],[%2]").arg(name, path));
-        }
+        if (r > 0)
+            return finishEnabled(name, r, applyAfter);
+        showActivationResult(name, false);
+        reportProblem(QStringLiteral("enable failed，[%1],[%2]").arg(name, path));
     }
     busyClear(name);
+    return r;
+}
+
+int ActivationController::finishEnabled(const QString &name, int result, bool applyAfter)
+{
+    if (applyAfter) {
+        // The busy mark stays until the font has been applied.
+        QTimer::singleShot(kApplyDelayMs, Qt::PreciseTimer, this, [this, name] {
+            if (const LocalFont *record = m_ft.activatedFont(name))
+                applyFont(LocalFont(*record), name);
+            else
+                busyClear(name);
+        });
+        return result;
+    }
+    showActivationResult(name, true);
+    busyClear(name);
+    return result;
+}
+
+int ActivationController::enableCachedFont(const QString &name, const QString &path,
+                                           bool applyAfter)
+{
+    const int r = checkAndActivate(path, name);
+    if (r > 0)
+        return finishEnabled(name, r, applyAfter);
+    // A file cut short (interrupted extraction, full disk, wrong password) would
+    // otherwise fail every pick; without it the font is fetched again.
+    QFile::remove(path);
+    m_ft.writeLog(QStringLiteral("cached font of [%1] unusable, removed:%2").arg(name, path));
     return r;
 }
 

@@ -76,6 +76,11 @@ public slots:
     void onEnableThreadDestroy();
 
 private:
+    // Success feedback of enableFont: applied after the pause, or announced.
+    int finishEnabled(const QString &name, int result, bool applyAfter);
+    // Activates a file the program stored earlier; one that fails the checks or the
+    // registration is removed, and the result tells the caller to look further.
+    int enableCachedFont(const QString &name, const QString &path, bool applyAfter);
     void recordEnabledFonts(const ThreadForEnableFont &thread);
     void showActivationResult(const QString &name, bool ok);
     void reportProblem(const QString &line);

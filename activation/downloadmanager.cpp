@@ -54,6 +54,7 @@ bool DownloadManager::startFontDownload(const QUrl &url, const QString &name, co
     request.setTransferTimeout(kTransferTimeoutMs);
     QNetworkReply *reply = m_network->get(request);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloadManager::onDownProgressChanged);
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { onArchiveBytes(reply); });
 
     m_downloading.insert(name, 0);
     m_progress.insert(reply, {0, name});
@@ -66,7 +67,38 @@ bool DownloadManager::startFontDownload(const QUrl &url, const QString &name, co
     job.archivePath = m_ft.downloadsDir() + archiveName;
     job.archivePassword = archivePassword(job.url);
     m_jobs.insert(reply, job);
+    m_streams[reply].file = std::make_unique<QSaveFile>(job.archivePath);
     return true;
+}
+
+void DownloadManager::onArchiveBytes(QNetworkReply *reply)
+{
+    const auto it = m_streams.find(reply);
+    if (it == m_streams.end())
+        return;
+    ArchiveStream &stream = it->second;
+    if (stream.tooLarge)
+        return;
+    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    const qint64 available = reply->bytesAvailable();
+    if (announced > m_maxArchiveBytes || stream.received + available > m_maxArchiveBytes) {
+        stream.tooLarge = true;
+        // Ends the transfer at once; finished() may arrive from within abort().
+        reply->abort();
+        return;
+    }
+    QSaveFile &file = *stream.file;
+    if (!file.isOpen() && file.error() == QFileDevice::NoError) {
+        if (m_ft.downloadsDir().isEmpty() || !QDir(m_ft.downloadsDir()).exists())
+            m_ft.createDirectories();
+        file.open(QIODevice::WriteOnly); // failing to open leaves an error: bytes are dropped
+    }
+    char chunk[64 * 1024];
+    for (qint64 n; (n = reply->read(chunk, sizeof chunk)) > 0;) {
+        stream.received += n;
+        if (file.isOpen())
+            file.write(chunk, n);
+    }
 }
 
 void DownloadManager::trackReply(QNetworkReply *reply, const DownloadJob &job)
@@ -88,42 +120,54 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     const DownloadJob job = *it;
     m_jobs.remove(reply);
     m_progress.remove(reply);
-    // The status is not examined: any body counts as the archive, and one that does
-    // not unpack shows as an activation failure.
-    const QByteArray bytes = reply->readAll();
-    reply->abort();
-    reply->deleteLater();
-
     if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode) {
+        const QByteArray bytes = reply->readAll();
+        reply->abort();
+        reply->deleteLater();
         emit otherDownloadFinished(job, bytes);
         return;
     }
-    if (bytes.isEmpty()) {
-        emit downloadFailed(job.fontName);
-        const QString line =
-            QStringLiteral("the TTF of [%1] download failed,url:%2").arg(job.fontName, job.url);
-        m_ft.writeLog(line);
-        if (m_reporter)
-            m_reporter->postBug(line);
-        m_downloading.remove(job.fontName);
-        emit progressEnded(job.fontName);
+
+    // The status is not examined: any body counts as the archive, and one that does
+    // not unpack shows as an activation failure.
+    onArchiveBytes(reply);
+    const auto node = m_streams.extract(reply);
+    reply->abort();
+    reply->deleteLater();
+    if (!node.empty() && node.mapped().tooLarge) {
+        m_ft.writeLog(
+            QStringLiteral("the TTF of [%1] download stopped, larger than %2 bytes,url:%3")
+                .arg(job.fontName)
+                .arg(m_maxArchiveBytes)
+                .arg(job.url));
+        failDownload(job); // the partial file is discarded with the stream
         return;
     }
-    saveDownloadedFile(job.fontName, job.archivePath, bytes, true);
+    if (node.empty() || node.mapped().received == 0) {
+        failDownload(job);
+        return;
+    }
+    saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
     extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
     emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
 }
 
-void DownloadManager::saveDownloadedFile(const QString &name, const QString &path,
-                                         const QByteArray &bytes, bool endProgress)
+void DownloadManager::failDownload(const DownloadJob &job)
 {
-    if (m_ft.downloadsDir().isEmpty() || !QDir(m_ft.downloadsDir()).exists())
-        m_ft.createDirectories();
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(bytes);
-        file.close();
-    }
+    emit downloadFailed(job.fontName);
+    const QString line =
+        QStringLiteral("the TTF of [%1] download failed,url:%2").arg(job.fontName, job.url);
+    m_ft.writeLog(line);
+    if (m_reporter)
+        m_reporter->postBug(line);
+    m_downloading.remove(job.fontName);
+    emit progressEnded(job.fontName);
+}
+
+void DownloadManager::saveDownloadedFile(const QString &name, QSaveFile *file, bool endProgress)
+{
+    if (file && file->isOpen())
+        file->commit();
     if (const auto font = m_ft.cloudFont(name))
         m_ft.download_ids.insert(font->fontid);
     m_downloading.remove(name);

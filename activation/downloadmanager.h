@@ -3,8 +3,12 @@
 #include <QByteArray>
 #include <QMap>
 #include <QObject>
+#include <QSaveFile>
 #include <QString>
 #include <QUrl>
+
+#include <map>
+#include <memory>
 
 class FtManager;
 class ProblemReporter;
@@ -54,15 +58,19 @@ public:
     QNetworkAccessManager *networkManager() const { return m_network; }
     // A download that receives nothing for this long is abandoned as failed.
     static constexpr int kTransferTimeoutMs = 60000;
+    // Archives are written to disk as they arrive; one that announces or delivers
+    // more than this is stopped and counts as a failed download, so an endless
+    // reply cannot fill the disk. Large CJK families stay well below it.
+    static constexpr qint64 kMaxArchiveBytes = 256 * 1024 * 1024;
+    void setMaxArchiveBytes(qint64 bytes) { m_maxArchiveBytes = bytes; }
 
     // Starts fetching a font archive. False (and nothing started) for an invalid
     // address, an address without a usable file name, or a font already downloading.
     bool startFontDownload(const QUrl &url, const QString &name, const QString &target, int page,
                            int mode);
-    // Writes the bytes (an unwritable file is skipped), notes the font as downloaded
-    // and ends its downloading mark.
-    void saveDownloadedFile(const QString &name, const QString &path, const QByteArray &bytes,
-                            bool endProgress);
+    // Puts the streamed archive in place (an unwritable file is skipped), notes the
+    // font as downloaded and ends its downloading mark.
+    void saveDownloadedFile(const QString &name, QSaveFile *file, bool endProgress);
     // Keeps a reply of another kind (a preview image) under the same manager's books.
     void trackReply(QNetworkReply *reply, const DownloadJob &job);
 
@@ -93,10 +101,22 @@ signals:
     void otherDownloadFinished(const DownloadJob &job, const QByteArray &bytes);
 
 private:
+    // A font archive on its way to disk; the file is opened with the first bytes.
+    struct ArchiveStream
+    {
+        std::unique_ptr<QSaveFile> file;
+        qint64 received = 0;
+        bool tooLarge = false;
+    };
+    void onArchiveBytes(QNetworkReply *reply);
+    void failDownload(const DownloadJob &job);
+
     FtManager &m_ft;
     QNetworkAccessManager *m_network;
     ProblemReporter *m_reporter = nullptr;
     QMap<QString, int> m_downloading;
     QMap<QNetworkReply *, DownloadProgress> m_progress;
     QMap<QNetworkReply *, DownloadJob> m_jobs;
+    std::map<QNetworkReply *, ArchiveStream> m_streams;
+    qint64 m_maxArchiveBytes = kMaxArchiveBytes;
 };

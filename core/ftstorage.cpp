@@ -5,20 +5,62 @@
 #include "autostart.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPair>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
 bool ensureDir(const QString &path) { return QDir(path).exists() || QDir().mkdir(path); }
+
+bool isArrayOf(const QJsonValue &value, const std::function<bool(const QJsonObject &)> &fits)
+{
+    if (!value.isArray())
+        return false;
+    const QJsonArray array = value.toArray();
+    return std::all_of(array.begin(), array.end(), [&fits](const QJsonValue &element) {
+        return element.isObject() && fits(element.toObject());
+    });
+}
+
+// False when a known key holds a value of another type, which the load reads as
+// its default and a save would then write back in place of the stored one.
+bool hasExpectedTypes(const QJsonObject &obj)
+{
+    static const QPair<const char *, QJsonValue::Type> kScalars[] = {
+        {"m_preVersion", QJsonValue::String}, {"autostart", QJsonValue::Bool},
+        {"bGuideDone", QJsonValue::Bool},     {"bSavePass", QJsonValue::Bool},
+        {"bAutoLogin", QJsonValue::Bool},     {"user", QJsonValue::String},
+        {"pass", QJsonValue::String},         {"download_ids", QJsonValue::String},
+    };
+    for (const auto &scalar : kScalars) {
+        const QJsonValue value = obj.value(QLatin1String(scalar.first));
+        if (!value.isUndefined() && value.type() != scalar.second)
+            return false;
+    }
+    const auto activationFits = [](const QJsonObject &entry) {
+        return entry.value(QLatin1String("fid")).isDouble() &&
+               entry.value(QLatin1String("num")).isDouble();
+    };
+    const auto downlistFits = [](const QJsonObject &entry) {
+        return entry.value(QLatin1String("fontname")).isString() &&
+               entry.value(QLatin1String("fontfile")).isString();
+    };
+    return (!obj.contains(QLatin1String("activation")) ||
+            isArrayOf(obj.value(QLatin1String("activation")), activationFits)) &&
+           (!obj.contains(QLatin1String("downlist")) ||
+            isArrayOf(obj.value(QLatin1String("downlist")), downlistFits));
+}
 
 } // namespace
 
@@ -75,17 +117,26 @@ bool FtStorage::createDirectories()
 
 bool FtStorage::loadUserData(UserProfile &loggedIn, const QString &path)
 {
-    QFile file(path.isEmpty() ? m_userDataFile : path);
+    const QString target = path.isEmpty() ? m_userDataFile : path;
+    QFile file(target);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray content = file.readAll();
     if (content.isEmpty())
         return false;
+    if (readUserData(content, loggedIn))
+        m_unreadableFiles.remove(target);
+    else
+        m_unreadableFiles.insert(target);
+    return true;
+}
 
+bool FtStorage::readUserData(const QByteArray &content, UserProfile &loggedIn)
+{
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromBase64(content), &error);
     if (doc.isNull() || error.error != QJsonParseError::NoError || !doc.isObject())
-        return true;
+        return false;
     const QJsonObject obj = doc.object();
 
     if (obj.contains("m_preVersion"))
@@ -125,14 +176,15 @@ bool FtStorage::loadUserData(UserProfile &loggedIn, const QString &path)
         }
     }
     // "downlist" is read by the start-up activation, which registers the files again.
-    return true;
+    return hasExpectedTypes(obj);
 }
 
 bool FtStorage::saveUserData(const UserProfile &loggedIn, const QString &path)
 {
     // Written beside the old file and renamed over it, so a failed or interrupted
     // save never leaves a truncated file behind.
-    QSaveFile file(path.isEmpty() ? m_userDataFile : path);
+    const QString target = path.isEmpty() ? m_userDataFile : path;
+    QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // The file holds the password: owner only.
@@ -185,7 +237,38 @@ bool FtStorage::saveUserData(const UserProfile &loggedIn, const QString &path)
         file.cancelWriting();
         return false;
     }
+    if (!keepUnreadableFile(target)) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
+}
+
+bool FtStorage::keepUnreadableFile(const QString &path)
+{
+    if (!m_unreadableFiles.contains(path))
+        return true;
+    if (!QFileInfo::exists(path)) {
+        m_unreadableFiles.remove(path);
+        return true;
+    }
+    // Defaults are about to replace what this run could not read (a damaged copy
+    // may still hold the user's name, password and counts), so the old bytes move
+    // aside under a name no earlier copy has.
+    const QString stamped =
+        path + QStringLiteral(".unreadable-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = stamped;
+    for (int n = 2; QFileInfo::exists(aside); ++n)
+        aside = stamped + QLatin1Char('-') + QString::number(n);
+    if (!QFile::rename(path, aside)) {
+        writeLog(QStringLiteral("user data file unreadable and cannot be moved aside, not saved:") +
+                 path);
+        return false;
+    }
+    m_unreadableFiles.remove(path);
+    writeLog(QStringLiteral("user data file unreadable, moved aside:") + aside);
+    return true;
 }
 
 void FtStorage::writeLog(const QString &text, const QString &fileName)

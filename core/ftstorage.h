@@ -23,9 +23,14 @@ public:
     bool createDirectories();
 
     // An empty path means the user data file. Load is true when the file could be
-    // read and was not empty; unusable content leaves the defaults.
+    // read and was not empty; unusable content leaves the defaults. A file whose
+    // content could not be read whole is moved aside under a dated name beside it
+    // (and logged) before the first save over it.
     bool loadUserData(UserProfile &loggedIn, const QString &path = QString());
     bool saveUserData(const UserProfile &loggedIn, const QString &path = QString());
+    // Takes what it can from the file's bytes; false when they are not Base64 of a
+    // JSON object or a known key holds a value of another type.
+    bool readUserData(const QByteArray &content, UserProfile &loggedIn);
 
     // Appends "text  timestamp" to a file in the messages folder, re-creating the
     // folder tree once if it has gone.
@@ -65,6 +70,7 @@ public:
 
 private:
     void computePaths();
+    bool keepUnreadableFile(const QString &path);
 
     QString m_userDataFile;
     QString m_rootDir;
@@ -73,4 +79,5 @@ private:
     QString m_imagesDir;
     QString m_usedDir;
     QString m_headImageFile;
+    QSet<QString> m_unreadableFiles; // loaded this run, not readable, not yet moved aside
 };

@@ -148,16 +148,21 @@ private:
     int m_stringOffset = 0;
 };
 
-// One name gathered from UTF-16BE records; repeated records append.
+// One name gathered from UTF-16BE records; repeated records append. A table may
+// point thousands of records at one long string, so what one name takes in is
+// bounded; nothing past the bounds could reach a name buffer anyway.
 struct Utf16Name
 {
     bool found = false;
+    int records = 0;
     std::u16string units;
 
     void append(const Record &r)
     {
         found = true;
-        for (int i = 0; i + 1 < r.length; i += 2) {
+        if (++records > kMaxAppendedRecords)
+            return;
+        for (int i = 0; i + 1 < r.length && int(units.size()) < kMaxNameUnits; i += 2) {
             const char16_t u = char16_t((r.data[i] << 8) | r.data[i + 1]);
             if (u != 0)
                 units.push_back(u);

@@ -17,6 +17,11 @@
 namespace FontNameReader {
 
 constexpr int kNameBufferSize = 100;
+// Bounds on what one font contributes to a name, whatever its table holds: repeated
+// records beyond the first kMaxAppendedRecords add nothing, and a decoded name
+// stops at kMaxNameUnits UTF-16 units (at most three times as many UTF-8 bytes).
+constexpr int kMaxAppendedRecords = 64;
+constexpr int kMaxNameUnits = 1024;
 
 // Results of tableLength, and of the readers when the table cannot be reached.
 enum Result : int {

@@ -9,8 +9,11 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <optional>
+
 #ifndef Q_OS_WIN
 #include <fontconfig/fontconfig.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -55,6 +58,29 @@ bool isAtOrBelow(const QString &path, const QString &folder)
            (path == folder || path.startsWith(folder.endsWith('/') ? folder : folder + '/'));
 }
 
+// What identifies a folder already walked. Resolving a canonical path per folder
+// costs a lookup per path component, which makes a deep tree quadratic; the device
+// and inode numbers come from one stat. The Windows font folder is flat, so its
+// canonical path is cheap there.
+#ifdef Q_OS_WIN
+using FolderKey = QString;
+bool folderKey(const QString &folder, FolderKey &key)
+{
+    key = QFileInfo(folder).canonicalFilePath();
+    return !key.isEmpty();
+}
+#else
+using FolderKey = QPair<quint64, quint64>;
+bool folderKey(const QString &folder, FolderKey &key)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    key = {quint64(st.st_dev), quint64(st.st_ino)};
+    return true;
+}
+#endif
+
 class FolderWalk
 {
 public:
@@ -63,15 +89,31 @@ public:
                                            : QFileInfo(excludedDir).canonicalFilePath()),
           m_recursive(recursive)
     {
+        FolderKey key;
+        if (!m_excluded.isEmpty() && folderKey(m_excluded, key))
+            m_excludedKey = key;
     }
 
-    void walk(const QString &folder)
+    // A starting folder may name the excluded one through links or lie below it, so
+    // its real path is compared once; inside the walk, links are never followed and
+    // meeting the excluded folder itself is the only way into it.
+    void walkTop(const QString &folder)
     {
         const QString canonical = QFileInfo(folder).canonicalFilePath();
-        if (canonical.isEmpty() || m_visited.contains(canonical) ||
-            isAtOrBelow(canonical, m_excluded))
+        if (!canonical.isEmpty() && !isAtOrBelow(canonical, m_excluded))
+            walk(folder);
+    }
+
+    QStringList files() const { return m_files; }
+
+private:
+    void walk(const QString &folder)
+    {
+        FolderKey key;
+        if (!folderKey(folder, key) || (m_excludedKey && key == *m_excludedKey) ||
+            m_visited.contains(key))
             return;
-        m_visited.insert(canonical);
+        m_visited.insert(key);
         QDir::Filters filters = QDir::Files | QDir::NoSymLinks;
         if (m_recursive)
             filters |= QDir::Dirs | QDir::NoDotAndDotDot;
@@ -85,12 +127,10 @@ public:
         }
     }
 
-    QStringList files() const { return m_files; }
-
-private:
     QString m_excluded;
+    std::optional<FolderKey> m_excludedKey;
     bool m_recursive;
-    QSet<QString> m_visited;
+    QSet<FolderKey> m_visited;
     QStringList m_files;
 };
 
@@ -171,7 +211,7 @@ QStringList fontFilesIn(const QStringList &folders, const QString &excludedDir)
     FolderWalk walk(excludedDir, true);
 #endif
     for (const QString &folder : folders)
-        walk.walk(folder);
+        walk.walkTop(folder);
     return walk.files();
 }
 

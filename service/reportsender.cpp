@@ -2,12 +2,12 @@
 
 #include "ftmanager.h"
 #include "logging.h"
+#include "privatefile.h"
 #include "replyparser.h"
 #include "requestbuilder.h"
 #include "transport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -25,10 +25,8 @@ int ReportSender::sendUsageReport()
 
     if (m_manager.messagesDir().isEmpty() || !QDir(m_manager.messagesDir()).exists())
         m_manager.createDirectories();
-    QFile copy(m_manager.messagesDir() + QStringLiteral("postuse.txt"));
-    if (copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        copy.write(body.toUtf8());
-    copy.close();
+    // The body carries the session token.
+    writePrivateFile(m_manager.messagesDir() + QStringLiteral("postuse.txt"), body.toUtf8());
 
     QByteArray reply;
     const int result = postAndWait(body, reply, m_timeoutMs, m_manager);

@@ -174,18 +174,28 @@ void TestActivationFlow::pickUsableFont()
 void TestActivationFlow::pickFontOnDisk_data()
 {
     QTest::addColumn<bool>("inUsed");
-    QTest::newRow("used folder") << true;
-    QTest::newRow("downloads folder") << false;
+    QTest::addColumn<int>("cutTo"); // bytes left of the stored file; 0 keeps it whole
+    QTest::newRow("used folder") << true << 0;
+    QTest::newRow("downloads folder") << false << 0;
+    QTest::newRow("cut short in the used folder: fetched again") << true << 200;
 }
 
 void TestActivationFlow::pickFontOnDisk()
 {
     QFETCH(bool, inUsed);
+    QFETCH(int, cutTo);
     Rig rig;
     HttpFixture server;
-    rig.addCloudFont("云B", 4, "quillora-tb.ttf", server.url("/f/b.zip"));
+    const QUrl url = server.url("/f/b.zip");
+    rig.addCloudFont("云B", 4, "quillora-tb.ttf", url);
     const QString path = (inUsed ? rig.ft.usedDir() : rig.ft.downloadsDir()) + "quillora-tb.ttf";
     QVERIFY(writeRenamedFont(path, "Quillora Tb"));
+    HttpFixture::Route route;
+    route.body = zipOf(rig.env.path("scratch.zip"), "quillora-tb.ttf", fileBytes(path),
+                       archivePassword(url.toString()));
+    server.setRoute("/f/b.zip", route);
+    if (cutTo > 0)
+        QVERIFY(QFile::resize(path, cutTo));
 
     rig.make().onFtSelected("云B", &rig.card);
     QVERIFY(rig.controller->isBusy("云B"));
@@ -193,7 +203,7 @@ void TestActivationFlow::pickFontOnDisk()
     // Applied only after the pause that lets running applications see the font.
     QVERIFY2(rig.view.appliedAtMs - rig.view.markedAtMs >= ActivationController::kApplyDelayMs - 1,
              qPrintable(QString::number(rig.view.appliedAtMs - rig.view.markedAtMs)));
-    QCOMPARE(server.hits("/f/b.zip"), 0);
+    QCOMPARE(server.hits("/f/b.zip"), cutTo > 0 ? 1 : 0);
     QCOMPARE(rig.ft.downlist.value("云B"), path);
     QCOMPARE(rig.view.trays(), QStringList{rig.appliedTray("云B")});
     QVERIFY(rig.view.events.contains("fillLocal"));
@@ -318,27 +328,39 @@ void TestActivationFlow::secondPickWhileDownloading()
 void TestActivationFlow::emptyDownload_data()
 {
     QTest::addColumn<bool>("drop");
-    QTest::newRow("empty body") << false;
-    QTest::newRow("connection dropped") << true;
+    QTest::addColumn<bool>("endless");
+    QTest::addColumn<int>("bodyBytes");
+    QTest::newRow("empty body") << false << false << 0;
+    QTest::newRow("connection dropped") << true << false << 0;
+    QTest::newRow("larger than the limit") << false << false << 5000000;
+    QTest::newRow("endless") << false << true << 0;
 }
 
 void TestActivationFlow::emptyDownload()
 {
     QFETCH(bool, drop);
+    QFETCH(bool, endless);
+    QFETCH(int, bodyBytes);
     Rig rig;
     HttpFixture server;
     const QUrl url = server.url("/g.zip");
     HttpFixture::Route route;
     route.drop = drop;
+    route.endless = endless;
+    route.body = QByteArray(bodyBytes, 'z');
     server.setRoute("/g.zip", route);
     rig.addCloudFont("云G", 13, "g.ttf", url);
     auto &controller = rig.make();
+    controller.downloads().setMaxArchiveBytes(4000000);
 
     controller.onFtSelected("云G", &rig.card);
     QTRY_VERIFY(!controller.isBusy("云G"));
     const QString line = "the TTF of [云G] download failed,url:" + url.toString();
     QCOMPARE(rig.reporter.bugs, QStringList{line});
     QCOMPARE(eventTexts(rig.ft).last(), line);
+    const QString stopped = "the TTF of [云G] download stopped, larger than 4000000 bytes,url:";
+    QCOMPARE(eventTexts(rig.ft).contains(stopped + url.toString()), endless || bodyBytes > 0);
+    QCOMPARE(QDir(rig.ft.downloadsDir()).entryList(QDir::Files), QStringList());
     QVERIFY(rig.view.trays().isEmpty());
     QVERIFY(rig.view.events.contains("clear|云G"));
     QVERIFY(controller.downloads().downloadingNames().isEmpty());
@@ -349,7 +371,7 @@ void TestActivationFlow::emptyDownload()
     // connection drops before an answer.)
     const int failedHits = server.hits("/g.zip");
     QVERIFY(writeRenamedFont(rig.env.path("font.ttf"), "Quillora Tg"));
-    route.drop = false;
+    route.drop = route.endless = false;
     route.body = zipOf(rig.env.path("scratch.zip"), "g.ttf", fileBytes(rig.env.path("font.ttf")),
                        archivePassword(url.toString()));
     server.setRoute("/g.zip", route);

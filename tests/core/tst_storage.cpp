@@ -159,6 +159,8 @@ void TestStorage::roundTripAndKeyPresence()
             !second.contains("bAutoLogin"));
     QVERIFY(!second.contains("downlist") && !second.contains("activation") &&
             !second.contains("download_ids"));
+    // A readable file is replaced in place, never set aside.
+    QCOMPARE(QDir(QFileInfo(storage->userDataFile()).path()).entryList(QDir::Files).size(), 1);
 }
 
 void TestStorage::loginDefaults_data()
@@ -216,6 +218,12 @@ void TestStorage::unusableFiles_data()
     QTest::newRow("not json") << QByteArray("aGVsbG8gd29ybGQ=") << true;
     QTest::newRow("json array") << QByteArray("WzEsMiwzXQ==") << true;
     QTest::newRow("truncated json") << QByteArray("eyJ1c2VyIjoi") << true;
+    const QByteArray intact = encoded({{"user", "alice"}, {"pass", "pw"}, {"bGuideDone", true}});
+    QTest::newRow("one base64 character missing") << intact.left(5) + intact.mid(6) << true;
+    QTest::newRow("truncated base64") << intact.left(intact.size() - 9) << true;
+    QTest::newRow("plain json") << QByteArray(R"({"user":"alice","pass":"pw"})") << true;
+    QTest::newRow("wrong types") << encoded({{"user", 5}, {"activation", "7:5"}}) << true;
+    QTest::newRow("wrong entry types") << encoded({{"downlist", QJsonArray{1}}}) << true;
 }
 
 void TestStorage::unusableFiles()
@@ -227,6 +235,22 @@ void TestStorage::unusableFiles()
     QCOMPARE(storage->initialize(user), loaded);
     QVERIFY(user.user.isEmpty());
     QVERIFY(storage->bSavePass && storage->bAutoLogin && !storage->bGuideDone);
+
+    // Saving the defaults first moves what could not be read aside, once.
+    QVERIFY(storage->saveUserData(user) && storage->saveUserData(user));
+    const QDir dir = QFileInfo(storage->userDataFile()).dir();
+    const QStringList aside = dir.entryList({"UsrMsg.json.unreadable-2*"}, QDir::Files);
+    QCOMPARE(aside.size(), loaded ? 1 : 0);
+    if (loaded) {
+        QFile kept(dir.filePath(aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), content);
+        QVERIFY(readUserFile(storage->userDataFile()).contains("m_preVersion"));
+        QFile log(storage->messagesDir() + "FontMsg.log");
+        QVERIFY(log.open(QIODevice::ReadOnly) &&
+                log.readAll().contains("user data file unreadable, moved aside:" +
+                                       kept.fileName().toUtf8()));
+    }
 }
 
 void TestStorage::savedFileIsOwnerOnly()

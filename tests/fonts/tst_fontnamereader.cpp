@@ -98,6 +98,8 @@ private slots:
     void hostile();
     void tableLargerThan64KiB();
     void readNameTableCopiesAtMostLength();
+    void overlappingRecords_data();
+    void overlappingRecords();
 };
 
 void TestFontNameReader::resultCodes_data()
@@ -644,6 +646,47 @@ void TestFontNameReader::readNameTableCopiesAtMostLength()
     QCOMPARE(readNameTable(path, buf.data(), buf.size()), table.size());
     QCOMPARE(buf.left(table.size()), table);
     QCOMPARE(readNameTable(m_dir.filePath("absent.ttf"), buf.data(), buf.size()), int(CannotOpen));
+}
+
+void TestFontNameReader::overlappingRecords_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("stringBytes");
+    QTest::addColumn<int>("nameLength"); // each of the ten (language, id) kinds repeats
+    QTest::newRow("60,000 records at one 64 KB string") << 60000 << 65534 << 99;
+    QTest::newRow("65,534 records at one short string") << 65534 << 2 << int(kMaxAppendedRecords);
+    QTest::newRow("two records of each kind still join") << 20 << 4 << 4;
+}
+
+void TestFontNameReader::overlappingRecords()
+{
+    // 16-bit offsets put any string inside the record array: here it is made of
+    // filler records whose every field reads as 'n', and all real records share it.
+    QFETCH(int, records);
+    QFETCH(int, stringBytes);
+    QFETCH(int, nameLength);
+    const int fillers = (stringBytes + 11) / 12;
+    QByteArray table(6 + 12 * (fillers + records), '\0');
+    B::putU16(table, 2, quint16(fillers + records));
+    B::putU16(table, 4, 6);
+    for (int at = 6; at < 6 + 12 * fillers; at += 2)
+        B::putU16(table, at, 'n');
+    const quint16 ids[] = {1, 2, 6, 16, 17};
+    for (int i = 0; i < records; ++i) {
+        const int at = 6 + 12 * (fillers + i);
+        B::putU16(table, at, B::Windows);
+        B::putU16(table, at + 2, 1);
+        B::putU16(table, at + 4, i % 2 ? B::English : B::ChinesePRC);
+        B::putU16(table, at + 6, ids[(i / 2) % 5]);
+        B::putU16(table, at + 8, quint16(stringBytes));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const FileNames n =
+        readFileNames(writeFont(B().setNameTableIncluded(false).addTable("name", table).build()));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    for (const QString &name : {n.familyName, n.enFamilyName, n.psName})
+        QCOMPARE(name, QString(nameLength, 'n'));
 }
 
 QTEST_GUILESS_MAIN(TestFontNameReader)

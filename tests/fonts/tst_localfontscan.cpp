@@ -60,6 +60,7 @@ private slots:
     void chineseName();
     void fileListing();
     void fileListingExcludesSessionFolder();
+    void deepFolderTree();
     void scanOrder();
     void scanStopsBetweenFiles();
     void threadScansFolders();
@@ -253,6 +254,22 @@ void TestLocalFontScan::fileListingExcludesSessionFolder()
     QCOMPARE(relative(fontFilesIn({root, root + "/session"}, m_dir.filePath("sessionlink")), root),
              QStringList({"a.ttf", "sessionmore/u.ttf"}));
     QCOMPARE(fontFilesIn({root + "/session/deeper"}, root + "/session"), QStringList());
+}
+
+void TestLocalFontScan::deepFolderTree()
+{
+    // 1,500 levels: close to the longest path the system takes with one-letter names.
+    QString deepest = "deep";
+    for (int i = 0; i < 1500; ++i)
+        deepest += "/d";
+    const QByteArray f = font("F", "Regular", "F");
+    put("deep/top.ttf", f);
+    put(deepest + "/bottom.ttf", f);
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList files = fontFilesIn({m_dir.filePath("deep")});
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(relative(files, m_dir.path()), QStringList({deepest + "/bottom.ttf", "deep/top.ttf"}));
 }
 
 void TestLocalFontScan::scanOrder()

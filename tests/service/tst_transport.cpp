@@ -283,7 +283,11 @@ void TestTransport::usageReportClearsOnlyOnSuccess()
     m_manager->activation[3] = 1;
     m_server->setReply(kOk);
     m_server->clearRequests();
+    // The copy holds the session token: owner only, even over a file others could read.
+    const QString copy = m_manager->messagesDir() + "postuse.txt";
+    QVERIFY(QFile::setPermissions(copy, QFile::permissions(copy) | QFile::ReadOther));
     QCOMPARE(reports.sendUsageReport(), int(PostSuccess));
+    QCOMPARE(QFile::permissions(copy) & 0x0FFF, QFile::ReadUser | QFile::WriteUser);
     QVERIFY(m_manager->download_ids.isEmpty());
     QVERIFY(m_manager->activation.isEmpty());
     QVERIFY(log().contains("统计用字情况：上报成功."));

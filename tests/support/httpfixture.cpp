@@ -41,7 +41,7 @@ void HttpFixture::answer(QTcpSocket *socket, const Route &route)
         return;
     }
     if (route.endless) {
-        socket->write("HTTP/1.1 200 X\r\nContent-Type: application/zip\r\n\r\n");
+        socket->write("HTTP/1.1 200 X\r\nContent-Type: application/zip\r\nConnection: close\r\n\r\n");
         // Bounded all the same, so a client that never stops reading ends too.
         auto more = [socket, sent = qint64(0)]() mutable {
             if (socket->bytesToWrite() == 0 && (sent += 1 << 16) <= (qint64(256) << 20))
