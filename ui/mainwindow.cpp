@@ -8,6 +8,7 @@
 #include "localfontscan.h"
 #include "logdlg.h"
 #include "previewloader.h"
+#include "quilloraresources.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
@@ -35,6 +36,7 @@
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
+    initQuilloraResources();
     ftManager.initialize();
     catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
     reports = std::make_unique<ReportSender>(ftManager, network);
