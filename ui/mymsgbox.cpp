@@ -51,21 +51,21 @@ int MyMsgBox::durationMs() const
     return m_timer->isActive() ? m_timer->interval() : 0;
 }
 
-QRect MyMsgBox::finalGeometry(const QString &text) const
+QRect MyMsgBox::finalGeometry(const QString &text)
 {
     const double x = toastScale();
     int h = int(60 * x);
     int w = text.isEmpty() ? int(120 * x) : int(x * (14 * text.size() + 30));
     const QWidget *p = parentWidget();
+    m_label->setMargin(0);
     if (!p)
         return QRect(0, 0, w, h);
     // A long text wraps inside the parent rather than running past its edges.
-    const int margin = int(10 * x);
-    const int widest = p->width() - 2 * margin;
+    const int widest = p->width() - 2 * int(10 * x);
     if (widest > 0 && w > widest) {
         w = widest;
-        const int pad = int(15 * x);
-        h = qMax(h, m_label->heightForWidth(w - 2 * pad) + 2 * pad);
+        m_label->setMargin(int(12 * x));
+        h = qMax(h, m_label->heightForWidth(w));
     }
     return QRect((p->width() - w) / 2, (p->height() - h) / 2, w, h);
 }

@@ -34,7 +34,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QRect finalGeometry(const QString &text) const;
+    QRect finalGeometry(const QString &text);
 
     QLabel *m_label;
     QTimer *m_timer;
