@@ -6,13 +6,19 @@
 #include "cardview.h"
 #include "catalogueloader.h"
 #include "localfontscan.h"
+#include "guideform.h"
 #include "logdlg.h"
+#include "mymsgbox.h"
 #include "previewloader.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
 #include "screenmetrics.h"
 #include "transport.h"
+#include "warnlog.h"
+#include "warnnolove.h"
+#include "warnsearch.h"
+#include "warnservice.h"
 #include "windowgeometry.h"
 
 #include <QAction>
@@ -84,10 +90,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, this,
             &MainWindow::showCatalogueUnreachable);
     connect(catalogue.get(), &CatalogueLoader::msgCatalogueReachable, this,
-            [this] {
-                if (m_serviceNotice)
-                    m_serviceNotice->hide();
-            });
+            [this] { m_serviceNotice->hide(); });
     catalogue->setLocalFirstCardName([this] { return localModel->nameAt(0); });
 
     logScreenMetrics();
@@ -110,6 +113,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         cloudView->ownScrollBar()->setFocus();
     } else {
         ftManager.writeLog(QStringLiteral("guide create"));
+        showGuide();
         ftManager.bGuideDone = true;
         reports->sendInstallReport();
     }
@@ -202,14 +206,21 @@ void MainWindow::onFtSelected(const QString &ftName)
 
 void MainWindow::showTrayMessage(const QString &title, const QString &text)
 {
-    if (tray)
+    if (tray && QSystemTrayIcon::supportsMessages()) {
         tray->showMessage(title, text, QSystemTrayIcon::Information, 5000);
+        return;
+    }
+    // No tray to speak through: say it in the window instead.
+    m_msgBox->showMessage(text, 5000);
+    m_msgBox->raise();
 }
 
 void MainWindow::openLogin()
 {
-    LogDlg dialog(ftManager, this);
-    dialog.move(x() + (width() - dialog.width()) / 2, y() + (height() - dialog.height()) / 2);
+    LogDlg dialog(ftManager, this, bWinTop);
+    dialog.setAnchor(loginBt->mapToGlobal(QPoint(4, 4)));
+    dialog.centreOver(frameGeometry());
+    connect(&dialog, &FramelessDlg::minOrder, this, [this] { showMinimized(); });
     currentDialog = &dialog;
     dialog.exec();
     currentDialog = nullptr;
@@ -535,12 +546,23 @@ void MainWindow::buildWidgets()
         for (CardModel *model : {cloudModel, localModel, loveModel})
             model->pictureFailed(name);
     });
-    fontArea->addWidget(buildNotice(QStringLiteral("您尚未登录，无法查看收藏"),
-                                    QStringLiteral("登录"), &MainWindow::onlogin));
-    fontArea->addWidget(buildNotice(QStringLiteral("您暂无收藏，去云字库收藏喜欢的字体"),
-                                    QStringLiteral("云字库"), &MainWindow::oncloudBt));
-    fontArea->addWidget(buildNotice(QStringLiteral("未找到相关字体"), QString(), nullptr));
+    auto *notLoggedIn = new WarnLog(fontArea);
+    connect(notLoggedIn, &WarnLog::loginClicked, this, &MainWindow::onlogin);
+    fontArea->addWidget(notLoggedIn);
+    auto *noFavourites = new WarnNolove(fontArea);
+    connect(noFavourites, &WarnNolove::cloudClicked, this, &MainWindow::oncloudBt);
+    fontArea->addWidget(noFavourites);
+    fontArea->addWidget(new WarnSearch(fontArea));
     column->addWidget(fontArea, 516);
+
+    // Over the cloud cards while the catalogue cannot be had.
+    auto *unreachable = new WarnService(cloudView);
+    connect(unreachable, &WarnService::retryClicked, catalogue.get(), &CatalogueLoader::retryNow);
+    unreachable->hide();
+    m_serviceNotice = unreachable;
+    cloudView->installEventFilter(this);
+    m_msgBox = new MyMsgBox(mainFrame);
+    m_msgBox->hide();
 
     buildLowBar();
     column->addWidget(widgtLow, 42);
@@ -730,31 +752,6 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
     activateWindow();
 }
 
-QWidget *MainWindow::buildNotice(const QString &text, const QString &linkText,
-                                 void (MainWindow::*onLink)())
-{
-    auto *page = new QWidget(fontArea);
-    page->setStyleSheet(QStringLiteral("background-color:white;"));
-    auto *layout = new QVBoxLayout(page);
-    layout->addStretch(1);
-    auto *label = new QLabel(text, page);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("color: #4D4D4D;"));
-    layout->addWidget(label);
-    if (onLink) {
-        auto *link = new QPushButton(linkText, page);
-        link->setFlat(true);
-        link->setAutoDefault(false);
-        link->setCursor(Qt::PointingHandCursor);
-        link->setStyleSheet(QStringLiteral("color: #4EC4B8;"));
-        connect(link, &QPushButton::clicked, this, onLink);
-        layout->addWidget(link, 0, Qt::AlignHCenter);
-    }
-    layout->addStretch(2);
-    return page;
-}
-
 void MainWindow::oncloudBt()
 {
     catalogue->askAgainIfSparse();
@@ -924,6 +921,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
     for (QWidget *w : std::initializer_list<QWidget *>{searchBox, cloudBt, localBt, collectBt})
         w->move(w->x() + shift, w->y());
     lineLow->resize(event->size().width(), lineLow->height());
+    if (guide)
+        guide->setGeometry(rect().adjusted(4, 4, -4, -4));
     visibleRows = fontArea->height() / qMax(1, ftHeight) + 1;
 }
 
@@ -932,19 +931,39 @@ void MainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void MainWindow::showCatalogueUnreachable(const QString &reason)
+void MainWindow::showCatalogueUnreachable()
 {
-    Q_UNUSED(reason)
-    if (m_serviceNotice && cloudModel->rowCount() == 0) {
-        m_serviceNotice->setGeometry(cloudView->rect());
-        m_serviceNotice->show();
-        m_serviceNotice->raise();
-    }
+    if (cloudModel->rowCount() > 0)
+        return;
+    m_serviceNotice->setGeometry(cloudView->rect());
+    m_serviceNotice->show();
+    m_serviceNotice->raise();
 }
 
 QWidget *MainWindow::messageBox() const
 {
-    return nullptr;
+    return m_msgBox;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The notice covers the cloud page whatever its size.
+    if (watched == cloudView && event->type() == QEvent::Resize)
+        m_serviceNotice->setGeometry(cloudView->rect());
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::showGuide()
+{
+    guide = new GuideForm(this);
+    guide->setObjectName(QStringLiteral("guideForm"));
+    guide->setGeometry(rect().adjusted(4, 4, -4, -4));
+    guide->setStyleSheet(
+        QStringLiteral("#guideForm{background: rgba(0,0,0,0.50);border-radius: 4px;}"));
+    guide->setFocus();
+    connect(guide, &GuideForm::closeForm, this, &MainWindow::onGuideDone);
+    bGuideShowing = true;
+    guide->show();
 }
 
 void MainWindow::onGuideDone()

@@ -4,6 +4,7 @@
 #include "ftmanager.h"
 #include "problemreporter.h"
 
+#include "guideform.h"
 #include "windowgeometry.h"
 
 #include <QDateTime>
@@ -16,6 +17,8 @@
 #include <memory>
 
 class ActivationController;
+
+class MyMsgBox;
 class CardModel;
 class CardView;
 class CatalogueLoader;
@@ -72,6 +75,8 @@ public:
     QWidget *serviceNotice() const { return m_serviceNotice; }
     // The in-window notice that stands in for tray balloons.
     QWidget *messageBox() const;
+    GuideForm *guideForm() const { return guide; }
+    bool isGuideShowing() const { return bGuideShowing; }
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -120,6 +125,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgets();
@@ -129,9 +135,8 @@ private:
     void scaleWidgets();
     void placeWindow();
     void fadeThen(double from, double to, const std::function<void()> &then);
-    void showCatalogueUnreachable(const QString &reason);
-    QWidget *buildNotice(const QString &text, const QString &linkText,
-                         void (MainWindow::*onLink)());
+    void showCatalogueUnreachable();
+    void showGuide();
     void refreshSignedIn();
     void requestLoveList();
     bool isLoved(const QString &name) const;
@@ -167,6 +172,8 @@ private:
     QLabel *aHBt = nullptr;
     QMenu *trayMenu = nullptr;
     QWidget *m_serviceNotice = nullptr;
+    MyMsgBox *m_msgBox = nullptr;
+    QPointer<GuideForm> guide;
     QPushButton *loginBt = nullptr;
     QLabel *curNameLbl = nullptr;
     QPushButton *cloudBt = nullptr;
