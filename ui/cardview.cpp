@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kBarWidth = 8;
+constexpr int kSmallestNamePixels = 9;
 
 QString &scrollBarStyleSheet()
 {
@@ -102,7 +103,10 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const bool textMode = index.data(CardModel::TextModeRole).toBool();
 
     // Name line.
-    const QFont nameFont = fittedFont(option.font, c.name.height());
+    QFont nameFont = fittedFont(option.font, c.name.height());
+    // On very small screens the line would be too small to read.
+    if (QFontInfo(nameFont).pixelSize() < kSmallestNamePixels)
+        nameFont.setPixelSize(kSmallestNamePixels);
     painter->setFont(nameFont);
     painter->setPen(QColor("#7F7F7F"));
     const QRect nameRect = c.name.translated(at);

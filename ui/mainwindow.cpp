@@ -212,7 +212,7 @@ void MainWindow::showTrayMessage(const QString &title, const QString &text)
     }
     // No tray to speak through: say it in the window instead.
     m_msgBox->showMessage(text, 5000);
-    m_msgBox->raise();
+    m_msgBox->raise(); // above the guide too
 }
 
 void MainWindow::openLogin()
@@ -561,7 +561,7 @@ void MainWindow::buildWidgets()
     unreachable->hide();
     m_serviceNotice = unreachable;
     cloudView->installEventFilter(this);
-    m_msgBox = new MyMsgBox(mainFrame);
+    m_msgBox = new MyMsgBox(this);
     m_msgBox->hide();
 
     buildLowBar();
@@ -677,6 +677,9 @@ void MainWindow::scaleWidgets()
                                     (QFontMetricsF(font).height() + 0.1);
                 if (points >= 1)
                     font.setPointSize(int(points));
+                // Small screens: still readable.
+                if (QFontInfo(font).pixelSize() < 9)
+                    font.setPixelSize(9);
                 child->setFont(font);
             }
         }
@@ -720,6 +723,8 @@ void MainWindow::placeWindow()
         resize(placed.size());
     }
     move(placed.topLeft());
+    // Lay the frame out now: notices shown before the window appears centre on it.
+    layout()->activate();
     bWindowPlaced = true;
 }
 
