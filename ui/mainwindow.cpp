@@ -10,6 +10,7 @@
 #include "logdlg.h"
 #include "mymsgbox.h"
 #include "previewloader.h"
+#include "quilloraresources.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
@@ -48,6 +49,7 @@
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
+    initQuilloraResources();
     ftManager.initialize();
     catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
     reports = std::make_unique<ReportSender>(ftManager, network);
