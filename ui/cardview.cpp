@@ -135,9 +135,15 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QString path = index.data(CardModel::ImagePathRole).toString();
         const QSize label(previewLabelWidth(preview.height()), preview.height());
         const QPixmap pixmap = path.isEmpty() ? QPixmap() : previewPixmap(path, label);
-        if (!pixmap.isNull())
+        if (!pixmap.isNull()) {
             painter->drawPixmap(preview.left(),
                                 preview.top() + (preview.height() - pixmap.height()) / 2, pixmap);
+            if (!m_view->m_pictureDrawn) {
+                m_view->m_pictureDrawn = true;
+                QMetaObject::invokeMethod(m_view, &CardView::firstPictureDrawn,
+                                          Qt::QueuedConnection);
+            }
+        }
         else if (!path.isEmpty() && m_view->cardModel())
             m_view->cardModel()->pictureUnreadable(name);
     }

@@ -45,6 +45,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
@@ -84,6 +85,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         view->setRowHeight(ftHeight);
     fontArea->setFocus();
 
+    connect(cloudView, &CardView::firstPictureDrawn, this, &MainWindow::onFirstPictureDrawn);
     connect(catalogue.get(), &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
     connect(catalogue.get(), &CatalogueLoader::msgCloudPageRefill, this,
             &MainWindow::fillCloudPage);
@@ -979,4 +981,31 @@ void MainWindow::onGuideDone()
     bLeftPressed = false;
     bGuideDrag = false;
     cloudView->ownScrollBar()->setFocus();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!bShownLogged) {
+        bShownLogged = true;
+        ftManager.writeLog(QStringLiteral("window shown"));
+    }
+}
+
+void MainWindow::onFirstPictureDrawn()
+{
+    ftManager.writeLog(QStringLiteral("first cards drawn"));
+#ifdef QUILLORA_BENCH_HOOKS
+    // Benchmarks measure memory after jumping to the end of the catalogue.
+    if (!qEnvironmentVariableIsSet("QUILLORA_BENCH_SCROLL"))
+        return;
+    QTimer::singleShot(1000, this, [this] {
+        QScrollBar *bar = cloudView->ownScrollBar();
+        bar->setValue(bar->maximum());
+        QTimer::singleShot(3000, this, [this] {
+            ftManager.writeLog(QStringLiteral("bench: scrolled to end, pictures pending=") +
+                               QString::number(previews->pendingCount()));
+        });
+    });
+#endif
 }

@@ -125,6 +125,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -137,6 +138,7 @@ private:
     void fadeThen(double from, double to, const std::function<void()> &then);
     void showCatalogueUnreachable();
     void showGuide();
+    void onFirstPictureDrawn();
     void refreshSignedIn();
     void requestLoveList();
     bool isLoved(const QString &name) const;
@@ -191,6 +193,7 @@ private:
     int ftHeightMax = 162;
     int ftHeight = 95;
     int visibleRows = 7;
+    bool bShownLogged = false;
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;
     bool bGuideShowing = false;
