@@ -397,6 +397,7 @@ void TestMainWindow::serviceFailuresRecover()
     m_window.reset();
     m_window = std::make_unique<MainWindow>();
     MainWindow &w = *m_window;
+    w.fontManager().clearImageCache(); // earlier tests cached the same fonts' pictures
     w.previewLoader()->setRetryPause(0);
     QTRY_VERIFY_WITH_TIMEOUT(w.catalogueLoader()->isUnreachable(), 10000);
     QVERIFY(w.serviceNotice()->isVisibleTo(w.cloudPage()));
