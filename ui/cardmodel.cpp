@@ -57,6 +57,7 @@ void CardModel::setEntries(const QVector<CardEntry> &entries)
     beginResetModel();
     m_entries.clear();
     m_rows.clear();
+    m_asked.clear();
     m_entries.reserve(entries.size());
     for (const CardEntry &e : entries) {
         if (e.name.isEmpty())
@@ -212,4 +213,12 @@ void CardModel::pictureChanged(const QString &name)
 {
     m_asked.remove(name);
     forRowsOf(name, [this](int row) { changed(row); });
+}
+
+void CardModel::pictureUnreadable(const QString &name) const
+{
+    if (name.isEmpty() || m_asked.contains(name))
+        return;
+    m_asked.insert(name);
+    emit previewNeeded(name);
 }

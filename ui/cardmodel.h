@@ -53,7 +53,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // Replaces every card. Empty names are placeholders of unfilled positions and are
-    // left out. Busy names and download progress carry over to the new cards.
+    // left out. Busy names and download progress carry over to the new cards; pictures
+    // that could not be had so far are asked for again.
     void setEntries(const QVector<CardEntry> &entries);
     // Picture cards for the names, marks from the two tests (either may be empty).
     static QVector<CardEntry> pictureCards(const QVector<QString> &names,
@@ -79,9 +80,14 @@ public:
     bool setProgress(const QString &name, int percent);
     void clearProgress(const QString &name);
     bool isBusy(const QString &name) const { return m_busy.contains(name); }
+    bool hasBusy() const { return !m_busy.isEmpty(); }
 
     // The picture of the name has arrived (or changed): repaint its cards.
     void pictureChanged(const QString &name);
+    // No picture this time: the next time a card of the name is drawn asks again.
+    void pictureFailed(const QString &name) { m_asked.remove(name); }
+    // The cached file of the name did not load: ask for it (once, as for a missing one).
+    void pictureUnreadable(const QString &name) const;
 
 signals:
     // A picture card was asked for its picture and none is cached. Once per name until

@@ -4,25 +4,34 @@
 #include "ftmanager.h"
 #include "problemreporter.h"
 
+#include "guideform.h"
+#include "windowgeometry.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSystemTrayIcon>
 
+#include <functional>
 #include <memory>
 
 class ActivationController;
+
+class MyMsgBox;
 class CardModel;
 class CardView;
 class CatalogueLoader;
 class PreviewLoader;
+class QFrame;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QKeyEvent;
 class QMouseEvent;
-class QSystemTrayIcon;
 class ReportSender;
 class ThreadForLocalFonts;
 
@@ -55,6 +64,19 @@ public:
     CardView *localPage() const { return localView; }
     PreviewLoader *previewLoader() const { return previews.get(); }
     QStackedWidget *pages() const { return fontArea; }
+    CardView *favouritesPage() const { return loveView; }
+    CatalogueLoader *catalogueLoader() const { return catalogue.get(); }
+    QFrame *frame() const { return mainFrame; }
+    QSystemTrayIcon *trayIcon() const { return tray; }
+    int rowHeight() const { return ftHeight; }
+    int rowHeightMin() const { return ftHeightMin; }
+    int rowHeightMax() const { return ftHeightMax; }
+    // The notice over the cloud page while the catalogue cannot be loaded.
+    QWidget *serviceNotice() const { return m_serviceNotice; }
+    // The in-window notice that stands in for tray balloons.
+    QWidget *messageBox() const;
+    GuideForm *guideForm() const { return guide; }
+    bool isGuideShowing() const { return bGuideShowing; }
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -82,6 +104,8 @@ public slots:
     void onGotLoveList();
     // Signs the user out: marks off, favourites emptied, the catalogue shown.
     void logout();
+    // Signs the current user out, then offers the login dialog.
+    void switchAccount();
     void oncloudBt();
     void onlocalBt();
     void oncollectBt();
@@ -90,18 +114,31 @@ public slots:
     void onFtHeightChanged(int value);
     void onMainMinimize();
     void onMainClose();
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void onGuideDone();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgets();
-    QWidget *buildNotice(const QString &text, const QString &linkText,
-                         void (MainWindow::*onLink)());
+    void buildTopBar();
+    void buildLowBar();
+    void buildTray();
+    void scaleWidgets();
+    void placeWindow();
+    void fadeThen(double from, double to, const std::function<void()> &then);
+    void showCatalogueUnreachable();
+    void showGuide();
+    void onFirstPictureDrawn();
     void refreshSignedIn();
     void requestLoveList();
     bool isLoved(const QString &name) const;
@@ -123,6 +160,22 @@ private:
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
+    QFrame *mainFrame = nullptr;
+    QWidget *widgtTop = nullptr;
+    QWidget *widgtLow = nullptr;
+    QFrame *lineLow = nullptr;
+    QPushButton *setMenuBt = nullptr;
+    QPushButton *minBt = nullptr;
+    QPushButton *closeBt = nullptr;
+    QPushButton *typeBt = nullptr;
+    QLineEdit *searchBox = nullptr;
+    QLineEdit *ftTextEdt = nullptr;
+    QLabel *aLBt = nullptr;
+    QLabel *aHBt = nullptr;
+    QMenu *trayMenu = nullptr;
+    QWidget *m_serviceNotice = nullptr;
+    MyMsgBox *m_msgBox = nullptr;
+    QPointer<GuideForm> guide;
     QPushButton *loginBt = nullptr;
     QLabel *curNameLbl = nullptr;
     QPushButton *cloudBt = nullptr;
@@ -139,6 +192,16 @@ private:
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;
-    bool bLeftPressed = false; // dragging the window by its bars
+    int visibleRows = 7;
+    bool bShownLogged = false;
+    bool bWindowPlaced = false; // resizing follows the bars only once placed
+    bool bWinTop = true;
+    bool bGuideShowing = false;
+    bool bGuideDrag = false;    // a press while the guide shows: moves drag the window
+    bool bLeftPressed = false;  // the left button is down for a move or an edge resize
+    bool bTopStripPressed = false;
+    QPoint pressPoint;
     QPoint dragOffset;
+    WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
+    QPointer<QDialog> currentDialog; // the login dialog while it is open
 };

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,6 +19,7 @@
 PreviewLoader::PreviewLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
     : QObject(parent), m_manager(manager), m_network(network)
 {
+    m_clock.start();
 }
 
 QString PreviewLoader::picturePath(const QString &name) const
@@ -43,13 +45,28 @@ bool PreviewLoader::storePicture(const QString &name, const QByteArray &bytes) c
     return QFile::rename(partial, path);
 }
 
+bool PreviewLoader::cachedPictureReadable(const QString &path) const
+{
+    QImageReader reader(path);
+    return reader.canRead() && !reader.read().isNull();
+}
+
 void PreviewLoader::request(const QString &name)
 {
-    if (name.isEmpty() || m_tried.contains(name))
+    if (name.isEmpty() || m_busy.contains(name))
         return;
-    m_tried.insert(name);
-    if (QFileInfo(picturePath(name)).isFile()) {
-        emit pictureReady(name);
+    const QString path = picturePath(name);
+    if (QFileInfo(path).isFile()) {
+        if (cachedPictureReadable(path)) {
+            emit pictureReady(name);
+            return;
+        }
+        // A truncated or foreign file: fetch it again instead of showing nothing forever.
+        QFile::remove(path);
+    }
+    const auto last = m_failedAt.constFind(name);
+    if (last != m_failedAt.constEnd() && m_clock.elapsed() - *last < m_retryPauseMs) {
+        emit pictureFailed(name);
         return;
     }
     const auto font = m_manager.cloudFont(name);
@@ -58,17 +75,26 @@ void PreviewLoader::request(const QString &name)
     const QUrl direct(font->image);
     if (!font->image.isEmpty() && direct.isValid() &&
         (direct.scheme() == QLatin1String("https") || direct.scheme() == QLatin1String("http"))) {
+        m_busy.insert(name);
         fetch(name, font->image);
         return;
     }
     if (font->fontid <= 0)
         return;
+    m_busy.insert(name);
     m_pendingList.append(name);
     if (!m_flushScheduled) {
         // Cards painted in one pass are asked for in one request.
         m_flushScheduled = true;
         QTimer::singleShot(0, this, &PreviewLoader::flushImageList);
     }
+}
+
+void PreviewLoader::failed(const QString &name)
+{
+    m_busy.remove(name);
+    m_failedAt.insert(name, m_clock.elapsed());
+    emit pictureFailed(name);
 }
 
 void PreviewLoader::flushImageList()
@@ -81,6 +107,8 @@ void PreviewLoader::flushImageList()
         if (font && font->fontid > 0 && !ids.contains(font->fontid)) {
             ids.insert(font->fontid, name);
             idList.append(font->fontid);
+        } else {
+            failed(name);
         }
     }
     m_pendingList.clear();
@@ -98,17 +126,22 @@ void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QStr
     const QByteArray bytes = reply->readAll();
     reply->abort();
     reply->deleteLater();
+    QHash<int, QString> unanswered = ids;
     if (dispatchReply(bytes, m_manager).succeeded()) {
         for (auto it = m_manager.imageList.constBegin(); it != m_manager.imageList.constEnd();
              ++it) {
-            const QString name = ids.value(it.key());
+            const QString name = unanswered.value(it.key());
             const QUrl url(it.value());
             // Only addresses for what this request asked about.
             if (!name.isEmpty() && url.isValid() &&
-                (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
+                (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))) {
+                unanswered.remove(it.key());
                 fetch(name, it.value());
+            }
         }
     }
+    for (const QString &name : qAsConst(unanswered))
+        failed(name);
     finishOne();
 }
 
@@ -132,8 +165,13 @@ void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name)
         bytes = reply->read(kMaxImageBytes + 1);
     reply->abort();
     reply->deleteLater();
-    if (storePicture(name, bytes))
+    if (storePicture(name, bytes)) {
+        m_busy.remove(name);
+        m_failedAt.remove(name);
         emit pictureReady(name);
+    } else {
+        failed(name);
+    }
     finishOne();
 }
 
