@@ -36,6 +36,8 @@ QVariant CardModel::data(const QModelIndex &index, int role) const
         return m_busy.contains(e->name);
     case ProgressRole:
         return m_progress.value(e->name, 0);
+    case PreviewTextRole:
+        return e->textMode && !m_previewText.isEmpty() ? m_previewText : e->name;
     case ImagePathRole: {
         if (e->textMode || !m_imagePath || m_asked.contains(e->name))
             return QString();
@@ -212,4 +214,20 @@ void CardModel::pictureChanged(const QString &name)
 {
     m_asked.remove(name);
     forRowsOf(name, [this](int row) { changed(row); });
+}
+
+void CardModel::setPreviewText(const QString &text)
+{
+    if (text == m_previewText)
+        return;
+    m_previewText = text;
+    if (!m_entries.isEmpty())
+        emit dataChanged(index(0), index(m_entries.size() - 1), {PreviewTextRole});
+}
+
+void CardModel::refreshPictures()
+{
+    m_asked.clear();
+    if (!m_entries.isEmpty())
+        emit dataChanged(index(0), index(m_entries.size() - 1), {ImagePathRole});
 }

@@ -42,7 +42,8 @@ public:
         LovedRole,     // false in text mode
         BusyRole,
         ProgressRole,
-        ImagePathRole, // cached picture, empty while there is none (text mode: always)
+        ImagePathRole,   // cached picture, empty while there is none (text mode: always)
+        PreviewTextRole, // text mode: the preview text, or the name while there is none
     };
 
     // imagePath: where a font's picture is cached (the file may not exist yet).
@@ -90,6 +91,10 @@ signals:
 
 public:
     void forgetPictureRequests() { m_asked.clear(); }
+    // The preview changed: text-mode cards draw the new text, picture cards look for
+    // their pictures again.
+    void setPreviewText(const QString &text);
+    void refreshPictures();
 
 private:
     void changed(int row);
@@ -101,4 +106,5 @@ private:
     QSet<QString> m_busy;
     QHash<QString, int> m_progress;
     mutable QSet<QString> m_asked;
+    QString m_previewText;
 };

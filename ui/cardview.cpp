@@ -72,8 +72,9 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         font.setPixelSize(qMax(12, qMin(28, preview.height() - 8)));
         painter->setFont(font);
         painter->setPen(textMode ? QColor("#333333") : QColor("#555555"));
+        const QString shown = index.data(CardModel::PreviewTextRole).toString();
         painter->drawText(preview, Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(font).elidedText(name, Qt::ElideRight, preview.width()));
+                          QFontMetrics(font).elidedText(shown, Qt::ElideRight, preview.width()));
     }
 
     // Marks on the right.

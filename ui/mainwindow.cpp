@@ -5,13 +5,17 @@
 #include "cardmodel.h"
 #include "cardview.h"
 #include "catalogueloader.h"
+#include "filterdlg.h"
 #include "localfontscan.h"
 #include "logdlg.h"
+#include "mlineedit.h"
+#include "mtreewidget.h"
 #include "previewloader.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
 #include "screenmetrics.h"
+#include "searchbox.h"
 #include "transport.h"
 
 #include <QAction>
@@ -42,8 +46,10 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     activation = std::make_unique<ActivationController>(ftManager, this, problemReporter.get(),
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
+    cloudNames = std::make_unique<CloudList>(ftManager);
     setObjectName(QStringLiteral("MainWindow"));
     buildWidgets();
+    connectFinder();
     resize(308, 656);
     // A narrow panel at the right edge of the screen, above other windows.
     if (deskRect.width() > width() && deskRect.height() > height())
@@ -333,7 +339,7 @@ void MainWindow::fillCloudPage()
 {
     const auto available = [this](const QString &name) { return ftManager.isAvailable(name); };
     const auto loved = [this](const QString &name) { return isLoved(name); };
-    cloudModel->setEntries(CardModel::pictureCards(ftManager.initCloudVec, available, loved));
+    cloudModel->setEntries(CardModel::pictureCards(cloudNames->names(), available, loved));
 }
 
 void MainWindow::fillLocalPage()
@@ -456,6 +462,21 @@ void MainWindow::buildWidgets()
         pageRow->addWidget(b);
     pageRow->addStretch(1);
     topColumn->addLayout(pageRow);
+    auto *findRow = new QHBoxLayout;
+    searchBox = new SearchBox(top);
+    searchBox->setFixedHeight(24);
+    searchBox->setStyleSheet(QStringLiteral("border:1px solid #F0F0F0;background:#ffffff;"
+                                            "border-radius:12px;font-size:12px;"));
+    typeBt = flatButton(QString(), QStringLiteral("筛选"), top);
+    typeBt->setObjectName(QStringLiteral("typeBt"));
+    typeBt->setFixedSize(12, 12);
+    typeBt->setStyleSheet(
+        QStringLiteral("QPushButton{border-image:url(:/images/images/screen.png);}"));
+    findRow->addSpacing(22);
+    findRow->addWidget(searchBox, 1);
+    findRow->addSpacing(8);
+    findRow->addWidget(typeBt);
+    topColumn->addLayout(findRow);
     column->addWidget(top);
 
     // The font area's six pages.
@@ -507,6 +528,11 @@ void MainWindow::buildWidgets()
     sizeSlider->setRange(0, ftHeightMax - ftHeightMin);
     sizeSlider->setValue(0);
     sizeSlider->setFixedWidth(90);
+    ftTextEdt = new MLineEdit(low);
+    ftTextEdt->setFixedSize(166, 24);
+    ftTextEdt->setStyleSheet(QStringLiteral("border:1px solid #ececec;background:#F5F5F5;"
+                                            "border-radius:12px;font-size:12px;"));
+    lowRow->addWidget(ftTextEdt);
     lowRow->addStretch(1);
     lowRow->addWidget(aLBt);
     lowRow->addWidget(sizeSlider);
@@ -553,7 +579,7 @@ QWidget *MainWindow::buildNotice(const QString &text, const QString &linkText,
 void MainWindow::oncloudBt()
 {
     catalogue->askAgainIfSparse();
-    fontArea->setCurrentIndex(PageCloud);
+    showCloudFace();
 }
 
 void MainWindow::onlocalBt()
@@ -660,4 +686,136 @@ void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
+}
+
+// Finding fonts: search, tag filter and preview text.
+
+void MainWindow::connectFinder()
+{
+    filterDlg = new FilterDlg(this);
+    filterDlg->hide();
+    showMenu = new QMenu(this);
+    showMenu->setStyleSheet(
+        QStringLiteral("QMenu::item{padding: 5px 20px 5px 20px;width:85px;font:12px;}"));
+    for (int kind : {PreviewName, PreviewEnglish, PreviewDigits})
+        showMenu->addAction(PreviewSetting::menuLabel(kind), this, &MainWindow::onShowTextChanged)
+            ->setData(kind);
+    showMenu->hide();
+
+    connect(typeBt, &QPushButton::clicked, this, &MainWindow::onShowTypeWidget);
+    connect(filterDlg, &FilterDlg::selectChanged, this, &MainWindow::onCurrTagsChanged);
+    connect(catalogue.get(), &CatalogueLoader::msgTagTreeChanged, this,
+            [this] { filterDlg->buildTree(ftManager.tagGroups); });
+    connect(searchBox, &SearchBox::askSearch, this, &MainWindow::onSearchTextEdited);
+    connect(searchBox, &SearchBox::loseFocus, this, &MainWindow::onSearchLoseFocus);
+    connect(searchBox, &SearchBox::msgCloseSearch, this, &MainWindow::onClearSearch);
+    connect(ftTextEdt, &MLineEdit::dropMenu, this, &MainWindow::onDropBt);
+    connect(ftTextEdt, &MLineEdit::editDone, this, &MainWindow::onFtShowEdited);
+}
+
+void MainWindow::showCloudFace()
+{
+    // A filter or search that found nothing shows the notice instead of a blank page.
+    fontArea->setCurrentIndex(cloudNames->isEmptyResult() ? PageNoSearchResult : PageCloud);
+}
+
+void MainWindow::showList(CloudList::Which which)
+{
+    if (which != CloudList::Filtered)
+        filterDlg->tree()->resetTags(false);
+    cloudNames->show(which);
+    cloudView->scrollToTop();
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onShowTypeWidget()
+{
+    catalogue->requestFontTagsIfMissing();
+    filterDlg->popUp(QRect(fontArea->mapToGlobal(QPoint(0, 0)), fontArea->size()));
+}
+
+void MainWindow::onCurrTagsChanged(QMap<QString, QPoint> *tags)
+{
+    cloudView->scrollToTop();
+    if (!tags)
+        return;
+    if (!tags->isEmpty())
+        searchBox->clear();
+    cloudNames->applyTags(tags->values());
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onSearchTextEdited()
+{
+    cloudView->scrollToTop();
+    const QString text = searchBox->text();
+    if (text.isEmpty()) {
+        showList(CloudList::Full);
+        return;
+    }
+    // The list changes here; the panel only loses its ticks.
+    filterDlg->tree()->resetTags(false);
+    cloudNames->search(text);
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onClearSearch()
+{
+    if (!searchBox->text().isEmpty())
+        searchBox->clear();
+    if (cloudNames->current() == CloudList::Search ||
+        fontArea->currentIndex() == PageNoSearchResult)
+        showList(CloudList::Full);
+}
+
+void MainWindow::onSearchLoseFocus()
+{
+    const int page = fontArea->currentIndex();
+    if (searchBox->text().isEmpty() && cloudNames->current() == CloudList::Search &&
+        (page == PageCloud || page == PageNoSearchResult))
+        showList(CloudList::Full);
+}
+
+void MainWindow::onFtShowEdited()
+{
+    preview = PreviewSetting::fromTyped(ftTextEdt->text());
+    refreshPreviews();
+}
+
+void MainWindow::onDropBt()
+{
+    const QList<QAction *> entries = showMenu->actions();
+    const int entryHeight =
+        entries.isEmpty() ? 0 : showMenu->actionGeometry(entries.first()).height();
+    showMenu->setFixedSize(ftTextEdt->width(), 3 * (entryHeight - 1) + 10);
+    const QPoint at = ftTextEdt->mapToGlobal(QPoint(0, 0));
+    showMenu->popup(QPoint(at.x(), at.y() - showMenu->height()));
+}
+
+void MainWindow::onShowTextChanged()
+{
+    auto *entry = qobject_cast<QAction *>(sender());
+    if (!entry)
+        return;
+    showMenu->hide();
+    const int kind = entry->data().toInt();
+    preview = PreviewSetting::fromMenu(kind);
+    ftTextEdt->showLabel(PreviewSetting::menuLabel(kind));
+    refreshPreviews();
+}
+
+void MainWindow::refreshPreviews()
+{
+    ftManager.requestContext.previewText = preview.text;
+    previews->setPreview(preview.kind, preview.text);
+    CardModel *const models[] = {cloudModel, localModel, loveModel};
+    for (int page : previewPages.takeStale(preview, fontArea->currentIndex())) {
+        models[page]->setPreviewText(preview.text);
+        models[page]->refreshPictures();
+        if (page == PageCloud)
+            cloudView->scrollToTop();
+    }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "activationview.h"
+#include "cloudlist.h"
 #include "ftmanager.h"
+#include "previewsetting.h"
 #include "problemreporter.h"
 
 #include <QDateTime>
@@ -15,6 +17,10 @@ class ActivationController;
 class CardModel;
 class CardView;
 class CatalogueLoader;
+class FilterDlg;
+class MLineEdit;
+class QMenu;
+class SearchBox;
 class PreviewLoader;
 class QLabel;
 class QPushButton;
@@ -55,6 +61,19 @@ public:
     CardView *localPage() const { return localView; }
     PreviewLoader *previewLoader() const { return previews.get(); }
     QStackedWidget *pages() const { return fontArea; }
+    // Finding fonts: the search field, tag panel, preview field and menu, and which list
+    // the cloud page reads.
+    SearchBox *searchInput() const { return searchBox; }
+    FilterDlg *filterPanel() const { return filterDlg; }
+    MLineEdit *previewInput() const { return ftTextEdt; }
+    QMenu *previewMenu() const { return showMenu; }
+    const CloudList &cloudList() const { return *cloudNames; }
+    const PreviewSetting &previewSetting() const { return preview; }
+
+    // Makes one of the lists current and shows it on the cloud page.
+    void showList(CloudList::Which which);
+    // Redraws the pages whose cards were drawn with another preview.
+    void refreshPreviews();
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -90,6 +109,14 @@ public slots:
     void onFtHeightChanged(int value);
     void onMainMinimize();
     void onMainClose();
+    void onShowTypeWidget();
+    void onCurrTagsChanged(QMap<QString, QPoint> *tags);
+    void onSearchTextEdited();
+    void onClearSearch();
+    void onSearchLoseFocus();
+    void onFtShowEdited();
+    void onDropBt();
+    void onShowTextChanged();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -100,6 +127,8 @@ protected:
 
 private:
     void buildWidgets();
+    void connectFinder();
+    void showCloudFace();
     QWidget *buildNotice(const QString &text, const QString &linkText,
                          void (MainWindow::*onLink)());
     void refreshSignedIn();
@@ -136,6 +165,14 @@ private:
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
+    SearchBox *searchBox = nullptr;
+    QPushButton *typeBt = nullptr;
+    MLineEdit *ftTextEdt = nullptr;
+    FilterDlg *filterDlg = nullptr;
+    QMenu *showMenu = nullptr;
+    std::unique_ptr<CloudList> cloudNames;
+    PreviewSetting preview;
+    PreviewPages previewPages;
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;

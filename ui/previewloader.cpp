@@ -20,17 +20,29 @@ PreviewLoader::PreviewLoader(FtManager &manager, QNetworkAccessManager &network,
 {
 }
 
-QString PreviewLoader::picturePath(const QString &name) const
+void PreviewLoader::setPreview(int kind, const QString &text)
 {
-    return previewImagePath(m_manager.imagesDir(), name, PreviewName);
+    if (kind == m_kind && text == m_text)
+        return;
+    // Names waiting for the next image-list request were meant for the old preview;
+    // their cards ask again for the new one, and for the old one if it comes back.
+    for (const QString &name : qAsConst(m_pendingList))
+        m_tried.remove(picturePath(name));
+    m_pendingList.clear();
+    m_kind = kind;
+    m_text = text;
 }
 
-bool PreviewLoader::storePicture(const QString &name, const QByteArray &bytes) const
+QString PreviewLoader::picturePath(const QString &name) const
+{
+    return previewImagePath(m_manager.imagesDir(), name, m_kind, m_text);
+}
+
+bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes) const
 {
     QImage image;
     if (bytes.isEmpty() || bytes.size() > kMaxImageBytes || !image.loadFromData(bytes))
         return false;
-    const QString path = picturePath(name);
     if (path.isEmpty())
         return false;
     if (!QFileInfo(m_manager.imagesDir()).isDir())
@@ -45,20 +57,23 @@ bool PreviewLoader::storePicture(const QString &name, const QByteArray &bytes) c
 
 void PreviewLoader::request(const QString &name)
 {
-    if (name.isEmpty() || m_tried.contains(name))
+    const QString path = picturePath(name);
+    if (path.isEmpty() || m_tried.contains(path))
         return;
-    m_tried.insert(name);
-    if (QFileInfo(picturePath(name)).isFile()) {
+    m_tried.insert(path);
+    if (QFileInfo(path).isFile()) {
         emit pictureReady(name);
         return;
     }
     const auto font = m_manager.cloudFont(name);
     if (!font)
         return; // installed fonts have no picture on the service
+    // The catalogue's own address is the name picture; samples and texts are rendered
+    // on request.
     const QUrl direct(font->image);
-    if (!font->image.isEmpty() && direct.isValid() &&
+    if (m_kind == PreviewName && !font->image.isEmpty() && direct.isValid() &&
         (direct.scheme() == QLatin1String("https") || direct.scheme() == QLatin1String("http"))) {
-        fetch(name, font->image);
+        fetch(name, font->image, path);
         return;
     }
     if (font->fontid <= 0)
@@ -87,13 +102,15 @@ void PreviewLoader::flushImageList()
     if (idList.isEmpty())
         return;
     ++m_inFlight;
-    QNetworkReply *reply = postForm(
-        m_network, RequestBuilder::imageList(m_manager.requestContext.previewText, idList));
+    QNetworkReply *reply = postForm(m_network, RequestBuilder::imageList(m_text, idList));
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, ids] { onImageListReply(reply, ids); });
+            [this, reply, ids, kind = m_kind, text = m_text] {
+                onImageListReply(reply, ids, kind, text);
+            });
 }
 
-void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids)
+void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids, int kind,
+                                     const QString &text)
 {
     const QByteArray bytes = reply->readAll();
     reply->abort();
@@ -106,13 +123,13 @@ void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QStr
             // Only addresses for what this request asked about.
             if (!name.isEmpty() && url.isValid() &&
                 (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
-                fetch(name, it.value());
+                fetch(name, it.value(), previewImagePath(m_manager.imagesDir(), name, kind, text));
         }
     }
     finishOne();
 }
 
-void PreviewLoader::fetch(const QString &name, const QString &address)
+void PreviewLoader::fetch(const QString &name, const QString &address, const QString &path)
 {
     ++m_inFlight;
     QNetworkRequest request{QUrl(address)};
@@ -122,17 +139,17 @@ void PreviewLoader::fetch(const QString &name, const QString &address)
             reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, name] { onPictureReply(reply, name); });
+            [this, reply, name, path] { onPictureReply(reply, name, path); });
 }
 
-void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name)
+void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name, const QString &path)
 {
     QByteArray bytes;
     if (reply->error() == QNetworkReply::NoError)
         bytes = reply->read(kMaxImageBytes + 1);
     reply->abort();
     reply->deleteLater();
-    if (storePicture(name, bytes))
+    if (storePictureAt(path, bytes))
         emit pictureReady(name);
     finishOne();
 }

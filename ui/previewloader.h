@@ -10,10 +10,12 @@ class FtManager;
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// Fetches the name pictures of catalogue fonts into the images folder, where they stay
-// cached by name. A font whose catalogue record carries an image address is fetched
-// directly; the others are collected and asked for in one image-list request. Each name
-// is tried once per run. GUI thread only.
+// Fetches the preview pictures of catalogue fonts into the images folder, where they stay
+// cached by name and preview kind (the name, the English or digit sample, or a typed
+// text, each under its own file name). A name picture whose catalogue record carries an
+// image address is fetched directly; the others are collected and asked for in one
+// image-list request with the preview text. Each picture is tried once per run. GUI
+// thread only.
 class PreviewLoader : public QObject
 {
     Q_OBJECT
@@ -24,12 +26,21 @@ public:
 
     PreviewLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent = nullptr);
 
-    // Where the name picture of a font is cached.
+    // The preview the cards show from now on: kind and text (empty for the name).
+    void setPreview(int kind, const QString &text);
+    int previewKind() const { return m_kind; }
+    const QString &previewText() const { return m_text; }
+
+    // Where the picture of a font is cached for the current preview.
     QString picturePath(const QString &name) const;
 
     // Saves picture bytes as PNG under the cache path of the name. False when the bytes
     // are not an image.
-    bool storePicture(const QString &name, const QByteArray &bytes) const;
+    bool storePicture(const QString &name, const QByteArray &bytes) const
+    {
+        return storePictureAt(picturePath(name), bytes);
+    }
+    bool storePictureAt(const QString &path, const QByteArray &bytes) const;
 
     int pendingCount() const { return m_inFlight; }
 
@@ -45,14 +56,17 @@ signals:
 
 private:
     void flushImageList();
-    void onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids);
-    void fetch(const QString &name, const QString &address);
-    void onPictureReply(QNetworkReply *reply, const QString &name);
+    void onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids, int kind,
+                          const QString &text);
+    void fetch(const QString &name, const QString &address, const QString &path);
+    void onPictureReply(QNetworkReply *reply, const QString &name, const QString &path);
     void finishOne();
 
     FtManager &m_manager;
     QNetworkAccessManager &m_network;
-    QSet<QString> m_tried;
+    int m_kind = 0;
+    QString m_text;
+    QSet<QString> m_tried; // cache paths
     QStringList m_pendingList;
     bool m_flushScheduled = false;
     int m_inFlight = 0;
