@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QMetaType>
 #include <QPoint>
 #include <QString>
 #include <QVector>
@@ -34,6 +35,10 @@ public:
 private:
     QMap<QString, QPoint> m_map;
 };
+
+// The selection travels as a pointer in the panel's signals.
+using TagMap = QMap<QString, QPoint>;
+Q_DECLARE_METATYPE(TagMap *)
 
 // Whether a comma-separated id list ("3,,12") holds the id. Empty and non-numeric parts
 // never match.
