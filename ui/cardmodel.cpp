@@ -59,6 +59,7 @@ void CardModel::setEntries(const QVector<CardEntry> &entries)
     beginResetModel();
     m_entries.clear();
     m_rows.clear();
+    m_rows.reserve(entries.size());
     m_entries.reserve(entries.size());
     for (const CardEntry &e : entries) {
         if (e.name.isEmpty())

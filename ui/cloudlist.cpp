@@ -7,12 +7,20 @@ namespace {
 
 using CodePoints = QVector<uint>;
 
+inline uint folded(uint cp)
+{
+    // Most names are ASCII: skip the table lookup for them.
+    if (cp < 0x80)
+        return cp >= 'A' && cp <= 'Z' ? cp + ('a' - 'A') : cp;
+    return QChar::toCaseFolded(cp);
+}
+
 CodePoints foldedCodePoints(const QString &text)
 {
     CodePoints out;
     out.reserve(text.size());
     for (const uint c : text.toUcs4())
-        out.append(QChar::toCaseFolded(c));
+        out.append(folded(c));
     return out;
 }
 
@@ -31,7 +39,7 @@ bool matchesFolded(const QString &name, const CodePoints &text)
             ++i;
             if (QChar::isHighSurrogate(cp) && i < n && c[i].isLowSurrogate())
                 cp = QChar::surrogateToUcs4(ushort(cp), c[i++].unicode());
-            if (QChar::toCaseFolded(cp) == wanted) {
+            if (folded(cp) == wanted) {
                 found = true;
                 break;
             }
