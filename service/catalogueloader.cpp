@@ -14,10 +14,13 @@ CatalogueLoader::CatalogueLoader(FtManager &manager, QNetworkAccessManager &netw
                                  QObject *parent)
     : QObject(parent), m_manager(manager), m_network(network)
 {
+    m_retryTimer.setSingleShot(true);
+    connect(&m_retryTimer, &QTimer::timeout, this, &CatalogueLoader::retryNow);
 }
 
 void CatalogueLoader::requestAllFonts()
 {
+    m_retryTimer.stop();
     m_requestInFlight = true;
     QNetworkReply *reply =
         postForm(m_network, RequestBuilder::allFonts(m_manager.requestContext.token));
@@ -35,6 +38,16 @@ bool CatalogueLoader::askAgainIfSparse()
     if (m_manager.cloudIndex.size() >= kAskAgainBelow || m_requestInFlight)
         return false;
     requestAllFonts();
+    return true;
+}
+
+bool CatalogueLoader::retryNow()
+{
+    if (m_requestInFlight)
+        return false;
+    requestAllFonts();
+    // The tag tree failed the same way when the service was down.
+    requestFontTagsIfMissing();
     return true;
 }
 
@@ -58,20 +71,49 @@ void CatalogueLoader::onGotAllFontRecords()
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     if (!reply)
         return;
-    applyCatalogueReply(reply->readAll());
+    const QString error =
+        reply->error() == QNetworkReply::NoError ? QString() : reply->errorString();
+    applyCatalogueReply(reply->readAll(), error);
     reply->abort();
     reply->deleteLater();
 }
 
-void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes)
+void CatalogueLoader::catalogueFailed(const QString &reason)
+{
+    m_manager.writeLog(QStringLiteral("cloudList failed: ") + singleLine(reason));
+    // A catalogue already shown stays; the cloud page button asks again as before.
+    if (m_catalogueReceived)
+        return;
+    m_unreachable = true;
+    m_retryTimer.start(m_backoff.nextDelayMs());
+    emit msgCatalogueUnreachable(reason);
+}
+
+void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes, const QString &networkError)
 {
     QVector<FontAV> fonts;
     ReplyEnvelope envelope;
-    int count = parseCatalogueReply(bytes, fonts, envelope);
-    // Failures stay silent; the cloud page button asks again.
-    if (count <= 0)
+    int count = networkError.isEmpty() ? parseCatalogueReply(bytes, fonts, envelope) : -1;
+    if (count <= 0) {
+        if (!networkError.isEmpty())
+            catalogueFailed(networkError);
+        else if (bytes.isEmpty())
+            catalogueFailed(QStringLiteral("empty reply"));
+        else if (envelope.errcode != 0)
+            catalogueFailed(QStringLiteral("errcode=%1;message=%2")
+                                .arg(envelope.errcode)
+                                .arg(envelope.message));
+        else
+            catalogueFailed(QStringLiteral("no catalogue in the reply"));
         return;
+    }
     count = qMin(count, kMaxCatalogueSize);
+    m_backoff.reset();
+    m_retryTimer.stop();
+    if (m_unreachable) {
+        m_unreachable = false;
+        emit msgCatalogueReachable();
+    }
 
     m_catalogueCount = count;
     m_manager.initCloudVec.resize(count);
@@ -81,9 +123,6 @@ void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes)
         return;
 
     m_catalogueReceived = true;
-    const QString &firstName = fonts.first().fontname;
-    const bool refill =
-        !(m_manager.initCloudVec.first() == firstName && hasPreviewImage(firstName));
 
     for (int l = 0; l < fonts.size(); ++l) {
         const FontAV &font = fonts.at(l);
@@ -95,8 +134,8 @@ void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes)
         }
     }
 
-    if (refill)
-        emit msgCloudPageRefill();
+    // Every reply refills: a second reply may list other names behind the same first one.
+    emit msgCloudPageRefill();
     if (m_localScanFinished && m_localFirstCardName) {
         const QString localFirst = m_localFirstCardName();
         if (!localFirst.isEmpty() && !hasPreviewImage(localFirst))

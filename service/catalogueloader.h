@@ -1,8 +1,11 @@
 #pragma once
 
+#include "retrybackoff.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -50,8 +53,17 @@ public:
         m_localFirstCardName = std::move(firstName);
     }
 
-    // The work of the two reply slots, on reply bytes.
-    void applyCatalogueReply(const QByteArray &bytes);
+    // The work of the two reply slots, on reply bytes. `networkError` is the transport's
+    // description of a failed request, empty when a reply arrived.
+    void applyCatalogueReply(const QByteArray &bytes, const QString &networkError = QString());
+
+    // True while the last catalogue request failed and nothing was loaded before it.
+    bool isUnreachable() const { return m_unreachable; }
+    // Pause before the next automatic attempt, 0 when none is planned.
+    int retryPendingMs() const { return m_retryTimer.isActive() ? m_retryTimer.interval() : 0; }
+
+    // Asks again now (the notice's retry link), unless a request is under way.
+    bool retryNow();
     void applyTagReply(const QByteArray &bytes);
 
 public slots:
@@ -65,9 +77,15 @@ signals:
     void msgTagTreeChanged();
     // A tray balloon (information icon, 5000 ms).
     void msgBalloon(const QString &title, const QString &text);
+    // The catalogue could not be loaded and none is shown; the loader asks again by
+    // itself after a growing pause.
+    void msgCatalogueUnreachable(const QString &reason);
+    // A catalogue arrived after msgCatalogueUnreachable.
+    void msgCatalogueReachable();
 
 private:
     bool hasPreviewImage(const QString &name) const;
+    void catalogueFailed(const QString &reason);
 
     FtManager &m_manager;
     QNetworkAccessManager &m_network;
@@ -77,4 +95,8 @@ private:
     int m_indexedFonts = 0;
     bool m_localScanFinished = false;
     std::function<QString()> m_localFirstCardName;
+    bool m_unreachable = false;
+    // Automatic attempts after a failure: at most once a minute in the long run.
+    RetryBackoff m_backoff{2000, 60000};
+    QTimer m_retryTimer;
 };

@@ -61,6 +61,7 @@ int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage
         loop.exec();
 
     int result;
+    QString networkError;
     if (!timer.isActive() && !reply->isFinished()) {
         QObject::disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         result = PostTimedOut;
@@ -71,6 +72,7 @@ int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage
             result = PostFailed;
         } else {
             result = PostNetworkError;
+            networkError = reply->errorString();
         }
     }
     reply->abort();
@@ -85,6 +87,9 @@ int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage
                     .arg(singleLine(envelope.message));
         if (envelope.errcode == 0)
             result = PostSuccess;
+    } else if (result == PostNetworkError) {
+        // Which failure it was: refused, TLS, HTTP status...
+        line += QStringLiteral(";error=") + singleLine(networkError);
     }
     log.writeLog(line);
     return result;

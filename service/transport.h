@@ -32,5 +32,6 @@ QNetworkReply *postForm(QNetworkAccessManager &manager, const QString &body);
 
 // Posts a body on a manager of its own and waits in a nested event loop, at most
 // `timeoutMs`. On PostFailed and PostSuccess the reply bytes are in `bytes`; otherwise
-// `bytes` is left as it was. Writes one "bk=" line to FontMsg.log through `log`.
+// `bytes` is left as it was. Writes one "bk=" line to FontMsg.log through `log`; a network
+// failure adds its description after ";error=".
 int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage &log);

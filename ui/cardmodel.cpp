@@ -36,8 +36,6 @@ QVariant CardModel::data(const QModelIndex &index, int role) const
         return m_busy.contains(e->name);
     case ProgressRole:
         return m_progress.value(e->name, 0);
-    case PreviewTextRole:
-        return e->textMode && !m_previewText.isEmpty() ? m_previewText : e->name;
     case ImagePathRole: {
         if (e->textMode || !m_imagePath || m_asked.contains(e->name))
             return QString();
@@ -60,6 +58,7 @@ void CardModel::setEntries(const QVector<CardEntry> &entries)
     m_entries.clear();
     m_rows.clear();
     m_rows.reserve(entries.size());
+    m_asked.clear();
     m_entries.reserve(entries.size());
     for (const CardEntry &e : entries) {
         if (e.name.isEmpty())
@@ -217,18 +216,17 @@ void CardModel::pictureChanged(const QString &name)
     forRowsOf(name, [this](int row) { changed(row); });
 }
 
-void CardModel::setPreviewText(const QString &text)
-{
-    if (text == m_previewText)
-        return;
-    m_previewText = text;
-    if (!m_entries.isEmpty())
-        emit dataChanged(index(0), index(m_entries.size() - 1), {PreviewTextRole});
-}
-
 void CardModel::refreshPictures()
 {
     m_asked.clear();
     if (!m_entries.isEmpty())
         emit dataChanged(index(0), index(m_entries.size() - 1), {ImagePathRole});
+}
+
+void CardModel::pictureUnreadable(const QString &name) const
+{
+    if (name.isEmpty() || m_asked.contains(name))
+        return;
+    m_asked.insert(name);
+    emit previewNeeded(name);
 }

@@ -43,8 +43,7 @@ public:
         LovedRole,     // false in text mode
         BusyRole,
         ProgressRole,
-        ImagePathRole,   // cached picture, empty while there is none (text mode: always)
-        PreviewTextRole, // text mode: the preview text, or the name while there is none
+        ImagePathRole, // cached picture, empty while there is none (text mode: always)
     };
 
     // imagePath: where a font's picture is cached (the file may not exist yet).
@@ -55,7 +54,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // Replaces every card. Empty names are placeholders of unfilled positions and are
-    // left out. Busy names and download progress carry over to the new cards.
+    // left out. Busy names and download progress carry over to the new cards; pictures
+    // that could not be had so far are asked for again.
     void setEntries(const QVector<CardEntry> &entries);
     // Picture cards for the names, marks from the two tests (either may be empty).
     static QVector<CardEntry> pictureCards(const QVector<QString> &names,
@@ -81,9 +81,14 @@ public:
     bool setProgress(const QString &name, int percent);
     void clearProgress(const QString &name);
     bool isBusy(const QString &name) const { return m_busy.contains(name); }
+    bool hasBusy() const { return !m_busy.isEmpty(); }
 
     // The picture of the name has arrived (or changed): repaint its cards.
     void pictureChanged(const QString &name);
+    // No picture this time: the next time a card of the name is drawn asks again.
+    void pictureFailed(const QString &name) { m_asked.remove(name); }
+    // The cached file of the name did not load: ask for it (once, as for a missing one).
+    void pictureUnreadable(const QString &name) const;
 
 signals:
     // A picture card was asked for its picture and none is cached. Once per name until
@@ -92,9 +97,7 @@ signals:
 
 public:
     void forgetPictureRequests() { m_asked.clear(); }
-    // The preview changed: text-mode cards draw the new text, picture cards look for
-    // their pictures again.
-    void setPreviewText(const QString &text);
+    // The preview kind changed: picture cards look for their pictures again.
     void refreshPictures();
 
 private:
@@ -109,5 +112,4 @@ private:
     QSet<QString> m_busy;
     QHash<QString, int> m_progress;
     mutable QSet<QString> m_asked;
-    QString m_previewText;
 };

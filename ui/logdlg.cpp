@@ -1,150 +1,160 @@
 #include "logdlg.h"
 
+#include "agreedlg.h"
+#include "btlabel.h"
 #include "ftmanager.h"
 #include "loginlogic.h"
+#include "mymsgbox.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStackedWidget>
-#include <QTextBrowser>
-#include <QTimer>
 #include <QVBoxLayout>
 
-MyMsgBox::MyMsgBox(QWidget *parent) : QLabel(parent), m_timer(new QTimer(this))
+using DlgLook::px;
+
+namespace {
+
+QVBoxLayout *pageColumn(QWidget *page, const QString &title)
 {
-    setAlignment(Qt::AlignCenter);
-    setStyleSheet(
-        QStringLiteral("background-color:rgba(0,0,0,0.50);color:white;border-radius:6px;"));
-    m_timer->setSingleShot(true);
-    connect(m_timer, &QTimer::timeout, this, &QWidget::hide);
-    hide();
+    auto *column = new QVBoxLayout(page);
+    column->setContentsMargins(px(30), px(18), px(30), px(18));
+    column->setSpacing(px(12));
+    auto *heading = new QLabel(title, page);
+    QFont big = heading->font();
+    big.setPixelSize(px(18));
+    heading->setFont(big);
+    heading->setStyleSheet(QStringLiteral("color:#333333;"));
+    column->addWidget(heading);
+    column->addSpacing(px(6));
+    return column;
 }
 
-void MyMsgBox::showMessage(const QString &text, int durationMs)
+QLineEdit *field(QWidget *page, const QString &placeholder)
 {
-    const int w = text.isEmpty() ? 120 : 14 * text.size() + 30;
-    const int h = 60;
-    resize(w, h);
-    setText(text);
-    if (QWidget *p = parentWidget())
-        move((p->width() - w) / 2, (p->height() - h) / 2);
-    raise();
-    show();
-    m_timer->start(durationMs < 100 ? 5000 : durationMs);
+    auto *edit = new QLineEdit(page);
+    edit->setPlaceholderText(placeholder);
+    edit->setStyleSheet(DlgLook::lineEdit());
+    edit->setFixedHeight(px(36));
+    return edit;
 }
 
-AgreeDlg::AgreeDlg(QWidget *parent) : QDialog(parent)
+QCheckBox *tick(QWidget *page, const QString &text)
 {
-    setWindowTitle(QStringLiteral("用户注册协议"));
-    setWindowFlags(windowFlags() | Qt::Tool | Qt::WindowStaysOnTopHint);
-    auto *column = new QVBoxLayout(this);
-    auto *header = new QLabel(
-        QStringLiteral("本软件是为专业设计师提供的字体工具，请仔细阅读以下协议。"), this);
-    header->setWordWrap(true);
-    column->addWidget(header);
-    auto *text = new QTextBrowser(this);
-    text->setHtml(QStringLiteral(
-        "<h3>用户注册协议</h3>"
-        "<p>一、注册账号需使用本人手机号码，并妥善保管密码。</p>"
-        "<p>二、通过本软件激活的字体仅供账号持有人在本机使用，不得转让、出售或再分发字体文件。</p>"
-        "<p>三、商业使用字体前，请确认已取得相应字体的商业授权。</p>"
-        "<p>"
-        "四、本软件会记录字体的激活与使用次数，用于统计与改进服务，不会收集与服务无关的个人信息。</"
-        "p>"
-        "<p>五、违反本协议的账号可能被暂停或注销。</p>"));
-    column->addWidget(text, 1);
+    auto *box = new QCheckBox(text, page);
+    box->setStyleSheet(QStringLiteral("color:#4D4D4D;"));
+    box->setCursor(Qt::PointingHandCursor);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+BtLabel *linkLabel(QWidget *page, const QString &text)
+{
+    auto *link = new BtLabel(text, page);
+    link->setStyleSheet(DlgLook::link());
+    link->setCursor(Qt::PointingHandCursor);
+    return link;
+}
+
+QPushButton *mainButton(QWidget *page, const QString &text)
+{
+    auto *bt = new QPushButton(text, page);
+    bt->setStyleSheet(DlgLook::primaryButton());
+    bt->setFixedHeight(px(38));
+    bt->setCursor(Qt::PointingHandCursor);
+    return bt;
+}
+
+// "question" + link, centred at the foot of a page.
+QHBoxLayout *footer(QWidget *page, const QString &question, BtLabel *link)
+{
     auto *row = new QHBoxLayout;
-    auto *back = new QPushButton(QStringLiteral("返回"), this);
-    auto *agree = new QPushButton(QStringLiteral("我是设计师，同意并继续"), this);
-    row->addWidget(back);
     row->addStretch(1);
-    row->addWidget(agree);
-    column->addLayout(row);
-    connect(back, &QPushButton::clicked, this, &QDialog::reject);
-    connect(agree, &QPushButton::clicked, this, [this] {
-        m_accepted = true;
-        accept();
-    });
-    resize(360, 420);
+    auto *plain = new QLabel(question, page);
+    plain->setStyleSheet(QStringLiteral("color:#898989;"));
+    row->addWidget(plain);
+    row->addWidget(link);
+    row->addStretch(1);
+    return row;
 }
 
-LogDlg::LogDlg(FtManager &manager, QWidget *parent)
-    : QDialog(parent), m_logic(new LoginLogic(manager, this))
+} // namespace
+
+LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
+    : FramelessDlg(parent, stayOnTop), m_logic(new LoginLogic(manager, this))
 {
     setWindowTitle(QStringLiteral("登录与注册"));
     setObjectName(QStringLiteral("LogDlg"));
-    auto *outer = new QVBoxLayout(this);
     m_pages = new QStackedWidget(this);
     m_pages->setObjectName(QStringLiteral("stackedWidget"));
-    outer->addWidget(m_pages);
+    m_pages->setStyleSheet(
+        QStringLiteral("#stackedWidget{background-color:white;border-radius: 4px;}"));
 
     // Login page.
     auto *loginPage = new QWidget(m_pages);
-    auto *lc = new QVBoxLayout(loginPage);
-    m_account = new QLineEdit(loginPage);
-    m_account->setPlaceholderText(QStringLiteral("请输入账号"));
-    m_password = new QLineEdit(loginPage);
-    m_password->setPlaceholderText(QStringLiteral("请输入密码"));
+    QVBoxLayout *lc = pageColumn(loginPage, QStringLiteral("账号登录"));
+    m_account = field(loginPage, QStringLiteral("请输入账号"));
+    m_password = field(loginPage, QStringLiteral("请输入密码"));
     m_password->setEchoMode(QLineEdit::Password);
-    m_remember = new QCheckBox(QStringLiteral("记住密码"), loginPage);
-    m_auto = new QCheckBox(QStringLiteral("自动登录"), loginPage);
-    auto *loginBt = new QPushButton(QStringLiteral("登录"), loginPage);
-    auto *forgetBt = new QPushButton(QStringLiteral("忘记密码？"), loginPage);
-    auto *toReg = new QPushButton(QStringLiteral("没有账号？立即注册"), loginPage);
-    for (QPushButton *b : {forgetBt, toReg}) {
-        b->setFlat(true);
-        b->setCursor(Qt::PointingHandCursor);
-    }
+    m_remember = tick(loginPage, QStringLiteral("记住密码"));
+    m_auto = tick(loginPage, QStringLiteral("自动登录"));
+    BtLabel *forget = linkLabel(loginPage, QStringLiteral("忘记密码？"));
     auto *ticks = new QHBoxLayout;
     ticks->addWidget(m_remember);
+    ticks->addSpacing(px(8));
     ticks->addWidget(m_auto);
     ticks->addStretch(1);
-    ticks->addWidget(forgetBt);
+    ticks->addWidget(forget);
+    QPushButton *loginBt = mainButton(loginPage, QStringLiteral("登录"));
+    BtLabel *toReg = linkLabel(loginPage, QStringLiteral("立即注册"));
     lc->addWidget(m_account);
     lc->addWidget(m_password);
     lc->addLayout(ticks);
+    lc->addSpacing(px(6));
     lc->addWidget(loginBt);
-    lc->addWidget(toReg, 0, Qt::AlignHCenter);
     lc->addStretch(1);
+    lc->addLayout(footer(loginPage, QStringLiteral("没有账号？"), toReg));
     m_pages->addWidget(loginPage);
 
     // Registration page.
     auto *regPage = new QWidget(m_pages);
-    auto *rc = new QVBoxLayout(regPage);
-    m_phone = new QLineEdit(regPage);
-    m_phone->setPlaceholderText(QStringLiteral("请填写手机号"));
-    m_code = new QLineEdit(regPage);
+    QVBoxLayout *rc = pageColumn(regPage, QStringLiteral("注册账号"));
+    m_phone = field(regPage, QStringLiteral("请填写手机号"));
+    m_code = field(regPage, QString());
     m_codeBt = new QPushButton(m_logic->codeButtonText(), regPage);
+    m_codeBt->setStyleSheet(DlgLook::secondaryButton());
+    m_codeBt->setFixedSize(px(96), px(36));
+    m_codeBt->setCursor(Qt::PointingHandCursor);
     auto *codeRow = new QHBoxLayout;
+    codeRow->setSpacing(px(8));
     codeRow->addWidget(m_code, 1);
     codeRow->addWidget(m_codeBt);
-    m_regPassword = new QLineEdit(regPage);
-    m_regPassword->setPlaceholderText(QStringLiteral("请输入密码"));
-    m_agree = new QCheckBox(QStringLiteral("我是设计师，已阅读并同意"), regPage);
-    auto *agreeLink = new QPushButton(QStringLiteral("《用户注册协议》"), regPage);
-    agreeLink->setFlat(true);
-    agreeLink->setCursor(Qt::PointingHandCursor);
+    m_regPassword = field(regPage, QStringLiteral("请输入密码"));
+    m_agree = tick(regPage, QStringLiteral("我是设计师，已阅读并同意"));
+    BtLabel *agreeLink = linkLabel(regPage, QStringLiteral("《用户注册协议》"));
     auto *agreeRow = new QHBoxLayout;
+    agreeRow->setSpacing(0);
     agreeRow->addWidget(m_agree);
     agreeRow->addWidget(agreeLink);
     agreeRow->addStretch(1);
-    auto *regBt = new QPushButton(QStringLiteral("注册"), regPage);
-    auto *toLogin = new QPushButton(QStringLiteral("已有账号？立即登录"), regPage);
-    toLogin->setFlat(true);
-    toLogin->setCursor(Qt::PointingHandCursor);
+    QPushButton *regBt = mainButton(regPage, QStringLiteral("注册"));
+    BtLabel *toLogin = linkLabel(regPage, QStringLiteral("立即登录"));
     rc->addWidget(m_phone);
     rc->addLayout(codeRow);
     rc->addWidget(m_regPassword);
     rc->addLayout(agreeRow);
     rc->addWidget(regBt);
-    rc->addWidget(toLogin, 0, Qt::AlignHCenter);
     rc->addStretch(1);
+    rc->addLayout(footer(regPage, QStringLiteral("已有账号？"), toLogin));
     m_pages->addWidget(regPage);
 
+    setBody(m_pages, QSize(300, 380));
     m_msg = new MyMsgBox(this);
 
     // Saved credentials.
@@ -167,12 +177,12 @@ LogDlg::LogDlg(FtManager &manager, QWidget *parent)
             m_auto->setChecked(false);
     });
     connect(loginBt, &QPushButton::clicked, this, &LogDlg::onlogin);
-    connect(forgetBt, &QPushButton::clicked, this, &LogDlg::onForgetPass);
-    connect(toReg, &QPushButton::clicked, this, &LogDlg::onOpenReg);
-    connect(toLogin, &QPushButton::clicked, this, &LogDlg::onOpenLog);
+    connect(forget, &BtLabel::clicked, this, &LogDlg::onForgetPass);
+    connect(toReg, &BtLabel::clicked, this, &LogDlg::onOpenReg);
+    connect(toLogin, &BtLabel::clicked, this, &LogDlg::onOpenLog);
     connect(m_codeBt, &QPushButton::clicked, this, &LogDlg::onVerify);
     connect(regBt, &QPushButton::clicked, this, &LogDlg::onReg);
-    connect(agreeLink, &QPushButton::clicked, this, &LogDlg::onOpenAgree);
+    connect(agreeLink, &BtLabel::clicked, this, &LogDlg::onOpenAgree);
     for (QPushButton *b : {loginBt, regBt, m_codeBt}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -190,8 +200,7 @@ LogDlg::LogDlg(FtManager &manager, QWidget *parent)
     connect(m_logic, &LoginLogic::codeButtonTextChanged, m_codeBt, &QPushButton::setText);
     connect(m_logic, &LoginLogic::agreementNeeded, this,
             [this] { m_logic->answerAgreement(askAgreement()); });
-    connect(m_logic, &LoginLogic::signedIn, this, &QDialog::accept);
-    resize(300, 300);
+    connect(m_logic, &LoginLogic::signedIn, this, [this] { closeAnimated(QDialog::Accepted); });
 }
 
 int LogDlg::currentPage() const
@@ -234,8 +243,12 @@ void LogDlg::onForgetPass()
 bool LogDlg::askAgreement()
 {
     AgreeDlg agree(this);
-    agree.move(x() + (width() - agree.width()) / 2, y() + (height() - agree.height()) / 2);
+    if (hasAnchor())
+        agree.setAnchor(anchor());
+    agree.centreOver(geometry());
+    m_openAgree = &agree;
     agree.exec();
+    m_openAgree = nullptr;
     return agree.isAccepted();
 }
 
@@ -245,4 +258,12 @@ void LogDlg::onOpenAgree()
         return;
     m_agree->setChecked(true);
     onReg();
+}
+
+void LogDlg::changeEvent(QEvent *event)
+{
+    FramelessDlg::changeEvent(event);
+    // The agreement goes down and comes back with the dialog it belongs to.
+    if (event->type() == QEvent::WindowStateChange && m_openAgree && !isMinimized())
+        m_openAgree->showNormal();
 }

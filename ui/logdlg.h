@@ -1,54 +1,31 @@
 #pragma once
 
-#include <QDialog>
-#include <QLabel>
+#include "framelessdlg.h"
 
+class AgreeDlg;
 class FtManager;
 class LoginLogic;
+class MyMsgBox;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
-class QTimer;
-
-// A short message over its parent that hides itself after a while.
-class MyMsgBox : public QLabel
-{
-    Q_OBJECT
-public:
-    explicit MyMsgBox(QWidget *parent);
-    // Below 100 ms the message stays 5000 ms.
-    void showMessage(const QString &text, int durationMs);
-
-private:
-    QTimer *m_timer;
-};
-
-// The user agreement; accepted() tells the opener the answer after exec().
-class AgreeDlg : public QDialog
-{
-    Q_OBJECT
-public:
-    explicit AgreeDlg(QWidget *parent = nullptr);
-    bool isAccepted() const { return m_accepted; }
-
-private:
-    bool m_accepted = false;
-};
 
 // Login and registration on two pages. The rules are in LoginLogic.
-class LogDlg : public QDialog
+// The opener sets the anchor (setAnchor) and the place (centreOver) before exec().
+class LogDlg : public FramelessDlg
 {
     Q_OBJECT
 
 public:
-    LogDlg(FtManager &manager, QWidget *parent = nullptr);
+    LogDlg(FtManager &manager, QWidget *parent = nullptr, bool stayOnTop = true);
 
     LoginLogic *logic() const { return m_logic; }
     QLineEdit *accountEdit() const { return m_account; }
     QLineEdit *passwordEdit() const { return m_password; }
     QCheckBox *rememberBox() const { return m_remember; }
     QCheckBox *autoBox() const { return m_auto; }
+    MyMsgBox *messageBox() const { return m_msg; }
     QString lastMessage() const { return m_lastMessage; }
     int currentPage() const;
 
@@ -60,6 +37,9 @@ public slots:
     void onVerify();
     void onForgetPass();
     void onOpenAgree();
+
+protected:
+    void changeEvent(QEvent *event) override;
 
 private:
     bool askAgreement();
@@ -76,5 +56,6 @@ private:
     QPushButton *m_codeBt;
     QCheckBox *m_agree;
     MyMsgBox *m_msg;
+    AgreeDlg *m_openAgree = nullptr;
     QString m_lastMessage;
 };

@@ -7,9 +7,11 @@
 #include "catalogueloader.h"
 #include "filterdlg.h"
 #include "localfontscan.h"
+#include "guideform.h"
 #include "logdlg.h"
 #include "mlineedit.h"
 #include "mtreewidget.h"
+#include "mymsgbox.h"
 #include "previewloader.h"
 #include "replyparser.h"
 #include "reportsender.h"
@@ -17,21 +19,32 @@
 #include "screenmetrics.h"
 #include "searchbox.h"
 #include "transport.h"
+#include "warnlog.h"
+#include "warnnolove.h"
+#include "warnsearch.h"
+#include "warnservice.h"
+#include "windowgeometry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopWidget>
+#include <QFile>
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QNetworkReply>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -48,38 +61,42 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     previews = std::make_unique<PreviewLoader>(ftManager, network);
     cloudNames = std::make_unique<CloudList>(ftManager);
     setObjectName(QStringLiteral("MainWindow"));
+    // The thin scroll bar's look, shared by every card page.
+    QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
+    CardView::setScrollBarStyle(scrollStyle.open(QIODevice::ReadOnly)
+                                    ? QString::fromUtf8(scrollStyle.readAll())
+                                    : QString());
     buildWidgets();
     connectFinder();
-    resize(308, 656);
-    // A narrow panel at the right edge of the screen, above other windows.
-    if (deskRect.width() > width() && deskRect.height() > height())
-        move(deskRect.left() + int(deskRect.width() - width() - 20 * uiScaleY),
-             deskRect.top() + (deskRect.height() - height()) / 2);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
-    setWindowTitle(QStringLiteral("Quillora"));
-    setWindowIconText(QStringLiteral("Quillora"));
+    // Unfilled positions of the catalogue and of the filtered list.
+    ftManager.initCloudVec.resize(500);
+    ftManager.filteredList.resize(1000);
+    scaleWidgets();
+    placeWindow();
 
-    auto *trayMenu = new QMenu(this);
-    trayMenu->addAction(QStringLiteral("还原"), this, &QWidget::showNormal);
-    trayMenu->addAction(QStringLiteral("退出"), qApp, &QApplication::quit);
-    QAction *autoStart = trayMenu->addAction(QStringLiteral("开机启动"));
-    autoStart->setCheckable(true);
-    autoStart->setChecked(ftManager.autostart);
-    connect(autoStart, &QAction::toggled, this, &MainWindow::onAutoStart);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray = new QSystemTrayIcon(this);
-        tray->setToolTip(QStringLiteral("Quillora"));
-        tray->setContextMenu(trayMenu);
-        tray->show();
-    }
+    setWindowState(Qt::WindowActive);
+    sizeSlider->setRange(0, ftHeightMax - ftHeightMin);
+    sizeSlider->setValue(0);
+    connect(sizeSlider, &QSlider::valueChanged, this, &MainWindow::onFtHeightChanged);
+
+    buildTray();
+    fontArea->setCurrentIndex(PageCloud);
+    onTableChanged(PageCloud);
+    for (CardView *view : {cloudView, localView, loveView})
+        view->setRowHeight(ftHeight);
+    fontArea->setFocus();
+
     connect(catalogue.get(), &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
-    connect(catalogue.get(), &CatalogueLoader::msgCloudTotalChanged, this,
-            [this] { fillCloudPage(); });
     connect(catalogue.get(), &CatalogueLoader::msgCloudPageRefill, this,
             &MainWindow::fillCloudPage);
     connect(catalogue.get(), &CatalogueLoader::msgLocalPageRefill, this,
             &MainWindow::fillLocalPage);
+    connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, this,
+            &MainWindow::showCatalogueUnreachable);
+    connect(catalogue.get(), &CatalogueLoader::msgCatalogueReachable, this,
+            [this] { m_serviceNotice->hide(); });
     catalogue->setLocalFirstCardName([this] { return localModel->nameAt(0); });
 
     logScreenMetrics();
@@ -87,6 +104,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     if (ftManager.imageCacheIsStale())
         ftManager.clearImageCache();
 
+    sizeSlider->setValue(6);
     startLocalFontScan();
     catalogue->requestFontTags();
     catalogue->requestAllFonts();
@@ -97,8 +115,11 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     else
         reports->sendLaunchReport();
 
-    if (!ftManager.bGuideDone) {
+    if (ftManager.bGuideDone) {
+        cloudView->ownScrollBar()->setFocus();
+    } else {
         ftManager.writeLog(QStringLiteral("guide create"));
+        showGuide();
         ftManager.bGuideDone = true;
         reports->sendInstallReport();
     }
@@ -119,6 +140,7 @@ MainWindow::~MainWindow()
     // Fonts saved last time that this run never got to re-activate stay saved.
     activation->keepUnrecordedDownlist();
     ftManager.saveUserData();
+    delete trayMenu;
 }
 
 void MainWindow::logScreenMetrics()
@@ -190,16 +212,32 @@ void MainWindow::onFtSelected(const QString &ftName)
 
 void MainWindow::showTrayMessage(const QString &title, const QString &text)
 {
-    if (tray)
+    if (tray && QSystemTrayIcon::supportsMessages()) {
         tray->showMessage(title, text, QSystemTrayIcon::Information, 5000);
+        return;
+    }
+    // No tray to speak through: say it in the window instead.
+    m_msgBox->showMessage(text, 5000);
+    m_msgBox->raise();
 }
 
 void MainWindow::openLogin()
 {
-    LogDlg dialog(ftManager, this);
-    dialog.move(x() + (width() - dialog.width()) / 2, y() + (height() - dialog.height()) / 2);
+    LogDlg dialog(ftManager, this, bWinTop);
+    dialog.setAnchor(loginBt->mapToGlobal(QPoint(4, 4)));
+    dialog.centreOver(frameGeometry());
+    connect(&dialog, &FramelessDlg::minOrder, this, [this] { showMinimized(); });
+    currentDialog = &dialog;
     dialog.exec();
+    currentDialog = nullptr;
     refreshSignedIn();
+}
+
+void MainWindow::switchAccount()
+{
+    // Signed out first, so a login that fails or is cancelled leaves nobody half signed in.
+    logout();
+    openLogin();
 }
 
 void MainWindow::onlogin()
@@ -210,7 +248,7 @@ void MainWindow::onlogin()
     }
     // The user centre is not built yet: a signed-in user may switch accounts or log out.
     QMenu menu(this);
-    menu.addAction(QStringLiteral("切换账号"), this, &MainWindow::openLogin);
+    menu.addAction(QStringLiteral("切换账号"), this, &MainWindow::switchAccount);
     menu.addAction(QStringLiteral("退出登录"), this, &MainWindow::logout);
     menu.exec(loginBt->mapToGlobal(QPoint(0, loginBt->height())));
 }
@@ -392,16 +430,76 @@ int MainWindow::currentPageIndex() const
     return fontArea->currentIndex();
 }
 
+namespace {
+
+QPushButton *flatButton(QWidget *parent, const char *objectName, const QRect &designed,
+                        const QString &style, const QString &tip)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setGeometry(designed);
+    button->setFlat(true);
+    button->setAutoDefault(false); // Return must not press a bar button
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    if (!style.isEmpty())
+        button->setStyleSheet(style);
+    button->setToolTip(tip);
+    return button;
+}
+
+QString imageStyle(const QString &file)
+{
+    return QStringLiteral("QPushButton{border-image: url(:/images/images/%1)}").arg(file);
+}
+
+QString hoverImageStyle(const QString &file, const QString &hover)
+{
+    return QStringLiteral("QPushButton{border-image:url(:/images/images/%1);}"
+                          "QPushButton:hover,QPushButton:pressed{border-image:url(:/images/"
+                          "images/%2);}")
+        .arg(file, hover);
+}
+
+QString roundedFieldStyle(const QString &base)
+{
+    return base + QStringLiteral("border-radius:") + QString::number(int(12 * uiScaleY)) +
+           QStringLiteral("px;");
+}
+
+const char kSliderStyle[] =
+    "QSlider::groove:horizontal {                                \n     height: 4px;      "
+    "                                     \n     left: 5px; right: 5px; \n\t background: "
+    "#cccccc;\nborder-radius: 2px;\n}\nQSlider::handle:horizontal {                        "
+    "       \n     width: 12px;\n     background: #ffffff; \n\t border: 2px solid #bbbbbb;  "
+    "                           \n     margin: -6px 0px -6px 0px;\n     border-radius: 8px;"
+    "                  \n} \nQSlider::add-page:horizontal{\nbackground: #cccccc; \n"
+    "border-radius: 2px;\n}\nQSlider::sub-page:horizontal{                               \n "
+    "background: #4ec4b8;   \nborder-radius: 2px;                  \n}";
+
+} // namespace
+
 void MainWindow::buildWidgets()
 {
-    setMinimumSize(308, 500);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   (bWinTop ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
     setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::ArrowCursor);
+    setMouseTracking(true);
+    setWindowIcon(QIcon(QStringLiteral(":/images/images/logo.png")));
+    setWindowTitle(QStringLiteral("Quillora"));
+    setWindowIconText(QStringLiteral("Quillora"));
+    resize(308, 656);
+
     auto *outer = new QHBoxLayout(this);
+    outer->setObjectName(QStringLiteral("horizontalLayout"));
     outer->setContentsMargins(4, 4, 4, 4);
-    auto *mainFrame = new QFrame(this);
+    mainFrame = new QFrame(this);
     mainFrame->setObjectName(QStringLiteral("mainFrame"));
+    mainFrame->setMouseTracking(true);
+    mainFrame->setCursor(Qt::ArrowCursor);
     mainFrame->setStyleSheet(
         QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
     outer->addWidget(mainFrame);
@@ -411,78 +509,22 @@ void MainWindow::buildWidgets()
     shadow->setOffset(0, 0);
     mainFrame->setGraphicsEffect(shadow);
     auto *column = new QVBoxLayout(mainFrame);
+    column->setObjectName(QStringLiteral("verticalLayout"));
     column->setSpacing(0);
     column->setContentsMargins(0, 0, 0, 0);
 
-    const auto flatButton = [](const QString &text, const QString &tip, QWidget *parent) {
-        auto *button = new QPushButton(text, parent);
-        button->setFlat(true);
-        button->setAutoDefault(false); // Return must not press a page button
-        button->setFocusPolicy(Qt::NoFocus);
-        button->setCursor(Qt::PointingHandCursor);
-        button->setToolTip(tip);
-        return button;
-    };
-
-    // Top bar: login, page name, minimise and close; below it the page buttons.
-    auto *top = new QWidget(mainFrame);
-    top->setObjectName(QStringLiteral("widgtTop"));
-    top->setStyleSheet(QStringLiteral("QWidget#widgtTop{border-radius:4px;background:#f9f9f9;}"));
-    top->setFixedHeight(90);
-    auto *topColumn = new QVBoxLayout(top);
-    topColumn->setContentsMargins(8, 6, 8, 6);
-    auto *titleRow = new QHBoxLayout;
-    loginBt = flatButton(QStringLiteral("登录"), QStringLiteral("登录"), top);
-    loginBt->setObjectName(QStringLiteral("loginBt"));
-    curNameLbl = new QLabel(QStringLiteral("云字库"), top);
-    curNameLbl->setObjectName(QStringLiteral("curNameLbl"));
-    curNameLbl->setAlignment(Qt::AlignCenter);
-    curNameLbl->setStyleSheet(QStringLiteral("QLabel{color:#555555;}"));
-    auto *minBt = flatButton(QStringLiteral("–"), QStringLiteral("最小化"), top);
-    minBt->setObjectName(QStringLiteral("minBt"));
-    auto *closeBt = flatButton(QStringLiteral("×"), QStringLiteral("关闭"), top);
-    closeBt->setObjectName(QStringLiteral("closeBt"));
-    for (QPushButton *b : {minBt, closeBt})
-        b->setFixedSize(24, 24);
-    titleRow->addWidget(loginBt);
-    titleRow->addWidget(curNameLbl, 1);
-    titleRow->addWidget(minBt);
-    titleRow->addWidget(closeBt);
-    topColumn->addLayout(titleRow);
-
-    auto *pageRow = new QHBoxLayout;
-    cloudBt = flatButton(QStringLiteral("云字库"), QStringLiteral("云字库"), top);
-    cloudBt->setObjectName(QStringLiteral("cloudBt"));
-    localBt = flatButton(QStringLiteral("本地字库"), QStringLiteral("本地字库"), top);
-    localBt->setObjectName(QStringLiteral("localBt"));
-    collectBt = flatButton(QStringLiteral("我的收藏"), QStringLiteral("我的收藏"), top);
-    collectBt->setObjectName(QStringLiteral("collectBt"));
-    pageRow->addStretch(1);
-    for (QPushButton *b : {cloudBt, localBt, collectBt})
-        pageRow->addWidget(b);
-    pageRow->addStretch(1);
-    topColumn->addLayout(pageRow);
-    auto *findRow = new QHBoxLayout;
-    searchBox = new SearchBox(top);
-    searchBox->setFixedHeight(24);
-    searchBox->setStyleSheet(QStringLiteral("border:1px solid #F0F0F0;background:#ffffff;"
-                                            "border-radius:12px;font-size:12px;"));
-    typeBt = flatButton(QString(), QStringLiteral("筛选"), top);
-    typeBt->setObjectName(QStringLiteral("typeBt"));
-    typeBt->setFixedSize(12, 12);
-    typeBt->setStyleSheet(
-        QStringLiteral("QPushButton{border-image:url(:/images/images/screen.png);}"));
-    findRow->addSpacing(22);
-    findRow->addWidget(searchBox, 1);
-    findRow->addSpacing(8);
-    findRow->addWidget(typeBt);
-    topColumn->addLayout(findRow);
-    column->addWidget(top);
+    buildTopBar();
+    column->addWidget(widgtTop, 90);
 
     // The font area's six pages.
     fontArea = new QStackedWidget(mainFrame);
     fontArea->setObjectName(QStringLiteral("fontArea"));
-    fontArea->setMinimumSize(292, 300);
+    fontArea->setFrameShape(QFrame::NoFrame);
+    QPalette white = fontArea->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Window, Qt::white);
+    fontArea->setPalette(white);
+    fontArea->setAutoFillBackground(true);
     const auto imagePath = [this](const QString &name) { return previews->picturePath(name); };
     cloudModel = new CardModel(imagePath, this);
     localModel = new CardModel(imagePath, this);
@@ -506,39 +548,32 @@ void MainWindow::buildWidgets()
         for (CardModel *model : {cloudModel, localModel, loveModel})
             model->pictureChanged(name);
     });
-    fontArea->addWidget(buildNotice(QStringLiteral("您尚未登录，无法查看收藏"),
-                                    QStringLiteral("登录"), &MainWindow::onlogin));
-    fontArea->addWidget(buildNotice(QStringLiteral("您暂无收藏，去云字库收藏喜欢的字体"),
-                                    QStringLiteral("云字库"), &MainWindow::oncloudBt));
-    fontArea->addWidget(buildNotice(QStringLiteral("未找到相关字体"), QString(), nullptr));
-    column->addWidget(fontArea, 1);
+    connect(previews.get(), &PreviewLoader::pictureFailed, this, [this](const QString &name) {
+        for (CardModel *model : {cloudModel, localModel, loveModel})
+            model->pictureFailed(name);
+    });
+    auto *notLoggedIn = new WarnLog(fontArea);
+    connect(notLoggedIn, &WarnLog::loginClicked, this, &MainWindow::onlogin);
+    fontArea->addWidget(notLoggedIn);
+    auto *noFavourites = new WarnNolove(fontArea);
+    connect(noFavourites, &WarnNolove::cloudClicked, this, &MainWindow::oncloudBt);
+    fontArea->addWidget(noFavourites);
+    fontArea->addWidget(new WarnSearch(fontArea));
+    column->addWidget(fontArea, 516);
 
-    // Bottom row: card height.
-    auto *low = new QWidget(mainFrame);
-    low->setObjectName(QStringLiteral("widgtLow"));
-    low->setFixedHeight(42);
-    auto *lowRow = new QHBoxLayout(low);
-    lowRow->setContentsMargins(8, 4, 8, 4);
-    auto *aLBt = new QLabel(QStringLiteral("A"), low);
-    auto *aHBt = new QLabel(QStringLiteral("A"), low);
-    aLBt->setStyleSheet(QStringLiteral("color:#909090;font-size:10px;"));
-    aHBt->setStyleSheet(QStringLiteral("color:#909090;font-size:16px;"));
-    sizeSlider = new QSlider(Qt::Horizontal, low);
-    sizeSlider->setObjectName(QStringLiteral("sizeSlider"));
-    sizeSlider->setRange(0, ftHeightMax - ftHeightMin);
-    sizeSlider->setValue(0);
-    sizeSlider->setFixedWidth(90);
-    ftTextEdt = new MLineEdit(low);
-    ftTextEdt->setFixedSize(166, 24);
-    ftTextEdt->setStyleSheet(QStringLiteral("border:1px solid #ececec;background:#F5F5F5;"
-                                            "border-radius:12px;font-size:12px;"));
-    lowRow->addWidget(ftTextEdt);
-    lowRow->addStretch(1);
-    lowRow->addWidget(aLBt);
-    lowRow->addWidget(sizeSlider);
-    lowRow->addWidget(aHBt);
-    column->addWidget(low);
+    // Over the cloud cards while the catalogue cannot be had.
+    auto *unreachable = new WarnService(cloudView);
+    connect(unreachable, &WarnService::retryClicked, catalogue.get(), &CatalogueLoader::retryNow);
+    unreachable->hide();
+    m_serviceNotice = unreachable;
+    cloudView->installEventFilter(this);
+    m_msgBox = new MyMsgBox(mainFrame);
+    m_msgBox->hide();
 
+    buildLowBar();
+    column->addWidget(widgtLow, 42);
+
+    connect(setMenuBt, &QPushButton::clicked, this, [] {}); // the feedback dialog comes later
     connect(minBt, &QPushButton::clicked, this, &MainWindow::onMainMinimize);
     connect(closeBt, &QPushButton::clicked, this, &MainWindow::onMainClose);
     connect(cloudBt, &QPushButton::clicked, this, &MainWindow::oncloudBt);
@@ -546,34 +581,178 @@ void MainWindow::buildWidgets()
     connect(collectBt, &QPushButton::clicked, this, &MainWindow::oncollectBt);
     connect(loginBt, &QPushButton::clicked, this, &MainWindow::onlogin);
     connect(fontArea, &QStackedWidget::currentChanged, this, &MainWindow::onTableChanged);
-    connect(sizeSlider, &QSlider::valueChanged, this, &MainWindow::onFtHeightChanged);
-    fontArea->setCurrentIndex(PageCloud);
-    onTableChanged(PageCloud);
 }
 
-QWidget *MainWindow::buildNotice(const QString &text, const QString &linkText,
-                                 void (MainWindow::*onLink)())
+void MainWindow::buildTopBar()
 {
-    auto *page = new QWidget(fontArea);
-    page->setStyleSheet(QStringLiteral("background-color:white;"));
-    auto *layout = new QVBoxLayout(page);
-    layout->addStretch(1);
-    auto *label = new QLabel(text, page);
-    label->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("color: #4D4D4D;"));
-    layout->addWidget(label);
-    if (onLink) {
-        auto *link = new QPushButton(linkText, page);
-        link->setFlat(true);
-        link->setAutoDefault(false);
-        link->setCursor(Qt::PointingHandCursor);
-        link->setStyleSheet(QStringLiteral("color: #4EC4B8;"));
-        connect(link, &QPushButton::clicked, this, onLink);
-        layout->addWidget(link, 0, Qt::AlignHCenter);
+    widgtTop = new QWidget(mainFrame);
+    widgtTop->setObjectName(QStringLiteral("widgtTop"));
+    widgtTop->setMouseTracking(true);
+    widgtTop->setStyleSheet(
+        QStringLiteral("QWidget#widgtTop{border-radius:4px;background:#f9f9f9;}"));
+    widgtTop->setFixedHeight(int(uiScaleY * 90));
+
+    // Not built yet: feedback, search and the tag filter come with their own dialogs.
+    setMenuBt = flatButton(widgtTop, "setMenuBt", QRect(10, 9, 20, 20),
+                           imageStyle(QStringLiteral("feedback.png")),
+                           QStringLiteral("意见反馈"));
+    setMenuBt->setEnabled(false);
+    loginBt = flatButton(widgtTop, "loginBt", QRect(35, 9, 20, 20),
+                         imageStyle(QStringLiteral("imgUsr.png")), QStringLiteral("登录"));
+    curNameLbl = new QLabel(QStringLiteral("云字库"), widgtTop);
+    curNameLbl->setObjectName(QStringLiteral("curNameLbl"));
+    curNameLbl->setGeometry(115, 6, 70, 14);
+    curNameLbl->setAlignment(Qt::AlignCenter);
+    curNameLbl->setStyleSheet(QStringLiteral("QLabel{color:#555555;}"));
+    minBt = flatButton(widgtTop, "minBt", QRect(256, 7, 14, 14),
+                       hoverImageStyle(QStringLiteral("Minimize.png"),
+                                       QStringLiteral("MinimizeHover.png")),
+                       QString());
+    closeBt = flatButton(widgtTop, "closeBt", QRect(276, 9, 14, 14),
+                         hoverImageStyle(QStringLiteral("CloseInit.png"),
+                                         QStringLiteral("CloseHover.png")),
+                         QString());
+    cloudBt = flatButton(widgtTop, "cloudBt", QRect(80, 30, 20, 20), QString(),
+                         QStringLiteral("云字库"));
+    collectBt = flatButton(widgtTop, "collectBt", QRect(140, 30, 20, 20), QString(),
+                           QStringLiteral("我的收藏"));
+    localBt = flatButton(widgtTop, "localBt", QRect(200, 30, 20, 20), QString(),
+                         QStringLiteral("本地字库"));
+    searchBox = new SearchBox(widgtTop);
+    searchBox->setObjectName(QStringLiteral("searchBox"));
+    searchBox->setGeometry(30, 58, 240, 24);
+    searchBox->setStyleSheet(
+        roundedFieldStyle(QStringLiteral("border:1px solid #F0F0F0;background:#ffffff;")));
+    typeBt = flatButton(widgtTop, "typeBt", QRect(278, 64, 12, 12),
+                        QStringLiteral("QPushButton{border-image:url(:/images/images/screen.png);}"),
+                        QStringLiteral("筛选"));
+}
+
+void MainWindow::buildLowBar()
+{
+    widgtLow = new QWidget(mainFrame);
+    widgtLow->setObjectName(QStringLiteral("widgtLow"));
+    widgtLow->setMouseTracking(true);
+    widgtLow->setStyleSheet(QStringLiteral("QWidget#widgtLow{border-radius:4px;background:white;}"));
+    widgtLow->setFixedHeight(int(uiScaleY * 42));
+
+    lineLow = new QFrame(widgtLow);
+    lineLow->setObjectName(QStringLiteral("lineLow"));
+    lineLow->setGeometry(0, 0, 300, 1);
+    lineLow->setFrameShape(QFrame::HLine);
+    lineLow->setStyleSheet(QStringLiteral("border: 1px solid #D3D3D3;"));
+    ftTextEdt = new MLineEdit(widgtLow);
+    ftTextEdt->setObjectName(QStringLiteral("ftTextEdt"));
+    ftTextEdt->setGeometry(6, 8, 166, 24);
+    ftTextEdt->setStyleSheet(
+        roundedFieldStyle(QStringLiteral("border:1px solid #ececec;background:#F5F5F5;")));
+    aLBt = new QLabel(QStringLiteral("A"), widgtLow);
+    aLBt->setObjectName(QStringLiteral("aLBt"));
+    aLBt->setGeometry(196, 15, 14, 12);
+    aLBt->setStyleSheet(QStringLiteral("color:#909090;"));
+    sizeSlider = new QSlider(Qt::Horizontal, widgtLow);
+    sizeSlider->setObjectName(QStringLiteral("sizeSlider"));
+    sizeSlider->setGeometry(205, 10, 70, 20);
+    sizeSlider->setStyleSheet(QLatin1String(kSliderStyle));
+    sizeSlider->setCursor(Qt::PointingHandCursor);
+    aHBt = new QLabel(QStringLiteral("A"), widgtLow);
+    aHBt->setObjectName(QStringLiteral("aHBt"));
+    aHBt->setGeometry(276, 10, 14, 18);
+    aHBt->setStyleSheet(QStringLiteral("color:#909090;"));
+}
+
+void MainWindow::scaleWidgets()
+{
+    const double sx = uiScaleX;
+    const double sy = uiScaleY;
+    const QSize size = WindowGeometry::scaledWindowSize(sx, sy);
+    setMinimumSize(size);
+    for (QWidget *bar : {widgtTop, widgtLow}) {
+        const auto children = bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget *child : children) {
+            QRect r = WindowGeometry::scaledChildRect(child->geometry(), sx, sy);
+            if (child == lineLow)
+                r.setHeight(child->height());
+            child->setGeometry(r);
+            if (qobject_cast<QLabel *>(child) && r.height() > 0) {
+                QFont font = child->font();
+                const double points = font.pointSizeF() * r.height() /
+                                    (QFontMetricsF(font).height() + 0.1);
+                if (points >= 1)
+                    font.setPointSize(int(points));
+                child->setFont(font);
+            }
+        }
     }
-    layout->addStretch(2);
-    return page;
+    for (QPushButton *page : {cloudBt, collectBt, localBt})
+        page->setIconSize(page->size());
+    // Text fields and the "A" labels take pixel sizes of their own.
+    for (QLineEdit *field : std::initializer_list<QLineEdit *>{searchBox, ftTextEdt}) {
+        QFont font = field->font();
+        font.setPixelSize(qMax(1, int(12 * sy)));
+        field->setFont(font);
+    }
+    const QPair<QLabel *, int> letters[] = {{aLBt, 10}, {aHBt, 16}};
+    for (const auto &letter : letters) {
+        QFont arial(QStringLiteral("Arial"));
+        arial.setPixelSize(qMax(1, int(letter.second * sy)));
+        letter.first->setFont(arial);
+    }
+    // The font area gets what the bars leave of the window.
+    fontArea->setMinimumSize(int(sx * 292),
+                             qMin(int(sy * 514), size.height() - 8 - widgtTop->height() -
+                                                     widgtLow->height()));
+    ftHeightMin = int(sy * 95);
+    ftHeightMax = int(sy * 162);
+    ftHeight = ftHeightMin;
+    resize(size);
+}
+
+void MainWindow::placeWindow()
+{
+    // The screen less its panels, when the screen is the one measured at start.
+    QRect available = deskRect;
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        if (screen->geometry() == deskRect)
+            available = screen->availableGeometry();
+    const QRect placed = WindowGeometry::placeWindow(deskRect, available, size(), uiScaleY);
+    if (placed.size() != size()) {
+        // A screen smaller than the window: the window shrinks into it.
+        setMinimumSize(minimumSize().boundedTo(placed.size()));
+        fontArea->setMinimumHeight(0);
+        resize(placed.size());
+    }
+    move(placed.topLeft());
+    bWindowPlaced = true;
+}
+
+void MainWindow::buildTray()
+{
+    // The menu exists either way: without a tray it is simply never shown.
+    trayMenu = new QMenu(QApplication::desktop());
+    trayMenu->addAction(QStringLiteral("还原"), this, &QWidget::showNormal);
+    trayMenu->addAction(QStringLiteral("退出"), qApp, &QApplication::quit);
+    QAction *autoStart = trayMenu->addAction(QStringLiteral("开机启动"));
+    autoStart->setCheckable(true);
+    autoStart->setChecked(ftManager.autostart);
+    connect(autoStart, &QAction::toggled, this, &MainWindow::onAutoStart);
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    tray = new QSystemTrayIcon(this);
+    tray->setIcon(QIcon(QStringLiteral(":/images/images/logo.png")));
+    tray->setToolTip(QStringLiteral("Quillora"));
+    tray->setContextMenu(trayMenu);
+    connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
+    tray->show();
+}
+
+void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick && reason != QSystemTrayIcon::Trigger)
+        return;
+    showNormal();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::oncloudBt()
@@ -599,14 +778,17 @@ void MainWindow::oncollectBt()
 
 void MainWindow::onTableChanged(int indx)
 {
-    const bool cloud = indx == PageCloud || indx == PageNoSearchResult || indx > 5;
     const bool local = indx == PageLocal;
-    const bool favourites = !cloud && !local;
-    static const QString on = QStringLiteral("QPushButton{color:#4ec4b8;font-weight:bold;}");
-    static const QString off = QStringLiteral("QPushButton{color:#555555;}");
-    cloudBt->setStyleSheet(cloud ? on : off);
-    localBt->setStyleSheet(local ? on : off);
-    collectBt->setStyleSheet(favourites ? on : off);
+    const bool favourites = indx >= PageFavourites && indx <= PageNoFavourites;
+    const bool cloud = !local && !favourites;
+    const auto icon = [](const char *file) {
+        return QIcon(QStringLiteral(":/images/images/") + QLatin1String(file));
+    };
+    cloudBt->setIcon(icon(cloud ? "cloudon.png" : "cloud.png"));
+    localBt->setIcon(icon(local ? "Localon.png" : "Local.png"));
+    collectBt->setIcon(icon(favourites ? "collecton.png" : "collect.png"));
+    if (indx > PageNoSearchResult)
+        return;
     curNameLbl->setText(cloud   ? QStringLiteral("云字库")
                         : local ? QStringLiteral("本地字库")
                                 : QStringLiteral("我的收藏"));
@@ -619,29 +801,39 @@ void MainWindow::onFtHeightChanged(int value)
     ftHeight = ftHeightMin + value;
     if (CardView *view = qobject_cast<CardView *>(fontArea->currentWidget()))
         view->setRowHeight(ftHeight);
+    visibleRows = fontArea->height() / ftHeight + 1;
+}
+
+void MainWindow::fadeThen(double from, double to, const std::function<void()> &then)
+{
+    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
+    fade->setDuration(1000);
+    fade->setStartValue(from);
+    fade->setEndValue(to);
+    if (then)
+        connect(fade, &QPropertyAnimation::finished, this, then);
+    fade->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void MainWindow::onMainMinimize()
 {
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(1000);
-    fade->setStartValue(1.0);
-    fade->setEndValue(0.0);
-    connect(fade, &QPropertyAnimation::finished, this, [this] {
-        showMinimized();
-        setWindowOpacity(1.0);
-    });
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    fadeThen(1.0, 0.0, [this] { showMinimized(); });
 }
 
 void MainWindow::onMainClose()
 {
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(1000);
-    fade->setStartValue(1.0);
-    fade->setEndValue(0.0);
-    connect(fade, &QPropertyAnimation::finished, this, &QWidget::close);
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    fadeThen(1.0, 0.0, [this] { close(); });
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || windowState() != Qt::WindowNoState)
+        return;
+    // Back from the task bar: the login dialog comes back with the window, which fades in.
+    if (currentDialog)
+        currentDialog->showNormal();
+    fadeThen(0.0, 1.0, {});
 }
 
 void MainWindow::keyPressEvent(QKeyEvent *event)
@@ -656,31 +848,85 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
-    // The bars move the window; presses in the font area belong to the cards.
-    const QRect area(fontArea->mapTo(this, QPoint(0, 0)), fontArea->size());
-    if (event->button() == Qt::LeftButton && !area.contains(event->pos())) {
-        bLeftPressed = true;
-        dragOffset = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
+    pressPoint = event->pos();
+    if (event->x() > 0 && event->x() < width() && event->y() >= 1 && event->y() <= 99)
+        bTopStripPressed = true;
+    if (bTopStripPressed)
+        cloudBt->setFocus();
+    if (bGuideShowing) {
+        bGuideDrag = true;
         return;
     }
-    QDialog::mousePressEvent(event);
+    // Presses among the cards belong to the cards.
+    const QRect area(fontArea->mapTo(this, QPoint(0, 0)), fontArea->size());
+    if (area.adjusted(1, 1, -1, -1).contains(event->pos())) {
+        bLeftPressed = false;
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        QDialog::mousePressEvent(event);
+        return;
+    }
+    bLeftPressed = true;
+    dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
+    if (dragRegion == WindowGeometry::EdgeInside)
+        dragOffset = event->globalPos() - frameGeometry().topLeft();
+    else
+        grabMouse();
+    event->accept();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (bLeftPressed && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPos() - dragOffset);
-        event->accept();
+    if (bGuideShowing && bGuideDrag) {
+        move(pos() + event->pos() - pressPoint);
         return;
     }
-    QDialog::mouseMoveEvent(event);
+    if (!bLeftPressed || !(event->buttons() & Qt::LeftButton)) {
+        // No button down: show which edge a press would resize.
+        dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
+        setCursor(WindowGeometry::edgeCursor(dragRegion));
+        QDialog::mouseMoveEvent(event);
+        return;
+    }
+    if (dragRegion == WindowGeometry::EdgeInside)
+        move(event->globalPos() - dragOffset);
+    else
+        setGeometry(WindowGeometry::edgeResize(frameGeometry(), dragRegion, event->globalPos(),
+                                               minimumSize()));
+    event->accept();
 }
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
+    bGuideDrag = false;
     bLeftPressed = false;
+    if (dragRegion != WindowGeometry::EdgeInside) {
+        releaseMouse();
+        setCursor(Qt::ArrowCursor);
+    }
     QDialog::mouseReleaseEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    if (!bWindowPlaced || !event->size().isValid() || !event->oldSize().isValid())
+        return;
+    // The right-hand buttons follow the right edge; the middle group stays centred.
+    const int dx = event->size().width() - event->oldSize().width();
+    for (QWidget *w : std::initializer_list<QWidget *>{closeBt, minBt, typeBt, aHBt, aLBt,
+                                                       sizeSlider})
+        w->move(w->x() + dx, w->y());
+    const int centred = (event->size().width() - curNameLbl->width()) / 2 - 4;
+    const int shift = centred - curNameLbl->x();
+    curNameLbl->move(centred, curNameLbl->y());
+    for (QWidget *w : std::initializer_list<QWidget *>{searchBox, cloudBt, localBt, collectBt})
+        w->move(w->x() + shift, w->y());
+    lineLow->resize(event->size().width(), lineLow->height());
+    if (guide)
+        guide->setGeometry(rect().adjusted(4, 4, -4, -4));
+    visibleRows = fontArea->height() / qMax(1, ftHeight) + 1;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -812,10 +1058,54 @@ void MainWindow::refreshPreviews()
     ftManager.requestContext.previewText = preview.text;
     previews->setPreview(preview.kind, preview.text);
     CardModel *const models[] = {cloudModel, localModel, loveModel};
+    CardView *const views[] = {cloudView, localView, loveView};
     for (int page : previewPages.takeStale(preview, fontArea->currentIndex())) {
-        models[page]->setPreviewText(preview.text);
+        views[page]->setPreviewText(preview.text);
         models[page]->refreshPictures();
         if (page == PageCloud)
             cloudView->scrollToTop();
     }
+}
+
+void MainWindow::showCatalogueUnreachable()
+{
+    if (cloudModel->rowCount() > 0)
+        return;
+    m_serviceNotice->setGeometry(cloudView->rect());
+    m_serviceNotice->show();
+    m_serviceNotice->raise();
+}
+
+QWidget *MainWindow::messageBox() const
+{
+    return m_msgBox;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The notice covers the cloud page whatever its size.
+    if (watched == cloudView && event->type() == QEvent::Resize)
+        m_serviceNotice->setGeometry(cloudView->rect());
+    return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::showGuide()
+{
+    guide = new GuideForm(this);
+    guide->setObjectName(QStringLiteral("guideForm"));
+    guide->setGeometry(rect().adjusted(4, 4, -4, -4));
+    guide->setStyleSheet(
+        QStringLiteral("#guideForm{background: rgba(0,0,0,0.50);border-radius: 4px;}"));
+    guide->setFocus();
+    connect(guide, &GuideForm::closeForm, this, &MainWindow::onGuideDone);
+    bGuideShowing = true;
+    guide->show();
+}
+
+void MainWindow::onGuideDone()
+{
+    bGuideShowing = false;
+    bLeftPressed = false;
+    bGuideDrag = false;
+    cloudView->ownScrollBar()->setFocus();
 }

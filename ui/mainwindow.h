@@ -6,29 +6,37 @@
 #include "previewsetting.h"
 #include "problemreporter.h"
 
+#include "guideform.h"
+#include "windowgeometry.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSystemTrayIcon>
 
+#include <functional>
 #include <memory>
 
 class ActivationController;
+
+class MyMsgBox;
 class CardModel;
 class CardView;
 class CatalogueLoader;
 class FilterDlg;
 class MLineEdit;
-class QMenu;
 class SearchBox;
 class PreviewLoader;
+class QFrame;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QPushButton;
 class QSlider;
 class QStackedWidget;
 class QKeyEvent;
 class QMouseEvent;
-class QSystemTrayIcon;
 class ReportSender;
 class ThreadForLocalFonts;
 
@@ -74,6 +82,19 @@ public:
     void showList(CloudList::Which which);
     // Redraws the pages whose cards were drawn with another preview.
     void refreshPreviews();
+    CardView *favouritesPage() const { return loveView; }
+    CatalogueLoader *catalogueLoader() const { return catalogue.get(); }
+    QFrame *frame() const { return mainFrame; }
+    QSystemTrayIcon *trayIcon() const { return tray; }
+    int rowHeight() const { return ftHeight; }
+    int rowHeightMin() const { return ftHeightMin; }
+    int rowHeightMax() const { return ftHeightMax; }
+    // The notice over the cloud page while the catalogue cannot be loaded.
+    QWidget *serviceNotice() const { return m_serviceNotice; }
+    // The in-window notice that stands in for tray balloons.
+    QWidget *messageBox() const;
+    GuideForm *guideForm() const { return guide; }
+    bool isGuideShowing() const { return bGuideShowing; }
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -101,6 +122,8 @@ public slots:
     void onGotLoveList();
     // Signs the user out: marks off, favourites emptied, the catalogue shown.
     void logout();
+    // Signs the current user out, then offers the login dialog.
+    void switchAccount();
     void oncloudBt();
     void onlocalBt();
     void oncollectBt();
@@ -117,20 +140,31 @@ public slots:
     void onFtShowEdited();
     void onDropBt();
     void onShowTextChanged();
+    void iconActivated(QSystemTrayIcon::ActivationReason reason);
+    void onGuideDone();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWidgets();
     void connectFinder();
     void showCloudFace();
-    QWidget *buildNotice(const QString &text, const QString &linkText,
-                         void (MainWindow::*onLink)());
+    void buildTopBar();
+    void buildLowBar();
+    void buildTray();
+    void scaleWidgets();
+    void placeWindow();
+    void fadeThen(double from, double to, const std::function<void()> &then);
+    void showCatalogueUnreachable();
+    void showGuide();
     void refreshSignedIn();
     void requestLoveList();
     bool isLoved(const QString &name) const;
@@ -152,6 +186,22 @@ private:
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
+    QFrame *mainFrame = nullptr;
+    QWidget *widgtTop = nullptr;
+    QWidget *widgtLow = nullptr;
+    QFrame *lineLow = nullptr;
+    QPushButton *setMenuBt = nullptr;
+    QPushButton *minBt = nullptr;
+    QPushButton *closeBt = nullptr;
+    QPushButton *typeBt = nullptr;
+    SearchBox *searchBox = nullptr;
+    MLineEdit *ftTextEdt = nullptr;
+    QLabel *aLBt = nullptr;
+    QLabel *aHBt = nullptr;
+    QMenu *trayMenu = nullptr;
+    QWidget *m_serviceNotice = nullptr;
+    MyMsgBox *m_msgBox = nullptr;
+    QPointer<GuideForm> guide;
     QPushButton *loginBt = nullptr;
     QLabel *curNameLbl = nullptr;
     QPushButton *cloudBt = nullptr;
@@ -165,9 +215,6 @@ private:
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
-    SearchBox *searchBox = nullptr;
-    QPushButton *typeBt = nullptr;
-    MLineEdit *ftTextEdt = nullptr;
     FilterDlg *filterDlg = nullptr;
     QMenu *showMenu = nullptr;
     std::unique_ptr<CloudList> cloudNames;
@@ -176,6 +223,15 @@ private:
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;
-    bool bLeftPressed = false; // dragging the window by its bars
+    int visibleRows = 7;
+    bool bWindowPlaced = false; // resizing follows the bars only once placed
+    bool bWinTop = true;
+    bool bGuideShowing = false;
+    bool bGuideDrag = false;    // a press while the guide shows: moves drag the window
+    bool bLeftPressed = false;  // the left button is down for a move or an edge resize
+    bool bTopStripPressed = false;
+    QPoint pressPoint;
     QPoint dragOffset;
+    WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
+    QPointer<QDialog> currentDialog; // the login dialog while it is open
 };

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -18,6 +19,7 @@
 PreviewLoader::PreviewLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
     : QObject(parent), m_manager(manager), m_network(network)
 {
+    m_clock.start();
 }
 
 void PreviewLoader::setPreview(int kind, const QString &text)
@@ -27,7 +29,7 @@ void PreviewLoader::setPreview(int kind, const QString &text)
     // Names waiting for the next image-list request were meant for the old preview;
     // their cards ask again for the new one, and for the old one if it comes back.
     for (const QString &name : qAsConst(m_pendingList))
-        m_tried.remove(picturePath(name));
+        m_busy.remove(picturePath(name));
     m_pendingList.clear();
     m_kind = kind;
     m_text = text;
@@ -55,14 +57,28 @@ bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes)
     return QFile::rename(partial, path);
 }
 
+bool PreviewLoader::cachedPictureReadable(const QString &path) const
+{
+    QImageReader reader(path);
+    return reader.canRead() && !reader.read().isNull();
+}
+
 void PreviewLoader::request(const QString &name)
 {
     const QString path = picturePath(name);
-    if (path.isEmpty() || m_tried.contains(path))
+    if (path.isEmpty() || m_busy.contains(path))
         return;
-    m_tried.insert(path);
     if (QFileInfo(path).isFile()) {
-        emit pictureReady(name);
+        if (cachedPictureReadable(path)) {
+            emit pictureReady(name);
+            return;
+        }
+        // A truncated or foreign file: fetch it again instead of showing nothing forever.
+        QFile::remove(path);
+    }
+    const auto last = m_failedAt.constFind(path);
+    if (last != m_failedAt.constEnd() && m_clock.elapsed() - *last < m_retryPauseMs) {
+        emit pictureFailed(name);
         return;
     }
     const auto font = m_manager.cloudFont(name);
@@ -73,17 +89,26 @@ void PreviewLoader::request(const QString &name)
     const QUrl direct(font->image);
     if (m_kind == PreviewName && !font->image.isEmpty() && direct.isValid() &&
         (direct.scheme() == QLatin1String("https") || direct.scheme() == QLatin1String("http"))) {
+        m_busy.insert(path);
         fetch(name, font->image, path);
         return;
     }
     if (font->fontid <= 0)
         return;
+    m_busy.insert(path);
     m_pendingList.append(name);
     if (!m_flushScheduled) {
         // Cards painted in one pass are asked for in one request.
         m_flushScheduled = true;
         QTimer::singleShot(0, this, &PreviewLoader::flushImageList);
     }
+}
+
+void PreviewLoader::failed(const QString &name, const QString &path)
+{
+    m_busy.remove(path);
+    m_failedAt.insert(path, m_clock.elapsed());
+    emit pictureFailed(name);
 }
 
 void PreviewLoader::flushImageList()
@@ -96,6 +121,8 @@ void PreviewLoader::flushImageList()
         if (font && font->fontid > 0 && !ids.contains(font->fontid)) {
             ids.insert(font->fontid, name);
             idList.append(font->fontid);
+        } else {
+            failed(name, picturePath(name));
         }
     }
     m_pendingList.clear();
@@ -112,20 +139,28 @@ void PreviewLoader::flushImageList()
 void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids, int kind,
                                      const QString &text)
 {
+    const auto pathOf = [this, kind, &text](const QString &name) {
+        return previewImagePath(m_manager.imagesDir(), name, kind, text);
+    };
     const QByteArray bytes = reply->readAll();
     reply->abort();
     reply->deleteLater();
+    QHash<int, QString> unanswered = ids;
     if (dispatchReply(bytes, m_manager).succeeded()) {
         for (auto it = m_manager.imageList.constBegin(); it != m_manager.imageList.constEnd();
              ++it) {
-            const QString name = ids.value(it.key());
+            const QString name = unanswered.value(it.key());
             const QUrl url(it.value());
             // Only addresses for what this request asked about.
             if (!name.isEmpty() && url.isValid() &&
-                (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
-                fetch(name, it.value(), previewImagePath(m_manager.imagesDir(), name, kind, text));
+                (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))) {
+                unanswered.remove(it.key());
+                fetch(name, it.value(), pathOf(name));
+            }
         }
     }
+    for (const QString &name : qAsConst(unanswered))
+        failed(name, pathOf(name));
     finishOne();
 }
 
@@ -149,8 +184,13 @@ void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name, co
         bytes = reply->read(kMaxImageBytes + 1);
     reply->abort();
     reply->deleteLater();
-    if (storePictureAt(path, bytes))
+    if (storePictureAt(path, bytes)) {
+        m_busy.remove(path);
+        m_failedAt.remove(path);
         emit pictureReady(name);
+    } else {
+        failed(name, path);
+    }
     finishOne();
 }
 

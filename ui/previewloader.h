@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -14,8 +15,9 @@ class QNetworkReply;
 // cached by name and preview kind (the name, the English or digit sample, or a typed
 // text, each under its own file name). A name picture whose catalogue record carries an
 // image address is fetched directly; the others are collected and asked for in one
-// image-list request with the preview text. Each picture is tried once per run. GUI
-// thread only.
+// image-list request with the preview text. A fetch that failed may be asked for again
+// once a short pause has passed; a cached file that does not decode is fetched again.
+// GUI thread only.
 class PreviewLoader : public QObject
 {
     Q_OBJECT
@@ -44,6 +46,10 @@ public:
 
     int pendingCount() const { return m_inFlight; }
 
+    // How long a failed name is left alone before a new request fetches it again.
+    void setRetryPause(int ms) { m_retryPauseMs = ms; }
+    static constexpr int kDefaultRetryPauseMs = 3000;
+
 public slots:
     // Fetches the picture unless it is cached or was asked for already.
     void request(const QString &name);
@@ -51,6 +57,8 @@ public slots:
 signals:
     // A picture was stored under picturePath(name).
     void pictureReady(const QString &name);
+    // No picture for the name this time; a later request may try again.
+    void pictureFailed(const QString &name);
     // The last outstanding request finished (for tests and logs).
     void idle();
 
@@ -61,12 +69,18 @@ private:
     void fetch(const QString &name, const QString &address, const QString &path);
     void onPictureReply(QNetworkReply *reply, const QString &name, const QString &path);
     void finishOne();
+    void failed(const QString &name, const QString &path);
+    bool cachedPictureReadable(const QString &path) const;
 
     FtManager &m_manager;
     QNetworkAccessManager &m_network;
     int m_kind = 0;
     QString m_text;
-    QSet<QString> m_tried; // cache paths
+    // Both by cache path, so each preview kind of a font is fetched on its own.
+    QSet<QString> m_busy;              // asked for and not answered yet
+    QHash<QString, qint64> m_failedAt; // clock time of the last failure
+    QElapsedTimer m_clock;
+    int m_retryPauseMs = kDefaultRetryPauseMs;
     QStringList m_pendingList;
     bool m_flushScheduled = false;
     int m_inFlight = 0;

@@ -188,7 +188,10 @@ void TestTransport::postAndWaitResults()
     QCOMPARE(bytes, bytesKept ? reply : QByteArray("unchanged"));
     const QStringList lines = log().split("\r\n", Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines.first().section("  ", 0, 0), logLine);
+    const QString line = lines.first().section("  ", 0, 0);
+    QCOMPARE(line.section(";error=", 0, 0), logLine);
+    // A network failure says which one it was.
+    QCOMPARE(line.section(";error=", 1).size() > 1, result == PostNetworkError);
 }
 
 void TestTransport::untrustedCertificateIsRefused()

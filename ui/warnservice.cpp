@@ -1,0 +1,12 @@
+#include "warnservice.h"
+
+#include "btlabel.h"
+
+WarnService::WarnService(QWidget *parent)
+    : WarnPage(QStringLiteral("border-image:url(:/images/images/msg_nolove.png);"), parent)
+{
+    addText(0, QStringLiteral("无法连接字体服务"));
+    addText(1, QStringLiteral("稍后将自动重试，也可"));
+    connect(addLink(1, QStringLiteral("重试")), &BtLabel::clicked, this,
+            &WarnService::retryClicked);
+}
