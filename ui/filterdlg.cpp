@@ -14,7 +14,9 @@
 
 FilterDlg::FilterDlg(QWidget *parent) : QDialog(parent)
 {
-    m_scale = uiScaleY < 0.6 ? 1.0 : uiScaleY;
+    // The panel follows the window's scale; only the tree keeps its rows readable on
+    // small screens.
+    m_scale = uiScaleY > 0 ? uiScaleY : 1.0;
     const double s = m_scale;
     setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
