@@ -87,10 +87,11 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     }
     const DownloadJob job = *it;
     m_jobs.remove(reply);
-    m_progress.remove(reply);
+    const int shown = m_progress.take(reply).shown;
     // The status is not examined: any body counts as the archive, and one that does
     // not unpack shows as an activation failure.
     const QByteArray bytes = reply->readAll();
+    const bool complete = reply->error() == QNetworkReply::NoError;
     reply->abort();
     reply->deleteLater();
 
@@ -109,6 +110,9 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
         emit progressEnded(job.fontName);
         return;
     }
+    // A transfer of unknown length reports no total, so its 100 step comes from here.
+    if (complete && progressStep(shown, bytes.size(), bytes.size()) == 100)
+        emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, job.archivePath, bytes, true);
     extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
     emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
@@ -131,16 +135,24 @@ void DownloadManager::saveDownloadedFile(const QString &name, const QString &pat
         emit progressEnded(name);
 }
 
+int DownloadManager::progressStep(int shown, qint64 received, qint64 total)
+{
+    if (total <= 0)
+        return -1;
+    const int percent = int(qBound<qint64>(0, received, total) * 100 / total);
+    if (percent - shown >= 10 || (percent == 100 && shown < 100))
+        return percent;
+    return -1;
+}
+
 void DownloadManager::onDownProgressChanged(qint64 curValue, qint64 maxValue)
 {
-    if (maxValue <= 0)
-        return;
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     const auto it = m_progress.find(reply);
     if (it == m_progress.end())
         return;
-    const int percent = int(qBound<qint64>(0, curValue, maxValue) * 100 / maxValue);
-    if (percent - it->shown >= 10) {
+    const int percent = progressStep(it->shown, curValue, maxValue);
+    if (percent >= 0) {
         it->shown = percent;
         emit progressChanged(it->fontName, percent);
     }

@@ -7,6 +7,7 @@
 #include "sfntbuilder.h"
 #include "signing.h"
 #include "testenv.h"
+#include "testnet.h"
 #include "zipextract/zipwriter.h"
 
 #include <QJsonArray>
@@ -115,6 +116,8 @@ private slots:
     void enableFailures();
     void archiveNames_data();
     void archiveNames();
+    void progressSteps_data();
+    void progressSteps();
     void secondPickWhileDownloading();
     void emptyDownload_data();
     void emptyDownload();
@@ -189,7 +192,8 @@ void TestActivationFlow::pickFontOnDisk()
 
     rig.make().onFtSelected("云B", &rig.card);
     QVERIFY(rig.controller->isBusy("云B"));
-    QTRY_VERIFY2(rig.view.appliedAtMs >= 0, qPrintable(rig.view.events.join('\n')));
+    QTRY_VERIFY2_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, qPrintable(rig.view.events.join('\n')),
+                              kEventWaitMs);
     // Applied only after the pause that lets running applications see the font.
     QVERIFY2(rig.view.appliedAtMs - rig.view.markedAtMs >= ActivationController::kApplyDelayMs - 1,
              qPrintable(QString::number(rig.view.appliedAtMs - rig.view.markedAtMs)));
@@ -287,6 +291,32 @@ void TestActivationFlow::archiveNames()
     QTEST(DownloadManager::archiveNameFor(QUrl(url)), "name");
 }
 
+void TestActivationFlow::progressSteps_data()
+{
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<qint64>("received");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("step"); // -1: nothing shown
+    QTest::newRow("below a step") << 0 << qint64(9) << qint64(100) << -1;
+    QTest::newRow("one step") << 0 << qint64(10) << qint64(100) << 10;
+    QTest::newRow("truncated") << 10 << qint64(1999) << qint64(10000) << -1;
+    QTest::newRow("large gap") << 10 << qint64(73) << qint64(100) << 73;
+    QTest::newRow("complete after 91") << 91 << qint64(5000) << qint64(5000) << 100;
+    QTest::newRow("complete after 99") << 99 << qint64(100) << qint64(100) << 100;
+    QTest::newRow("complete, shown already") << 100 << qint64(100) << qint64(100) << -1;
+    QTest::newRow("more than announced") << 95 << qint64(300) << qint64(100) << 100;
+    QTest::newRow("unknown total") << 0 << qint64(500) << qint64(-1) << -1;
+    QTest::newRow("no total") << 0 << qint64(0) << qint64(0) << -1;
+}
+
+void TestActivationFlow::progressSteps()
+{
+    QFETCH(int, shown);
+    QFETCH(qint64, received);
+    QFETCH(qint64, total);
+    QTEST(DownloadManager::progressStep(shown, received, total), "step");
+}
+
 void TestActivationFlow::secondPickWhileDownloading()
 {
     Rig rig;
@@ -302,12 +332,12 @@ void TestActivationFlow::secondPickWhileDownloading()
 
     auto &controller = rig.make();
     controller.onFtSelected("云E", &rig.card);
-    QTRY_COMPARE(server.hits("/e.zip"), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server.hits("/e.zip"), 1, kEventWaitMs);
     controller.onFtSelected("云E", &rig.card);
     QCOMPARE(controller.enableFromCard(&rig.card, "云E", QString(), true), 6);
     QCOMPARE(controller.downloads().jobs().size(), 1);
     server.release();
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QTest::qWait(ActivationController::kApplyDelayMs + 50);
     QCOMPARE(server.hits("/e.zip"), 1);
     QCOMPARE(rig.counting.registered.load(), 1);
@@ -335,7 +365,7 @@ void TestActivationFlow::emptyDownload()
     auto &controller = rig.make();
 
     controller.onFtSelected("云G", &rig.card);
-    QTRY_VERIFY(!controller.isBusy("云G"));
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy("云G"), kEventWaitMs);
     const QString line = "the TTF of [云G] download failed,url:" + url.toString();
     QCOMPARE(rig.reporter.bugs, QStringList{line});
     QCOMPARE(eventTexts(rig.ft).last(), line);
@@ -354,7 +384,7 @@ void TestActivationFlow::emptyDownload()
                        archivePassword(url.toString()));
     server.setRoute("/g.zip", route);
     controller.onFtSelected("云G", &rig.card);
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/g.zip"), failedHits + 1);
 }
 
@@ -392,7 +422,7 @@ void TestActivationFlow::cachedArchive()
     rig.addCloudFont("云H", 14, "h.ttf", url);
 
     rig.make().onFtSelected("云H", &rig.card);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/h.zip"), downloads);
     QVERIFY(rig.ft.isActivated("云H"));
     QVERIFY(!rig.controller->isBusy("云H"));
@@ -407,7 +437,7 @@ void TestActivationFlow::errorPageDownloaded()
     auto &controller = rig.make();
 
     controller.onFtSelected("云F", &rig.card);
-    QTRY_VERIFY(!controller.isBusy("云F"));
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy("云F"), kEventWaitMs);
     QCOMPARE(rig.view.trays(), QStringList{"tray|字体激活|云F激活失败！"});
     const QString line = "enable failed，not find [云F]:[" + rig.ft.usedDir() + "f.ttf]";
     QCOMPARE(rig.reporter.bugs, QStringList{line});
@@ -420,7 +450,7 @@ void TestActivationFlow::errorPageDownloaded()
                        archivePassword(url.toString()));
     server.setRoute("/missing.zip", route);
     controller.onFtSelected("云F", &rig.card);
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/missing.zip"), 2);
 }
 
@@ -437,7 +467,7 @@ void TestActivationFlow::reactivateSavedFonts()
 
     QVERIFY(controller.startEnableThread());
     QVERIFY(controller.enableThreadBegun());
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 2);
     QCOMPARE(rig.counting.announced.load(), 1);
     QCOMPARE(rig.view.trays(), QStringList{"tray|本地字体加载|用户字体加载完毕！"});
@@ -464,7 +494,7 @@ void TestActivationFlow::duplicateSavedNames()
     QVERIFY(writeSavedDownlist(rig.ft.userDataFile(), {{"X", first}, {"X", second}}));
     auto &controller = rig.make();
     controller.startEnableThread();
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 2);
     QCOMPARE(rig.ft.activatedFonts().size(), 1);
     QCOMPARE(rig.ft.activatedFont("X")->familyName, QString("Quillora T1"));
@@ -480,7 +510,7 @@ void TestActivationFlow::savedEntriesAllFail()
                                {{"云A", rig.ft.usedDir() + "gone.ttf"}, {"", c}, {"云C", ""}}));
     auto &controller = rig.make();
     controller.startEnableThread();
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 0);
     QCOMPARE(rig.counting.announced.load(), 0);
     QVERIFY(rig.view.events.isEmpty());
@@ -514,12 +544,12 @@ void TestActivationFlow::endingEarlyKeepsSavedEntries()
 
     if (when != "never") {
         controller.startEnableThread();
-        QVERIFY(gated.entered.tryAcquire(2, 10000));
+        QVERIFY(gated.entered.tryAcquire(2, kEventWaitMs));
         controller.enableThread()->requestInterruption();
         gated.proceed.release(10);
         controller.stopEnableThread();
         if (when == "recorded") {
-            QTRY_VERIFY(!controller.enableThread());
+            QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
             QVERIFY(rig.ft.isActivated("A"));
             QCOMPARE(controller.unrecordedDownlist().size(), 2);
         }
