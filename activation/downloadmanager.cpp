@@ -119,7 +119,8 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     }
     const DownloadJob job = *it;
     m_jobs.remove(reply);
-    m_progress.remove(reply);
+    const int shown = m_progress.take(reply).shown;
+    const bool complete = reply->error() == QNetworkReply::NoError;
     if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode) {
         const QByteArray bytes = reply->readAll();
         reply->abort();
@@ -147,6 +148,10 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
         failDownload(job);
         return;
     }
+    // A transfer of unknown length reports no total, so its 100 step comes from here.
+    const qint64 received = node.mapped().received;
+    if (complete && progressStep(shown, received, received) == 100)
+        emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
     extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
     emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
@@ -175,16 +180,24 @@ void DownloadManager::saveDownloadedFile(const QString &name, QSaveFile *file, b
         emit progressEnded(name);
 }
 
+int DownloadManager::progressStep(int shown, qint64 received, qint64 total)
+{
+    if (total <= 0)
+        return -1;
+    const int percent = int(qBound<qint64>(0, received, total) * 100 / total);
+    if (percent - shown >= 10 || (percent == 100 && shown < 100))
+        return percent;
+    return -1;
+}
+
 void DownloadManager::onDownProgressChanged(qint64 curValue, qint64 maxValue)
 {
-    if (maxValue <= 0)
-        return;
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     const auto it = m_progress.find(reply);
     if (it == m_progress.end())
         return;
-    const int percent = int(qBound<qint64>(0, curValue, maxValue) * 100 / maxValue);
-    if (percent - it->shown >= 10) {
+    const int percent = progressStep(it->shown, curValue, maxValue);
+    if (percent >= 0) {
         it->shown = percent;
         emit progressChanged(it->fontName, percent);
     }

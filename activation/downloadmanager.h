@@ -85,6 +85,11 @@ public:
     // Unpacks an archive into a folder and puts the working directory back, which
     // the extractor leaves in the target folder.
     static bool extractInto(const QString &archive, const QString &dir, const QString &password);
+    // The percentage to show for `received` of `total` bytes after `shown` was last
+    // shown, or -1 for none: steps of at least 10, and the 100 of a completed
+    // transfer whatever the gap, since where the transfer is cut into chunks decides
+    // which steps are seen on the way.
+    static int progressStep(int shown, qint64 received, qint64 total);
 
 public slots:
     void fileDownFinished(QNetworkReply *reply);

@@ -7,6 +7,7 @@
 #include "sfntbuilder.h"
 #include "signing.h"
 #include "testenv.h"
+#include "testnet.h"
 #include "zipextract/zipwriter.h"
 
 #include <QJsonArray>
@@ -115,6 +116,7 @@ private slots:
     void enableFailures();
     void archiveNames_data();
     void archiveNames();
+    void progressSteps();
     void secondPickWhileDownloading();
     void emptyDownload_data();
     void emptyDownload();
@@ -199,7 +201,8 @@ void TestActivationFlow::pickFontOnDisk()
 
     rig.make().onFtSelected("云B", &rig.card);
     QVERIFY(rig.controller->isBusy("云B"));
-    QTRY_VERIFY2(rig.view.appliedAtMs >= 0, qPrintable(rig.view.events.join('\n')));
+    QTRY_VERIFY2_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, qPrintable(rig.view.events.join('\n')),
+                              kEventWaitMs);
     // Applied only after the pause that lets running applications see the font.
     QVERIFY2(rig.view.appliedAtMs - rig.view.markedAtMs >= ActivationController::kApplyDelayMs - 1,
              qPrintable(QString::number(rig.view.appliedAtMs - rig.view.markedAtMs)));
@@ -297,6 +300,16 @@ void TestActivationFlow::archiveNames()
     QTEST(DownloadManager::archiveNameFor(QUrl(url)), "name");
 }
 
+void TestActivationFlow::progressSteps()
+{
+    // (last shown, received, total): the step shown, -1 for none.
+    QCOMPARE(DownloadManager::progressStep(0, 9, 100), -1);
+    QCOMPARE(DownloadManager::progressStep(10, 73, 100), 73);
+    QCOMPARE(DownloadManager::progressStep(91, 5000, 5000), 100); // a gap below 10
+    QCOMPARE(DownloadManager::progressStep(100, 100, 100), -1);
+    QCOMPARE(DownloadManager::progressStep(0, 500, -1), -1);
+}
+
 void TestActivationFlow::secondPickWhileDownloading()
 {
     Rig rig;
@@ -312,12 +325,12 @@ void TestActivationFlow::secondPickWhileDownloading()
 
     auto &controller = rig.make();
     controller.onFtSelected("云E", &rig.card);
-    QTRY_COMPARE(server.hits("/e.zip"), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(server.hits("/e.zip"), 1, kEventWaitMs);
     controller.onFtSelected("云E", &rig.card);
     QCOMPARE(controller.enableFromCard(&rig.card, "云E", QString(), true), 6);
     QCOMPARE(controller.downloads().jobs().size(), 1);
     server.release();
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QTest::qWait(ActivationController::kApplyDelayMs + 50);
     QCOMPARE(server.hits("/e.zip"), 1);
     QCOMPARE(rig.counting.registered.load(), 1);
@@ -354,7 +367,7 @@ void TestActivationFlow::emptyDownload()
     controller.downloads().setMaxArchiveBytes(4000000);
 
     controller.onFtSelected("云G", &rig.card);
-    QTRY_VERIFY(!controller.isBusy("云G"));
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy("云G"), kEventWaitMs);
     const QString line = "the TTF of [云G] download failed,url:" + url.toString();
     QCOMPARE(rig.reporter.bugs, QStringList{line});
     QCOMPARE(eventTexts(rig.ft).last(), line);
@@ -376,7 +389,7 @@ void TestActivationFlow::emptyDownload()
                        archivePassword(url.toString()));
     server.setRoute("/g.zip", route);
     controller.onFtSelected("云G", &rig.card);
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/g.zip"), failedHits + 1);
 }
 
@@ -414,7 +427,7 @@ void TestActivationFlow::cachedArchive()
     rig.addCloudFont("云H", 14, "h.ttf", url);
 
     rig.make().onFtSelected("云H", &rig.card);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/h.zip"), downloads);
     QVERIFY(rig.ft.isActivated("云H"));
     QVERIFY(!rig.controller->isBusy("云H"));
@@ -429,7 +442,7 @@ void TestActivationFlow::errorPageDownloaded()
     auto &controller = rig.make();
 
     controller.onFtSelected("云F", &rig.card);
-    QTRY_VERIFY(!controller.isBusy("云F"));
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy("云F"), kEventWaitMs);
     QCOMPARE(rig.view.trays(), QStringList{"tray|字体激活|云F激活失败！"});
     const QString line = "enable failed，not find [云F]:[" + rig.ft.usedDir() + "f.ttf]";
     QCOMPARE(rig.reporter.bugs, QStringList{line});
@@ -442,7 +455,7 @@ void TestActivationFlow::errorPageDownloaded()
                        archivePassword(url.toString()));
     server.setRoute("/missing.zip", route);
     controller.onFtSelected("云F", &rig.card);
-    QTRY_VERIFY(rig.view.appliedAtMs >= 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.view.appliedAtMs >= 0, kEventWaitMs);
     QCOMPARE(server.hits("/missing.zip"), 2);
 }
 
@@ -459,7 +472,7 @@ void TestActivationFlow::reactivateSavedFonts()
 
     QVERIFY(controller.startEnableThread());
     QVERIFY(controller.enableThreadBegun());
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 2);
     QCOMPARE(rig.counting.announced.load(), 1);
     QCOMPARE(rig.view.trays(), QStringList{"tray|本地字体加载|用户字体加载完毕！"});
@@ -486,7 +499,7 @@ void TestActivationFlow::duplicateSavedNames()
     QVERIFY(writeSavedDownlist(rig.ft.userDataFile(), {{"X", first}, {"X", second}}));
     auto &controller = rig.make();
     controller.startEnableThread();
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 2);
     QCOMPARE(rig.ft.activatedFonts().size(), 1);
     QCOMPARE(rig.ft.activatedFont("X")->familyName, QString("Quillora T1"));
@@ -502,7 +515,7 @@ void TestActivationFlow::savedEntriesAllFail()
                                {{"云A", rig.ft.usedDir() + "gone.ttf"}, {"", c}, {"云C", ""}}));
     auto &controller = rig.make();
     controller.startEnableThread();
-    QTRY_VERIFY(!controller.enableThread());
+    QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
     QCOMPARE(rig.counting.registered.load(), 0);
     QCOMPARE(rig.counting.announced.load(), 0);
     QVERIFY(rig.view.events.isEmpty());
@@ -536,12 +549,12 @@ void TestActivationFlow::endingEarlyKeepsSavedEntries()
 
     if (when != "never") {
         controller.startEnableThread();
-        QVERIFY(gated.entered.tryAcquire(2, 10000));
+        QVERIFY(gated.entered.tryAcquire(2, kEventWaitMs));
         controller.enableThread()->requestInterruption();
         gated.proceed.release(10);
         controller.stopEnableThread();
         if (when == "recorded") {
-            QTRY_VERIFY(!controller.enableThread());
+            QTRY_VERIFY_WITH_TIMEOUT(!controller.enableThread(), kEventWaitMs);
             QVERIFY(rig.ft.isActivated("A"));
             QCOMPARE(controller.unrecordedDownlist().size(), 2);
         }

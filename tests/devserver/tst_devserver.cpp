@@ -12,6 +12,7 @@
 
 #include "devserverprocess.h"
 #include "testenv.h"
+#include "testnet.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -40,7 +41,7 @@ struct Fetched
     QByteArray body;
 };
 
-Fetched fetch(const QUrl &url, int timeoutMs = 15000)
+Fetched fetch(const QUrl &url, int timeoutMs = kEventWaitMs)
 {
     QNetworkAccessManager manager;
     QNetworkReply *reply = manager.get(QNetworkRequest(url));
@@ -145,7 +146,7 @@ private slots:
 
 private:
     // Posts through the client's postAndWait; the reply as a JSON object.
-    QJsonObject call(const QString &body, int *result = nullptr, int timeoutMs = 15000);
+    QJsonObject call(const QString &body, int *result = nullptr, int timeoutMs = kEventWaitMs);
     QString signUp(const QString &phone, const QString &password);
     QJsonObject login(const QString &name, const QString &password);
     QSqlDatabase database();
@@ -852,15 +853,15 @@ void TestDevServer::faultModes_data()
     QTest::newRow("delay beyond the limit")
         << RequestBuilder::installReport() << 500 << int(PostTimedOut) << "";
     QTest::newRow("delay within the limit")
-        << RequestBuilder::installReport() << 10000 << int(PostSuccess) << "slow";
+        << RequestBuilder::installReport() << kEventWaitMs << int(PostSuccess) << "slow";
     QTest::newRow("dropped connection")
-        << RequestBuilder::launchReport(QString()) << 10000 << int(PostNetworkError) << "";
-    QTest::newRow("empty body") << RequestBuilder::durationReport(QString(), 5) << 10000
+        << RequestBuilder::launchReport(QString()) << kEventWaitMs << int(PostNetworkError) << "";
+    QTest::newRow("empty body") << RequestBuilder::durationReport(QString(), 5) << kEventWaitMs
                                 << int(PostFailed) << "empty";
-    QTest::newRow("not JSON") << RequestBuilder::bugPost(QString(), "x") << 10000 << int(PostFailed)
-                              << "nonjson";
-    QTest::newRow("chosen errcode")
-        << RequestBuilder::usageReport(QString(), {1}, {}) << 10000 << int(PostFailed) << "errcode";
+    QTest::newRow("not JSON") << RequestBuilder::bugPost(QString(), "x") << kEventWaitMs
+                              << int(PostFailed) << "nonjson";
+    QTest::newRow("chosen errcode") << RequestBuilder::usageReport(QString(), {1}, {})
+                                    << kEventWaitMs << int(PostFailed) << "errcode";
 }
 
 void TestDevServer::faultModes()

@@ -4,6 +4,7 @@
 #include "localfontscan.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
+#include "testnet.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,7 +69,7 @@ void TestFtManager::installedFromScanResult()
     ThreadForLocalFonts thread;
     thread.setFolders({dir.path()});
     thread.start();
-    QVERIFY(thread.wait(10000));
+    QVERIFY(thread.wait(kEventWaitMs));
     FtManager m;
     m.setInstalledFonts(thread.localFonts());
     QStringList order;

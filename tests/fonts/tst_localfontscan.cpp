@@ -5,6 +5,7 @@
 #include "localfontscan.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
+#include "testnet.h"
 
 #include <QFont>
 #include <QTemporaryDir>
@@ -328,7 +329,9 @@ void TestLocalFontScan::threadScansFolders()
     thread.setExcludedDir(root + "/session");
     QSignalSpy finished(&thread, &QThread::finished);
     thread.start();
-    QVERIFY(finished.wait(10000));
+    // The spy records from the thread itself, possibly before a wait() could begin.
+    QVERIFY(thread.wait(kEventWaitMs));
+    QCOMPARE(finished.count(), 1);
     const QList<LocalFont> fonts = thread.localFonts();
     QCOMPARE(fonts.size(), 2);
     QCOMPARE(fonts.at(0).showName, QStringLiteral("Alpha"));
@@ -348,7 +351,7 @@ void TestLocalFontScan::threadLeavesOutSessionFolder()
     ThreadForLocalFonts thread;
     thread.setFolders({parent});
     thread.start();
-    QVERIFY(thread.wait(10000));
+    QVERIFY(thread.wait(kEventWaitMs));
     QCOMPARE(thread.localFonts().size(), 1);
     QCOMPARE(thread.localFonts().at(0).showName, QStringLiteral("Installed"));
 }

@@ -15,6 +15,7 @@
 #include "requestbuilder.h"
 #include "screenmetrics.h"
 #include "testenv.h"
+#include "testnet.h"
 #include "tlstrust.h"
 #include "transport.h"
 
@@ -91,8 +92,8 @@ void TestMainWindow::init()
     m_window = std::make_unique<MainWindow>();
     FtManager &ft = m_window->fontManager();
     // Start-up work that refills pages: the catalogue and the installed-font scan.
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->cloudCards()->rowCount() > 0, 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(readLog(ft).contains("系统字体加载完毕"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->cloudCards()->rowCount() > 0, kEventWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(readLog(ft).contains("系统字体加载完毕"), kEventWaitMs);
 }
 
 void TestMainWindow::cleanup()
@@ -129,7 +130,7 @@ void TestMainWindow::picturesAreFetchedAndCached()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     // Painting the first cards asks for their pictures.
     QTRY_VERIFY_WITH_TIMEOUT(
-        !cards->data(cards->index(0), CardModel::ImagePathRole).toString().isEmpty(), 15000);
+        !cards->data(cards->index(0), CardModel::ImagePathRole).toString().isEmpty(), kEventWaitMs);
     QCOMPARE(cards->data(cards->index(0), CardModel::ImagePathRole).toString(), path);
     QImage picture(path);
     QVERIFY(!picture.isNull());
@@ -138,6 +139,8 @@ void TestMainWindow::picturesAreFetchedAndCached()
     const QString last = cards->nameAt(cards->rowCount() - 1);
     if (cards->rowCount() > 20)
         QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath(last)));
+    // The other cards in sight have their pictures on the way; they arrive one by one.
+    QTRY_COMPARE_WITH_TIMEOUT(m_window->previewLoader()->pendingCount(), 0, kEventWaitMs);
 
     // A second window takes the picture from the cache: no new request for it.
     m_window.reset();
@@ -325,23 +328,23 @@ void TestMainWindow::favouritesArriveAfterLogin()
     LoginLogic logic(ft);
     QSignalSpy handled(&logic, &LoginLogic::replyHandled);
     QVERIFY(logic.requestCode(phone));
-    QVERIFY(handled.wait(10000));
+    QVERIFY(handled.wait(kEventWaitMs));
     QSignalSpy signedIn(&logic, &LoginLogic::signedIn);
     QVERIFY(logic.registerAccount(phone, m_server.waitForCode(phone), "secret123", true));
-    QVERIFY(signedIn.wait(10000));
+    QVERIFY(signedIn.wait(kEventWaitMs));
 
     // The account keeps one favourite on the service.
     const QString name = w.cloudCards()->nameAt(3);
     QByteArray bytes;
     QCOMPARE(postAndWait(RequestBuilder::collectFont(ft.requestContext.token,
                                                      ft.cloudFont(name)->fontid, true),
-                         bytes, 10000, ft),
+                         bytes, kEventWaitMs, ft),
              int(PostSuccess));
 
     w.oncollectBt();
     QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
     w.onSignedIn();
-    QTRY_COMPARE_WITH_TIMEOUT(w.favouriteCards()->rowCount(), 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(w.favouriteCards()->rowCount(), 1, kEventWaitMs);
     QCOMPARE(w.favouriteCards()->nameAt(0), name);
     QVERIFY(w.cloudCards()->entry(3)->loved);
     QVERIFY(!w.cloudCards()->entry(2)->loved);
