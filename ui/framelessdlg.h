@@ -48,7 +48,8 @@ public slots:
     void onMinForm();
 
 protected:
-    // Puts body (the white frame, sized at scale 1) into the dialog. Call once.
+    // Puts body (the white frame, sized at scale 1) into the dialog. Call once, after the
+    // body's widgets are made: they get the scaled font here.
     void setBody(QWidget *body, const QSize &designSize);
     // Shrinks into the anchor, then done(result).
     void closeAnimated(int result);
