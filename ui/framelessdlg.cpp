@@ -219,6 +219,11 @@ void FramelessDlg::onCloseForm()
     closeAnimated(QDialog::Rejected);
 }
 
+void FramelessDlg::reject()
+{
+    closeAnimated(QDialog::Rejected);
+}
+
 void FramelessDlg::onMinForm()
 {
     showMinimized();
