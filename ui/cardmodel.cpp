@@ -57,6 +57,7 @@ void CardModel::setEntries(const QVector<CardEntry> &entries)
     beginResetModel();
     m_entries.clear();
     m_rows.clear();
+    m_rows.reserve(entries.size());
     m_asked.clear();
     m_entries.reserve(entries.size());
     for (const CardEntry &e : entries) {
@@ -213,6 +214,13 @@ void CardModel::pictureChanged(const QString &name)
 {
     m_asked.remove(name);
     forRowsOf(name, [this](int row) { changed(row); });
+}
+
+void CardModel::refreshPictures()
+{
+    m_asked.clear();
+    if (!m_entries.isEmpty())
+        emit dataChanged(index(0), index(m_entries.size() - 1), {ImagePathRole});
 }
 
 void CardModel::pictureUnreadable(const QString &name) const

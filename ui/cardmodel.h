@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QVarLengthArray>
 #include <QVector>
 
 #include <functional>
@@ -96,6 +97,8 @@ signals:
 
 public:
     void forgetPictureRequests() { m_asked.clear(); }
+    // The preview kind changed: picture cards look for their pictures again.
+    void refreshPictures();
 
 private:
     void changed(int row);
@@ -103,7 +106,9 @@ private:
 
     std::function<QString(const QString &)> m_imagePath;
     QVector<CardEntry> m_entries;
-    QHash<QString, QVector<int>> m_rows; // name -> its rows, ascending
+    // name -> its rows, ascending; one row is held inline, so a refill of thousands of
+    // cards allocates no list per name.
+    QHash<QString, QVarLengthArray<int, 1>> m_rows;
     QSet<QString> m_busy;
     QHash<QString, int> m_progress;
     mutable QSet<QString> m_asked;

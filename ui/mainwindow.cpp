@@ -5,15 +5,19 @@
 #include "cardmodel.h"
 #include "cardview.h"
 #include "catalogueloader.h"
+#include "filterdlg.h"
 #include "localfontscan.h"
 #include "guideform.h"
 #include "logdlg.h"
+#include "mlineedit.h"
+#include "mtreewidget.h"
 #include "mymsgbox.h"
 #include "previewloader.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
 #include "screenmetrics.h"
+#include "searchbox.h"
 #include "transport.h"
 #include "warnlog.h"
 #include "warnnolove.h"
@@ -55,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     activation = std::make_unique<ActivationController>(ftManager, this, problemReporter.get(),
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
+    cloudNames = std::make_unique<CloudList>(ftManager);
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -62,6 +67,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                     ? QString::fromUtf8(scrollStyle.readAll())
                                     : QString());
     buildWidgets();
+    connectFinder();
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
     // Unfilled positions of the catalogue and of the filtered list.
@@ -371,7 +377,7 @@ void MainWindow::fillCloudPage()
 {
     const auto available = [this](const QString &name) { return ftManager.isAvailable(name); };
     const auto loved = [this](const QString &name) { return isLoved(name); };
-    cloudModel->setEntries(CardModel::pictureCards(ftManager.initCloudVec, available, loved));
+    cloudModel->setEntries(CardModel::pictureCards(cloudNames->names(), available, loved));
 }
 
 void MainWindow::fillLocalPage()
@@ -612,16 +618,14 @@ void MainWindow::buildTopBar()
                            QStringLiteral("我的收藏"));
     localBt = flatButton(widgtTop, "localBt", QRect(200, 30, 20, 20), QString(),
                          QStringLiteral("本地字库"));
-    searchBox = new QLineEdit(widgtTop);
+    searchBox = new SearchBox(widgtTop);
     searchBox->setObjectName(QStringLiteral("searchBox"));
     searchBox->setGeometry(30, 58, 240, 24);
     searchBox->setStyleSheet(
         roundedFieldStyle(QStringLiteral("border:1px solid #F0F0F0;background:#ffffff;")));
-    searchBox->setEnabled(false);
     typeBt = flatButton(widgtTop, "typeBt", QRect(278, 64, 12, 12),
                         QStringLiteral("QPushButton{border-image:url(:/images/images/screen.png);}"),
                         QStringLiteral("筛选"));
-    typeBt->setEnabled(false);
 }
 
 void MainWindow::buildLowBar()
@@ -637,12 +641,11 @@ void MainWindow::buildLowBar()
     lineLow->setGeometry(0, 0, 300, 1);
     lineLow->setFrameShape(QFrame::HLine);
     lineLow->setStyleSheet(QStringLiteral("border: 1px solid #D3D3D3;"));
-    ftTextEdt = new QLineEdit(widgtLow);
+    ftTextEdt = new MLineEdit(widgtLow);
     ftTextEdt->setObjectName(QStringLiteral("ftTextEdt"));
     ftTextEdt->setGeometry(6, 8, 166, 24);
     ftTextEdt->setStyleSheet(
         roundedFieldStyle(QStringLiteral("border:1px solid #ececec;background:#F5F5F5;")));
-    ftTextEdt->setEnabled(false);
     aLBt = new QLabel(QStringLiteral("A"), widgtLow);
     aLBt->setObjectName(QStringLiteral("aLBt"));
     aLBt->setGeometry(196, 15, 14, 12);
@@ -684,7 +687,7 @@ void MainWindow::scaleWidgets()
     for (QPushButton *page : {cloudBt, collectBt, localBt})
         page->setIconSize(page->size());
     // Text fields and the "A" labels take pixel sizes of their own.
-    for (QLineEdit *field : {searchBox, ftTextEdt}) {
+    for (QLineEdit *field : std::initializer_list<QLineEdit *>{searchBox, ftTextEdt}) {
         QFont font = field->font();
         font.setPixelSize(qMax(1, int(12 * sy)));
         field->setFont(font);
@@ -755,7 +758,7 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
 void MainWindow::oncloudBt()
 {
     catalogue->askAgainIfSparse();
-    fontArea->setCurrentIndex(PageCloud);
+    showCloudFace();
 }
 
 void MainWindow::onlocalBt()
@@ -929,6 +932,139 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
+}
+
+// Finding fonts: search, tag filter and preview text.
+
+void MainWindow::connectFinder()
+{
+    filterDlg = new FilterDlg(this);
+    filterDlg->hide();
+    showMenu = new QMenu(this);
+    showMenu->setStyleSheet(
+        QStringLiteral("QMenu::item{padding: 5px 20px 5px 20px;width:85px;font:12px;}"));
+    for (int kind : {PreviewName, PreviewEnglish, PreviewDigits})
+        showMenu->addAction(PreviewSetting::menuLabel(kind), this, &MainWindow::onShowTextChanged)
+            ->setData(kind);
+    showMenu->hide();
+
+    connect(typeBt, &QPushButton::clicked, this, &MainWindow::onShowTypeWidget);
+    connect(filterDlg, &FilterDlg::selectChanged, this, &MainWindow::onCurrTagsChanged);
+    connect(catalogue.get(), &CatalogueLoader::msgTagTreeChanged, this,
+            [this] { filterDlg->buildTree(ftManager.tagGroups); });
+    connect(searchBox, &SearchBox::askSearch, this, &MainWindow::onSearchTextEdited);
+    connect(searchBox, &SearchBox::loseFocus, this, &MainWindow::onSearchLoseFocus);
+    connect(searchBox, &SearchBox::msgCloseSearch, this, &MainWindow::onClearSearch);
+    connect(ftTextEdt, &MLineEdit::dropMenu, this, &MainWindow::onDropBt);
+    connect(ftTextEdt, &MLineEdit::editDone, this, &MainWindow::onFtShowEdited);
+}
+
+void MainWindow::showCloudFace()
+{
+    // A filter or search that found nothing shows the notice instead of a blank page.
+    fontArea->setCurrentIndex(cloudNames->isEmptyResult() ? PageNoSearchResult : PageCloud);
+}
+
+void MainWindow::showList(CloudList::Which which)
+{
+    if (which != CloudList::Filtered)
+        filterDlg->tree()->resetTags(false);
+    cloudNames->show(which);
+    cloudView->scrollToTop();
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onShowTypeWidget()
+{
+    catalogue->requestFontTagsIfMissing();
+    filterDlg->popUp(QRect(fontArea->mapToGlobal(QPoint(0, 0)), fontArea->size()));
+}
+
+void MainWindow::onCurrTagsChanged(QMap<QString, QPoint> *tags)
+{
+    cloudView->scrollToTop();
+    if (!tags)
+        return;
+    if (!tags->isEmpty())
+        searchBox->clear();
+    cloudNames->applyTags(tags->values());
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onSearchTextEdited()
+{
+    cloudView->scrollToTop();
+    const QString text = searchBox->text();
+    if (text.isEmpty()) {
+        showList(CloudList::Full);
+        return;
+    }
+    // The list changes here; the panel only loses its ticks.
+    filterDlg->tree()->resetTags(false);
+    cloudNames->search(text);
+    fillCloudPage();
+    showCloudFace();
+}
+
+void MainWindow::onClearSearch()
+{
+    if (!searchBox->text().isEmpty())
+        searchBox->clear();
+    if (cloudNames->current() == CloudList::Search ||
+        fontArea->currentIndex() == PageNoSearchResult)
+        showList(CloudList::Full);
+}
+
+void MainWindow::onSearchLoseFocus()
+{
+    const int page = fontArea->currentIndex();
+    if (searchBox->text().isEmpty() && cloudNames->current() == CloudList::Search &&
+        (page == PageCloud || page == PageNoSearchResult))
+        showList(CloudList::Full);
+}
+
+void MainWindow::onFtShowEdited()
+{
+    preview = PreviewSetting::fromTyped(ftTextEdt->text());
+    refreshPreviews();
+}
+
+void MainWindow::onDropBt()
+{
+    const QList<QAction *> entries = showMenu->actions();
+    const int entryHeight =
+        entries.isEmpty() ? 0 : showMenu->actionGeometry(entries.first()).height();
+    showMenu->setFixedSize(ftTextEdt->width(), 3 * (entryHeight - 1) + 10);
+    const QPoint at = ftTextEdt->mapToGlobal(QPoint(0, 0));
+    showMenu->popup(QPoint(at.x(), at.y() - showMenu->height()));
+}
+
+void MainWindow::onShowTextChanged()
+{
+    auto *entry = qobject_cast<QAction *>(sender());
+    if (!entry)
+        return;
+    showMenu->hide();
+    const int kind = entry->data().toInt();
+    preview = PreviewSetting::fromMenu(kind);
+    ftTextEdt->showLabel(PreviewSetting::menuLabel(kind));
+    refreshPreviews();
+}
+
+void MainWindow::refreshPreviews()
+{
+    ftManager.requestContext.previewText = preview.text;
+    previews->setPreview(preview.kind, preview.text);
+    CardModel *const models[] = {cloudModel, localModel, loveModel};
+    CardView *const views[] = {cloudView, localView, loveView};
+    for (int page : previewPages.takeStale(preview, fontArea->currentIndex())) {
+        views[page]->setPreviewText(preview.text);
+        models[page]->refreshPictures();
+        if (page == PageCloud)
+            cloudView->scrollToTop();
+    }
 }
 
 void MainWindow::showCatalogueUnreachable()

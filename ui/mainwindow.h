@@ -1,7 +1,9 @@
 #pragma once
 
 #include "activationview.h"
+#include "cloudlist.h"
 #include "ftmanager.h"
+#include "previewsetting.h"
 #include "problemreporter.h"
 
 #include "guideform.h"
@@ -22,6 +24,9 @@ class MyMsgBox;
 class CardModel;
 class CardView;
 class CatalogueLoader;
+class FilterDlg;
+class MLineEdit;
+class SearchBox;
 class PreviewLoader;
 class QFrame;
 class QLabel;
@@ -64,6 +69,19 @@ public:
     CardView *localPage() const { return localView; }
     PreviewLoader *previewLoader() const { return previews.get(); }
     QStackedWidget *pages() const { return fontArea; }
+    // Finding fonts: the search field, tag panel, preview field and menu, and which list
+    // the cloud page reads.
+    SearchBox *searchInput() const { return searchBox; }
+    FilterDlg *filterPanel() const { return filterDlg; }
+    MLineEdit *previewInput() const { return ftTextEdt; }
+    QMenu *previewMenu() const { return showMenu; }
+    const CloudList &cloudList() const { return *cloudNames; }
+    const PreviewSetting &previewSetting() const { return preview; }
+
+    // Makes one of the lists current and shows it on the cloud page.
+    void showList(CloudList::Which which);
+    // Redraws the pages whose cards were drawn with another preview.
+    void refreshPreviews();
     CardView *favouritesPage() const { return loveView; }
     CatalogueLoader *catalogueLoader() const { return catalogue.get(); }
     QFrame *frame() const { return mainFrame; }
@@ -114,6 +132,14 @@ public slots:
     void onFtHeightChanged(int value);
     void onMainMinimize();
     void onMainClose();
+    void onShowTypeWidget();
+    void onCurrTagsChanged(QMap<QString, QPoint> *tags);
+    void onSearchTextEdited();
+    void onClearSearch();
+    void onSearchLoseFocus();
+    void onFtShowEdited();
+    void onDropBt();
+    void onShowTextChanged();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void onGuideDone();
 
@@ -129,6 +155,8 @@ protected:
 
 private:
     void buildWidgets();
+    void connectFinder();
+    void showCloudFace();
     void buildTopBar();
     void buildLowBar();
     void buildTray();
@@ -166,8 +194,8 @@ private:
     QPushButton *minBt = nullptr;
     QPushButton *closeBt = nullptr;
     QPushButton *typeBt = nullptr;
-    QLineEdit *searchBox = nullptr;
-    QLineEdit *ftTextEdt = nullptr;
+    SearchBox *searchBox = nullptr;
+    MLineEdit *ftTextEdt = nullptr;
     QLabel *aLBt = nullptr;
     QLabel *aHBt = nullptr;
     QMenu *trayMenu = nullptr;
@@ -187,6 +215,11 @@ private:
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
+    FilterDlg *filterDlg = nullptr;
+    QMenu *showMenu = nullptr;
+    std::unique_ptr<CloudList> cloudNames;
+    PreviewSetting preview;
+    PreviewPages previewPages;
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;

@@ -22,17 +22,29 @@ PreviewLoader::PreviewLoader(FtManager &manager, QNetworkAccessManager &network,
     m_clock.start();
 }
 
-QString PreviewLoader::picturePath(const QString &name) const
+void PreviewLoader::setPreview(int kind, const QString &text)
 {
-    return previewImagePath(m_manager.imagesDir(), name, PreviewName);
+    if (kind == m_kind && text == m_text)
+        return;
+    // Names waiting for the next image-list request were meant for the old preview;
+    // their cards ask again for the new one, and for the old one if it comes back.
+    for (const QString &name : qAsConst(m_pendingList))
+        m_busy.remove(picturePath(name));
+    m_pendingList.clear();
+    m_kind = kind;
+    m_text = text;
 }
 
-bool PreviewLoader::storePicture(const QString &name, const QByteArray &bytes) const
+QString PreviewLoader::picturePath(const QString &name) const
+{
+    return previewImagePath(m_manager.imagesDir(), name, m_kind, m_text);
+}
+
+bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes) const
 {
     QImage image;
     if (bytes.isEmpty() || bytes.size() > kMaxImageBytes || !image.loadFromData(bytes))
         return false;
-    const QString path = picturePath(name);
     if (path.isEmpty())
         return false;
     if (!QFileInfo(m_manager.imagesDir()).isDir())
@@ -53,9 +65,9 @@ bool PreviewLoader::cachedPictureReadable(const QString &path) const
 
 void PreviewLoader::request(const QString &name)
 {
-    if (name.isEmpty() || m_busy.contains(name))
-        return;
     const QString path = picturePath(name);
+    if (path.isEmpty() || m_busy.contains(path))
+        return;
     if (QFileInfo(path).isFile()) {
         if (cachedPictureReadable(path)) {
             emit pictureReady(name);
@@ -64,7 +76,7 @@ void PreviewLoader::request(const QString &name)
         // A truncated or foreign file: fetch it again instead of showing nothing forever.
         QFile::remove(path);
     }
-    const auto last = m_failedAt.constFind(name);
+    const auto last = m_failedAt.constFind(path);
     if (last != m_failedAt.constEnd() && m_clock.elapsed() - *last < m_retryPauseMs) {
         emit pictureFailed(name);
         return;
@@ -72,16 +84,18 @@ void PreviewLoader::request(const QString &name)
     const auto font = m_manager.cloudFont(name);
     if (!font)
         return; // installed fonts have no picture on the service
+    // The catalogue's own address is the name picture; samples and texts are rendered
+    // on request.
     const QUrl direct(font->image);
-    if (!font->image.isEmpty() && direct.isValid() &&
+    if (m_kind == PreviewName && !font->image.isEmpty() && direct.isValid() &&
         (direct.scheme() == QLatin1String("https") || direct.scheme() == QLatin1String("http"))) {
-        m_busy.insert(name);
-        fetch(name, font->image);
+        m_busy.insert(path);
+        fetch(name, font->image, path);
         return;
     }
     if (font->fontid <= 0)
         return;
-    m_busy.insert(name);
+    m_busy.insert(path);
     m_pendingList.append(name);
     if (!m_flushScheduled) {
         // Cards painted in one pass are asked for in one request.
@@ -90,10 +104,10 @@ void PreviewLoader::request(const QString &name)
     }
 }
 
-void PreviewLoader::failed(const QString &name)
+void PreviewLoader::failed(const QString &name, const QString &path)
 {
-    m_busy.remove(name);
-    m_failedAt.insert(name, m_clock.elapsed());
+    m_busy.remove(path);
+    m_failedAt.insert(path, m_clock.elapsed());
     emit pictureFailed(name);
 }
 
@@ -108,21 +122,26 @@ void PreviewLoader::flushImageList()
             ids.insert(font->fontid, name);
             idList.append(font->fontid);
         } else {
-            failed(name);
+            failed(name, picturePath(name));
         }
     }
     m_pendingList.clear();
     if (idList.isEmpty())
         return;
     ++m_inFlight;
-    QNetworkReply *reply = postForm(
-        m_network, RequestBuilder::imageList(m_manager.requestContext.previewText, idList));
+    QNetworkReply *reply = postForm(m_network, RequestBuilder::imageList(m_text, idList));
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, ids] { onImageListReply(reply, ids); });
+            [this, reply, ids, kind = m_kind, text = m_text] {
+                onImageListReply(reply, ids, kind, text);
+            });
 }
 
-void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids)
+void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids, int kind,
+                                     const QString &text)
 {
+    const auto pathOf = [this, kind, &text](const QString &name) {
+        return previewImagePath(m_manager.imagesDir(), name, kind, text);
+    };
     const QByteArray bytes = reply->readAll();
     reply->abort();
     reply->deleteLater();
@@ -136,16 +155,16 @@ void PreviewLoader::onImageListReply(QNetworkReply *reply, const QHash<int, QStr
             if (!name.isEmpty() && url.isValid() &&
                 (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))) {
                 unanswered.remove(it.key());
-                fetch(name, it.value());
+                fetch(name, it.value(), pathOf(name));
             }
         }
     }
     for (const QString &name : qAsConst(unanswered))
-        failed(name);
+        failed(name, pathOf(name));
     finishOne();
 }
 
-void PreviewLoader::fetch(const QString &name, const QString &address)
+void PreviewLoader::fetch(const QString &name, const QString &address, const QString &path)
 {
     ++m_inFlight;
     QNetworkRequest request{QUrl(address)};
@@ -155,22 +174,22 @@ void PreviewLoader::fetch(const QString &name, const QString &address)
             reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, name] { onPictureReply(reply, name); });
+            [this, reply, name, path] { onPictureReply(reply, name, path); });
 }
 
-void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name)
+void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name, const QString &path)
 {
     QByteArray bytes;
     if (reply->error() == QNetworkReply::NoError)
         bytes = reply->read(kMaxImageBytes + 1);
     reply->abort();
     reply->deleteLater();
-    if (storePicture(name, bytes)) {
-        m_busy.remove(name);
-        m_failedAt.remove(name);
+    if (storePictureAt(path, bytes)) {
+        m_busy.remove(path);
+        m_failedAt.remove(path);
         emit pictureReady(name);
     } else {
-        failed(name);
+        failed(name, path);
     }
     finishOne();
 }

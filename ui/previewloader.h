@@ -11,11 +11,13 @@ class FtManager;
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// Fetches the name pictures of catalogue fonts into the images folder, where they stay
-// cached by name. A font whose catalogue record carries an image address is fetched
-// directly; the others are collected and asked for in one image-list request. A fetch
-// that failed may be asked for again once a short pause has passed; a cached file that
-// does not decode is fetched again. GUI thread only.
+// Fetches the preview pictures of catalogue fonts into the images folder, where they stay
+// cached by name and preview kind (the name, the English or digit sample, or a typed
+// text, each under its own file name). A name picture whose catalogue record carries an
+// image address is fetched directly; the others are collected and asked for in one
+// image-list request with the preview text. A fetch that failed may be asked for again
+// once a short pause has passed; a cached file that does not decode is fetched again.
+// GUI thread only.
 class PreviewLoader : public QObject
 {
     Q_OBJECT
@@ -26,12 +28,21 @@ public:
 
     PreviewLoader(FtManager &manager, QNetworkAccessManager &network, QObject *parent = nullptr);
 
-    // Where the name picture of a font is cached.
+    // The preview the cards show from now on: kind and text (empty for the name).
+    void setPreview(int kind, const QString &text);
+    int previewKind() const { return m_kind; }
+    const QString &previewText() const { return m_text; }
+
+    // Where the picture of a font is cached for the current preview.
     QString picturePath(const QString &name) const;
 
     // Saves picture bytes as PNG under the cache path of the name. False when the bytes
     // are not an image.
-    bool storePicture(const QString &name, const QByteArray &bytes) const;
+    bool storePicture(const QString &name, const QByteArray &bytes) const
+    {
+        return storePictureAt(picturePath(name), bytes);
+    }
+    bool storePictureAt(const QString &path, const QByteArray &bytes) const;
 
     int pendingCount() const { return m_inFlight; }
 
@@ -53,16 +64,20 @@ signals:
 
 private:
     void flushImageList();
-    void onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids);
-    void fetch(const QString &name, const QString &address);
-    void onPictureReply(QNetworkReply *reply, const QString &name);
+    void onImageListReply(QNetworkReply *reply, const QHash<int, QString> &ids, int kind,
+                          const QString &text);
+    void fetch(const QString &name, const QString &address, const QString &path);
+    void onPictureReply(QNetworkReply *reply, const QString &name, const QString &path);
     void finishOne();
-    void failed(const QString &name);
+    void failed(const QString &name, const QString &path);
     bool cachedPictureReadable(const QString &path) const;
 
     FtManager &m_manager;
     QNetworkAccessManager &m_network;
-    QSet<QString> m_busy; // asked for and not answered yet
+    int m_kind = 0;
+    QString m_text;
+    // Both by cache path, so each preview kind of a font is fetched on its own.
+    QSet<QString> m_busy;              // asked for and not answered yet
     QHash<QString, qint64> m_failedAt; // clock time of the last failure
     QElapsedTimer m_clock;
     int m_retryPauseMs = kDefaultRetryPauseMs;
