@@ -1,6 +1,7 @@
 #include "accountstore.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -15,6 +16,10 @@
 #include <openssl/rand.h>
 
 #include <atomic>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -111,8 +116,29 @@ bool AccountStore::exec(const QString &sql)
     return true;
 }
 
+void AccountStore::setLimits(int tokenLifetimeSeconds, int tokensPerUser, int maxReports)
+{
+    m_tokenLifetime = tokenLifetimeSeconds;
+    m_tokensPerUser = tokensPerUser;
+    m_maxReports = maxReports;
+}
+
 bool AccountStore::open(const QString &databasePath, QString *error)
 {
+    // Accounts and codes are nobody else's business; SQLite gives its journals the
+    // database file's mode.
+    const QByteArray path = QFile::encodeName(databasePath);
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+        *error = QStringLiteral("cannot create %1 for its owner alone").arg(databasePath);
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    for (const char *suffix : {"-wal", "-shm", "-journal"})
+        ::chmod((path + suffix).constData(), 0600);
+
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
     db.setDatabaseName(databasePath);
     if (!db.open()) {
@@ -161,6 +187,19 @@ bool AccountStore::open(const QString &databasePath, QString *error)
             *error = QStringLiteral("cannot set up %1").arg(databasePath);
             return false;
         }
+    }
+    // Head images are served under a random name; pictures stored before get one now.
+    QSqlQuery columns(db);
+    bool hasKey = false;
+    if (columns.exec(QStringLiteral("PRAGMA table_info(users)"))) {
+        while (columns.next())
+            hasKey = hasKey || columns.value(1).toString() == QLatin1String("head_key");
+    }
+    if ((!hasKey && !exec(QStringLiteral("ALTER TABLE users ADD COLUMN head_key TEXT"))) ||
+        !exec(QStringLiteral("UPDATE users SET head_key = lower(hex(randomblob(16)))"
+                             " WHERE head_png IS NOT NULL AND head_key IS NULL"))) {
+        *error = QStringLiteral("cannot set up %1").arg(databasePath);
+        return false;
     }
     return true;
 }
@@ -229,6 +268,15 @@ qint64 AccountStore::userIdForPhone(const QString &phone)
     return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
 }
 
+QString AccountStore::phoneForName(const QString &name)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare("SELECT phone FROM users WHERE phone = ? OR uname = ?");
+    q.addBindValue(name);
+    q.addBindValue(name);
+    return q.exec() && q.next() ? q.value(0).toString() : name;
+}
+
 qint64 AccountStore::createUser(const QString &phone, const QString &password)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
@@ -295,12 +343,24 @@ bool AccountStore::setPassword(qint64 userId, const QString &password)
 QString AccountStore::issueToken(qint64 userId)
 {
     const QString token = QString::fromLatin1(randomBytes(16).toHex());
-    QSqlQuery q(QSqlDatabase::database(m_connection));
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
     q.prepare("INSERT INTO tokens (digest, user_id, created_at) VALUES (?, ?, ?)");
     q.addBindValue(tokenDigest(token));
     q.addBindValue(userId);
     q.addBindValue(now());
-    return q.exec() ? token : QString();
+    if (!q.exec())
+        return QString();
+    QSqlQuery expired(db);
+    expired.prepare("DELETE FROM tokens WHERE created_at <= ?");
+    expired.addBindValue(now() - m_tokenLifetime);
+    QSqlQuery surplus(db);
+    surplus.prepare("DELETE FROM tokens WHERE user_id = ? AND rowid NOT IN (SELECT rowid FROM"
+                    " tokens WHERE user_id = ? ORDER BY created_at DESC, rowid DESC LIMIT ?)");
+    surplus.addBindValue(userId);
+    surplus.addBindValue(userId);
+    surplus.addBindValue(m_tokensPerUser);
+    return expired.exec() && surplus.exec() ? token : QString();
 }
 
 qint64 AccountStore::userForToken(const QString &token)
@@ -308,8 +368,9 @@ qint64 AccountStore::userForToken(const QString &token)
     if (token.isEmpty())
         return -1;
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare("SELECT user_id FROM tokens WHERE digest = ?");
+    q.prepare("SELECT user_id FROM tokens WHERE digest = ? AND created_at > ?");
     q.addBindValue(tokenDigest(token));
+    q.addBindValue(now() - m_tokenLifetime);
     return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
 }
 
@@ -317,7 +378,7 @@ bool AccountStore::user(qint64 userId, User *out)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
     q.prepare("SELECT id, phone, uname, nick_name, email, introduce, birthday, province, city,"
-              " type, sex, is_agree, head_rev,"
+              " type, sex, is_agree, head_rev, head_key,"
               " (SELECT COUNT(*) FROM downloads WHERE user_id = users.id),"
               " (SELECT COUNT(*) FROM favourites WHERE user_id = users.id)"
               " FROM users WHERE id = ?");
@@ -338,8 +399,9 @@ bool AccountStore::user(qint64 userId, User *out)
     u.sex = q.value(10).toInt();
     u.isAgree = q.value(11).toInt();
     u.headRevision = q.value(12).toInt();
-    u.downloadCount = q.value(13).toInt();
-    u.favouriteCount = q.value(14).toInt();
+    u.headKey = q.value(13).toString();
+    u.downloadCount = q.value(14).toInt();
+    u.favouriteCount = q.value(15).toInt();
     *out = u;
     return true;
 }
@@ -367,24 +429,24 @@ bool AccountStore::updateProfile(qint64 userId, const Profile &p)
     return q.exec() && q.numRowsAffected() == 1;
 }
 
-int AccountStore::setHeadImage(qint64 userId, const QByteArray &png)
+QString AccountStore::setHeadImage(qint64 userId, const QByteArray &png)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection);
-    QSqlQuery q(db);
-    q.prepare("UPDATE users SET head_png = ?, head_rev = head_rev + 1 WHERE id = ?");
+    const QString key = QString::fromLatin1(randomBytes(16).toHex());
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare("UPDATE users SET head_png = ?, head_rev = head_rev + 1, head_key = ? WHERE id = ?");
     q.addBindValue(png);
+    q.addBindValue(key);
     q.addBindValue(userId);
-    if (!q.exec() || q.numRowsAffected() != 1)
-        return 0;
-    User u;
-    return user(userId, &u) ? u.headRevision : 0;
+    return q.exec() && q.numRowsAffected() == 1 ? key : QString();
 }
 
-QByteArray AccountStore::headImage(qint64 userId)
+QByteArray AccountStore::headImage(const QString &key)
 {
+    if (key.isEmpty())
+        return QByteArray();
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare("SELECT head_png FROM users WHERE id = ?");
-    q.addBindValue(userId);
+    q.prepare("SELECT head_png FROM users WHERE head_key = ?");
+    q.addBindValue(key);
     return q.exec() && q.next() ? q.value(0).toByteArray() : QByteArray();
 }
 
@@ -442,11 +504,20 @@ bool AccountStore::recordDownloads(qint64 userId, const QList<int> &fontIds)
 
 bool AccountStore::storeReport(int tag, qint64 userId, const QJsonObject &params)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection));
+    QJsonObject capped;
+    for (auto it = params.begin(); it != params.end(); ++it)
+        capped.insert(it.key().left(64), it.value().toString().left(kMaxReportField));
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery trim(db);
+    trim.prepare("DELETE FROM reports WHERE id <= (SELECT MAX(id) FROM reports) - ?");
+    trim.addBindValue(m_maxReports - 1);
+    if (!trim.exec())
+        return false;
+    QSqlQuery q(db);
     q.prepare("INSERT INTO reports (tag, user_id, params, received_at) VALUES (?, ?, ?, ?)");
     q.addBindValue(tag);
     q.addBindValue(userId > 0 ? QVariant(userId) : QVariant(QVariant::LongLong));
-    q.addBindValue(QString::fromUtf8(QJsonDocument(params).toJson(QJsonDocument::Compact)));
+    q.addBindValue(QString::fromUtf8(QJsonDocument(capped).toJson(QJsonDocument::Compact)));
     q.addBindValue(now());
     return q.exec();
 }

@@ -31,6 +31,7 @@ public:
         int sex = 2;
         int isAgree = 0;
         int headRevision = 0; // 0: no head image yet
+        QString headKey;      // the picture's unguessable name; empty without one
         int downloadCount = 0;
         int favouriteCount = 0;
     };
@@ -50,7 +51,9 @@ public:
     AccountStore(const AccountStore &) = delete;
     AccountStore &operator=(const AccountStore &) = delete;
 
+    // Creates the file for its owner alone.
     bool open(const QString &databasePath, QString *error);
+    void setLimits(int tokenLifetimeSeconds, int tokensPerUser, int maxReports);
 
     // A fresh four-digit code for the phone, replacing any earlier one of that purpose.
     QString issueCode(const QString &phone, CodePurpose purpose);
@@ -64,17 +67,21 @@ public:
     qint64 authenticate(const QString &name, const QString &password);
     bool setPassword(qint64 userId, const QString &password);
     qint64 userIdForPhone(const QString &phone);
+    // The phone number of the user known by that number or user name; `name` when none.
+    QString phoneForName(const QString &name);
 
+    // Beyond the limit per user, the oldest tokens are dropped.
     QString issueToken(qint64 userId);
-    // -1 for an empty or unknown token.
+    // -1 for an empty, unknown or expired token.
     qint64 userForToken(const QString &token);
 
     bool user(qint64 userId, User *out);
     bool setAgreed(qint64 userId);
     bool updateProfile(qint64 userId, const Profile &profile);
-    // Stores a new head image (PNG bytes) and returns its revision, or 0.
-    int setHeadImage(qint64 userId, const QByteArray &png);
-    QByteArray headImage(qint64 userId);
+    // Stores a new head image (PNG bytes) under a new random name and returns the
+    // name, or an empty string.
+    QString setHeadImage(qint64 userId, const QByteArray &png);
+    QByteArray headImage(const QString &key);
 
     bool addFavourite(qint64 userId, int fontId);
     bool removeFavourite(qint64 userId, int fontId);
@@ -83,13 +90,18 @@ public:
     QSet<int> favouriteSet(qint64 userId);
 
     bool recordDownloads(qint64 userId, const QList<int> &fontIds);
-    // userId -1 for reports sent without a valid token.
+    // userId -1 for reports sent without a valid token. Long values are cut and only
+    // the newest reports are kept.
     bool storeReport(int tag, qint64 userId, const QJsonObject &params);
+    static constexpr int kMaxReportField = 4096;
 
 private:
     bool exec(const QString &sql);
 
     QString m_connection;
+    int m_tokenLifetime = 30 * 24 * 3600;
+    int m_tokensPerUser = 10;
+    int m_maxReports = 10000;
 };
 
 // "pbkdf2-sha256$<iterations>$<salt hex>$<hash hex>".

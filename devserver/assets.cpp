@@ -6,7 +6,9 @@
 #include "zipextract/zipwriter.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -106,12 +108,12 @@ QString AssetStore::previewUrl(const QString &base, const CatalogueFont &font, c
     return url;
 }
 
-QString AssetStore::headUrl(const QString &base, qint64 userId, int revision)
+QString AssetStore::headUrl(const QString &base, const QString &headKey)
 {
-    if (revision <= 0)
+    if (headKey.isEmpty())
         return QString();
-    // The revision changes the address, so clients never keep an outdated picture.
-    return base + QStringLiteral("heads/%1-%2.png").arg(userId).arg(revision);
+    // Every new picture gets a new name, so clients never keep an outdated one.
+    return base + QStringLiteral("heads/%1.png").arg(headKey);
 }
 
 QString AssetStore::updatePackageUrl(const QString &base) const
@@ -142,9 +144,9 @@ HttpReply AssetStore::serve(const QString &path, const QString &text, const QStr
         return preview(*font, text.isEmpty() ? font->name : text.left(kMaxPreviewText));
     }
     if (kind == QLatin1String("heads")) {
-        static const QRegularExpression re(QStringLiteral("^([0-9]{1,12})-[0-9]{1,9}\\.png$"));
+        static const QRegularExpression re(QStringLiteral("^([0-9a-f]{32})\\.png$"));
         const auto m = re.match(name);
-        return m.hasMatch() ? head(m.captured(1).toLongLong()) : notFound();
+        return m.hasMatch() ? head(m.captured(1)) : notFound();
     }
     if (kind == QLatin1String("update"))
         return updatePackage(name);
@@ -190,8 +192,10 @@ HttpReply AssetStore::preview(const CatalogueFont &font, const QString &text)
     const QString path = m_cacheDir + QStringLiteral("/previews/") + key.left(2) +
                          QLatin1Char('/') + key + QStringLiteral(".png");
     const QByteArray cached = readWhole(path, 4 * 1024 * 1024);
-    if (!cached.isEmpty())
+    if (!cached.isEmpty()) {
+        usedPreview(path);
         return ok("image/png", cached);
+    }
 
     const QImage image = m_renderer.render(font.file, text);
     if (image.isNull())
@@ -201,13 +205,47 @@ HttpReply AssetStore::preview(const CatalogueFont &font, const QString &text)
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG"))
         return serverError(QStringLiteral("cannot encode a preview of %1").arg(font.file));
-    writeAtomically(path, png); // a failed cache write only costs a redraw next time
+    if (writeAtomically(path, png)) // a failed cache write only costs a redraw next time
+        usedPreview(path);
     return ok("image/png", png);
 }
 
-HttpReply AssetStore::head(qint64 userId)
+void AssetStore::setPreviewCacheLimit(int pictures)
 {
-    const QByteArray png = m_accounts->headImage(userId);
+    m_previewLimit = pictures;
+}
+
+// Every preview text makes a picture, so the cache keeps only the recently used ones.
+void AssetStore::usedPreview(const QString &path)
+{
+    if (!m_previewsScanned) {
+        // Pictures of earlier runs join in the order they were last written.
+        m_previewsScanned = true;
+        QMultiMap<QDateTime, QString> found;
+        QDirIterator it(m_cacheDir + QStringLiteral("/previews"), {QStringLiteral("*.png")},
+                        QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            it.next();
+            found.insert(it.fileInfo().lastModified(), it.filePath());
+        }
+        for (const QString &file : qAsConst(found))
+            usedPreview(file);
+    }
+    auto it = m_previewUse.find(path);
+    if (it != m_previewUse.end())
+        m_previewsByUse.remove(it.value());
+    m_previewUse.insert(path, ++m_previewClock);
+    m_previewsByUse.insert(m_previewClock, path);
+    while (m_previewsByUse.size() > m_previewLimit) {
+        const QString oldest = m_previewsByUse.take(m_previewsByUse.firstKey());
+        m_previewUse.remove(oldest);
+        QFile::remove(oldest);
+    }
+}
+
+HttpReply AssetStore::head(const QString &key)
+{
+    const QByteArray png = m_accounts->headImage(key);
     return png.isEmpty() ? notFound() : ok("image/png", png);
 }
 

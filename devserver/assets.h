@@ -3,6 +3,8 @@
 #include "previews.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QMap>
 #include <QString>
 
 class AccountStore;
@@ -29,9 +31,13 @@ public:
     static QString archiveUrl(const QString &base, const CatalogueFont &font);
     static QString previewUrl(const QString &base, const CatalogueFont &font,
                               const QString &text = QString());
-    static QString headUrl(const QString &base, qint64 userId, int revision);
+    // Head images go by their random name only, so counting users finds none.
+    static QString headUrl(const QString &base, const QString &headKey);
     QString updatePackageUrl(const QString &base) const;
     QString installerUrl(const QString &base) const;
+
+    // At most this many preview pictures stay on disk; the least recently used go.
+    void setPreviewCacheLimit(int pictures);
 
     // Answers a GET of `path` (with the preview text from the query, if any).
     HttpReply serve(const QString &path, const QString &text, const QString &base);
@@ -42,7 +48,8 @@ public:
 private:
     HttpReply archive(const CatalogueFont &font, const QString &base);
     HttpReply preview(const CatalogueFont &font, const QString &text);
-    HttpReply head(qint64 userId);
+    HttpReply head(const QString &key);
+    void usedPreview(const QString &path);
     HttpReply updatePackage(const QString &fileName);
 
     QString m_cacheDir;
@@ -50,4 +57,9 @@ private:
     AccountStore *m_accounts;
     QString m_latestVersion;
     PreviewRenderer m_renderer;
+    int m_previewLimit = 2000;
+    bool m_previewsScanned = false;
+    quint64 m_previewClock = 0;
+    QHash<QString, quint64> m_previewUse; // path -> last use
+    QMap<quint64, QString> m_previewsByUse;
 };

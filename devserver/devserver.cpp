@@ -6,7 +6,9 @@
 #include "certificates.h"
 #include "fontservice.h"
 #include "formbody.h"
+#include "frontserver.h"
 #include "resetpage.h"
+#include "throttle.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,18 +16,13 @@
 #include <QJsonDocument>
 #include <QMetaObject>
 #include <QRegularExpression>
+#include <QUrlQuery>
 
-#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#endif
-#include <httplib.h>
-
-#include <arpa/inet.h>
-#include <dirent.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,9 +32,7 @@
 
 namespace {
 
-constexpr size_t kMaxBody = 16 * 1024 * 1024;
 constexpr int kLoggedBodyBytes = 64 * 1024;
-constexpr int kWorkerThreads = 24;
 
 std::mutex g_outputMutex;
 
@@ -51,37 +46,109 @@ QString fromStd(const std::string &s)
     return QString::fromUtf8(s.data(), int(s.size()));
 }
 
-// Finds the accepted socket of this request by its two ends and shuts it down, so
-// the client sees the connection go away without any answer.
-bool shutDownConnection(const httplib::Request &req)
+// Answers 413 without reading a body declared too large; the connection then ends,
+// since its unread body would follow.
+bool refuseDeclaredBody(const httplib::Request &req, httplib::Response &res, size_t maxBody)
 {
-    DIR *fds = opendir("/proc/self/fd");
-    if (!fds)
-        return false;
-    bool done = false;
-    while (dirent *entry = readdir(fds)) {
-        const int fd = atoi(entry->d_name);
-        if (fd <= 2)
-            continue;
-        sockaddr_storage peer = {}, local = {};
-        socklen_t peerLen = sizeof peer, localLen = sizeof local;
-        if (getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLen) != 0 ||
-            getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLen) != 0)
-            continue;
-        if (peer.ss_family != AF_INET || local.ss_family != AF_INET)
-            continue;
-        const auto *p = reinterpret_cast<const sockaddr_in *>(&peer);
-        const auto *l = reinterpret_cast<const sockaddr_in *>(&local);
-        char address[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &p->sin_addr, address, sizeof address);
-        if (ntohs(p->sin_port) == req.remote_port && ntohs(l->sin_port) == req.local_port &&
-            req.remote_addr == address) {
-            done = ::shutdown(fd, SHUT_RDWR) == 0;
-            break;
-        }
+    const std::string length = req.get_header_value("Content-Length");
+    bool declared = req.has_header("Transfer-Encoding");
+    bool tooLarge = false;
+    if (!length.empty()) {
+        char *end = nullptr;
+        errno = 0;
+        const unsigned long long n = strtoull(length.c_str(), &end, 10);
+        tooLarge = errno != 0 || *end != '\0' || n > maxBody;
+        declared = declared || n > 0;
     }
-    closedir(fds);
-    return done;
+    // Only POSTs carry bodies here; any other with one is refused as well.
+    if (!tooLarge && !(declared && req.method != "POST"))
+        return false;
+    res.status = 413;
+    res.set_content("request too large\n", "text/plain");
+    FrontServer::closeAfterAnswer(res);
+    return true;
+}
+
+// Reading and splitting a body of megabytes costs several times its size; so many
+// clients may send such bodies at once that only a few are taken in at a time.
+class LargeBodySlot
+{
+public:
+    static constexpr size_t kLarge = 256 * 1024;
+    static constexpr int kSlots = 2;
+
+    LargeBodySlot() = default;
+    LargeBodySlot(const LargeBodySlot &) = delete;
+    LargeBodySlot &operator=(const LargeBodySlot &) = delete;
+    ~LargeBodySlot()
+    {
+        if (!m_held)
+            return;
+        std::lock_guard<std::mutex> lock(s_mutex);
+        --s_taken;
+        s_free.notify_one();
+    }
+    void take()
+    {
+        if (m_held)
+            return;
+        std::unique_lock<std::mutex> lock(s_mutex);
+        s_free.wait(lock, [] { return s_taken < kSlots; });
+        ++s_taken;
+        m_held = true;
+    }
+
+private:
+    bool m_held = false;
+    static std::mutex s_mutex;
+    static std::condition_variable s_free;
+    static int s_taken;
+};
+std::mutex LargeBodySlot::s_mutex;
+std::condition_variable LargeBodySlot::s_free;
+int LargeBodySlot::s_taken = 0;
+
+// Reads a POST body up to `maxBody` bytes; false (with 413 set) beyond it, for
+// bodies of unknown length. A large body holds `slot` until the request ends.
+bool readBody(const httplib::Request &req, const httplib::ContentReader &reader,
+              httplib::Response &res, size_t maxBody, LargeBodySlot *slot, QByteArray *body)
+{
+    const size_t declared = size_t(atoll(req.get_header_value("Content-Length").c_str()));
+    if (declared > LargeBodySlot::kLarge)
+        slot->take();
+    body->reserve(int(std::min(declared, maxBody)));
+    bool tooLarge = false;
+    reader([&](const char *data, size_t length) {
+        if (size_t(body->size()) + length > maxBody) {
+            tooLarge = true;
+            return false;
+        }
+        if (size_t(body->size()) + length > LargeBodySlot::kLarge)
+            slot->take();
+        body->append(data, int(length));
+        return true;
+    });
+    if (!tooLarge)
+        return true;
+    body->clear();
+    res.status = 413;
+    res.set_content("request too large\n", "text/plain");
+    FrontServer::closeAfterAnswer(res);
+    return false;
+}
+
+// The body for the request log, without passwords, codes or tokens.
+QString loggedBody(const QByteArray &body)
+{
+    static const QStringList hidden = {"password", "code", "token"};
+    const SignedForm form = SignedForm::parse(body);
+    if (!form.isValid())
+        return QStringLiteral("(%1 bytes, not a valid signed form)").arg(body.size());
+    QStringList entries;
+    for (const auto &kv : form.entries())
+        entries.append(kv.first + QLatin1Char('=') +
+                       (hidden.contains(kv.first) ? QStringLiteral("***") : kv.second));
+    return entries.join(QLatin1Char('&')).left(kLoggedBodyBytes);
 }
 
 } // namespace
@@ -99,15 +166,14 @@ struct DevServer::Impl
     DevServerOptions options;
     TlsFiles tls;
     AccountStore accounts;
+    std::unique_ptr<Throttle> throttle;
     Catalogue catalogue;
     std::unique_ptr<AssetStore> assets;
     std::unique_ptr<FontService> service;
     std::unique_ptr<ResetPages> resetPages;
     std::unique_ptr<FaultInjector> faults;
-    std::unique_ptr<httplib::SSLServer> https;
-    std::unique_ptr<httplib::Server> web;
-    std::thread httpsThread;
-    std::thread webThread;
+    std::unique_ptr<FrontServer> https;
+    std::unique_ptr<FrontServer> web;
     std::thread joiner;
     int port = 0;
     int webPort = 0;
@@ -155,11 +221,8 @@ void DevServer::Impl::log(const httplib::Request &req, int tag, const QByteArray
     line.insert(QStringLiteral("path"), fromStd(req.path));
     if (tag > 0)
         line.insert(QStringLiteral("tag"), tag);
-    if (req.method == "POST") {
-        line.insert(QStringLiteral("body"), QString::fromUtf8(body.left(kLoggedBodyBytes)));
-        if (body.size() > kLoggedBodyBytes)
-            line.insert(QStringLiteral("body_truncated"), true);
-    }
+    if (req.method == "POST" && !body.isEmpty())
+        line.insert(QStringLiteral("body"), loggedBody(body));
     line.insert(QStringLiteral("status"), status);
     const QJsonDocument replyDoc = QJsonDocument::fromJson(reply);
     if (replyDoc.isObject() && replyDoc.object().contains(QStringLiteral("errcode")))
@@ -185,10 +248,6 @@ DevServer::~DevServer()
         shutdown();
     if (d->joiner.joinable())
         d->joiner.join();
-    for (std::thread *t : {&d->httpsThread, &d->webThread}) {
-        if (t->joinable())
-            t->join();
-    }
     if (d->requestLog)
         fclose(d->requestLog);
 }
@@ -217,7 +276,8 @@ QString DevServer::readyLine() const
 bool DevServer::start(QString *error, QStringList *warnings)
 {
     const QString dataDir = QDir(d->options.dataDir).absolutePath();
-    if (!QDir().mkpath(dataDir)) {
+    if (!QDir().mkpath(dataDir) ||
+        !QFile::setPermissions(dataDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
         *error = QStringLiteral("cannot create %1").arg(dataDir);
         return false;
     }
@@ -225,6 +285,9 @@ bool DevServer::start(QString *error, QStringList *warnings)
         return false;
     if (!d->accounts.open(dataDir + QStringLiteral("/devserver.sqlite"), error))
         return false;
+    const AbuseLimits &limits = d->options.limits;
+    d->accounts.setLimits(limits.tokenLifetimeSeconds, limits.tokensPerUser, limits.maxReports);
+    d->throttle.reset(new Throttle(limits));
     const QString manifest =
         d->options.catalogue.isEmpty() ? Catalogue::builtinManifest() : d->options.catalogue;
     if (!d->catalogue.load(manifest, error, warnings))
@@ -232,8 +295,14 @@ bool DevServer::start(QString *error, QStringList *warnings)
     if (d->options.synthetic > 0)
         d->catalogue.makeSynthetic(d->options.synthetic);
     if (!d->options.requestLog.isEmpty()) {
-        d->requestLog = fopen(QFile::encodeName(d->options.requestLog).constData(), "ae");
+        // It names every caller and operation: for the owner's eyes only.
+        const int fd = ::open(QFile::encodeName(d->options.requestLog).constData(),
+                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0 && ::fchmod(fd, 0600) == 0)
+            d->requestLog = fdopen(fd, "a");
         if (!d->requestLog) {
+            if (fd >= 0)
+                ::close(fd);
             *error = QStringLiteral("cannot write %1").arg(d->options.requestLog);
             return false;
         }
@@ -241,9 +310,12 @@ bool DevServer::start(QString *error, QStringList *warnings)
 
     d->assets.reset(new AssetStore(dataDir + QStringLiteral("/cache"), &d->catalogue, &d->accounts,
                                    d->options.latestVersion));
+    d->assets->setPreviewCacheLimit(limits.previewCache);
     d->service.reset(new FontService(&d->accounts, &d->catalogue, d->assets.get(),
                                      d->options.latestVersion, printLine));
-    d->resetPages.reset(new ResetPages(&d->accounts, printLine));
+    d->service->setThrottle(d->throttle.get());
+    d->resetPages.reset(new ResetPages(&d->accounts, printLine, d->throttle.get()));
+    const size_t maxBody = size_t(d->options.maxBody);
 
     Impl *impl = d.get();
     QObject *owner = this;
@@ -259,13 +331,12 @@ bool DevServer::start(QString *error, QStringList *warnings)
         res.set_content(toStd(reply.body), reply.contentType.constData());
     };
     // A fault answers instead of the service; false when the request should go on.
-    auto applyFault = [](const FaultRule &fault, int tag, const httplib::Request &req,
-                         httplib::Response &res, HttpReply *out) {
+    auto applyFault = [](const FaultRule &fault, int tag, httplib::Response &res, HttpReply *out) {
         switch (fault.action) {
         case FaultRule::Action::None:
             return false;
         case FaultRule::Action::Drop:
-            shutDownConnection(req);
+            FrontServer::dropConnection();
             // Should the socket not be found, the answer still breaks off unfinished.
             res.set_content_provider(1, "text/plain",
                                      [](size_t, size_t, httplib::DataSink &) { return false; });
@@ -295,27 +366,35 @@ bool DevServer::start(QString *error, QStringList *warnings)
         res.set_content("shutting down\n", "text/plain");
     };
 
-    d->https.reset(new httplib::SSLServer(QFile::encodeName(d->tls.serverCert).constData(),
-                                          QFile::encodeName(d->tls.serverKey).constData()));
-    if (!d->https->is_valid()) {
-        *error = QStringLiteral("cannot set up TLS with %1").arg(d->tls.serverCert);
+    std::string why;
+    SSL_CTX *tls =
+        FrontServer::serverContext(QFile::encodeName(d->tls.serverCert).toStdString(),
+                                   QFile::encodeName(d->tls.serverKey).toStdString(), &why);
+    if (!tls) {
+        *error = QString::fromStdString(why);
         return false;
     }
-    d->https->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-    d->https->set_payload_max_length(kMaxBody);
+    d->https.reset(new FrontServer(d->options.connections, tls));
+    d->web.reset(new FrontServer(d->options.connections));
+    for (FrontServer *server : {d->https.get(), d->web.get()}) {
+        server->set_pre_routing_handler(
+            [maxBody](const httplib::Request &req, httplib::Response &res) {
+                return refuseDeclaredBody(req, res, maxBody)
+                           ? httplib::Server::HandlerResponse::Handled
+                           : httplib::Server::HandlerResponse::Unhandled;
+            });
+    }
 
-    d->https->Post("/", [=](const httplib::Request &req, httplib::Response &res,
-                            const httplib::ContentReader &reader) {
+    d->https->Post(".*", [=](const httplib::Request &req, httplib::Response &res,
+                             const httplib::ContentReader &reader) {
+        if (req.path != "/") {
+            res.status = 404;
+            FrontServer::closeAfterAnswer(res);
+            return;
+        }
         QByteArray body;
-        bool tooLarge = false;
-        reader([&](const char *data, size_t length) {
-            if (size_t(body.size()) + length > kMaxBody) {
-                tooLarge = true;
-                return false;
-            }
-            body.append(data, int(length));
-            return true;
-        });
+        LargeBodySlot slot;
+        const bool tooLarge = !readBody(req, reader, res, maxBody, &slot, &body);
         const int tag = SignedForm::peekTag(body);
         FaultRule fault;
         const bool faulty = impl->faults->take(fromStd(req.path), tag, &fault);
@@ -324,25 +403,24 @@ bool DevServer::start(QString *error, QStringList *warnings)
         if (impl->stopping)
             return unavailable(res);
         HttpReply reply;
-        if (faulty && applyFault(fault, tag, req, res, &reply)) {
+        if (faulty && applyFault(fault, tag, res, &reply)) {
             impl->log(req, tag, body, reply.status, reply.body, &fault);
             return;
         }
         if (tooLarge) {
-            reply.status = 413;
-            reply.contentType = "text/plain";
-            reply.body = "request too large\n";
-        } else {
-            const SignedForm form = SignedForm::parse(body);
-            const QString base = impl->publicBase(req);
-            reply = onOwner([&] {
-                HttpReply r;
-                r.contentType = "application/json; charset=utf-8";
-                r.body =
-                    QJsonDocument(impl->service->handle(form, base)).toJson(QJsonDocument::Compact);
-                return r;
-            });
+            impl->log(req, tag, body, res.status, QByteArray(), nullptr);
+            return;
         }
+        const SignedForm form = SignedForm::parse(body);
+        const QString base = impl->publicBase(req);
+        const QString client = fromStd(req.remote_addr);
+        reply = onOwner([&] {
+            HttpReply r;
+            r.contentType = "application/json; charset=utf-8";
+            r.body = QJsonDocument(impl->service->handle(form, base, client))
+                         .toJson(QJsonDocument::Compact);
+            return r;
+        });
         send(res, reply);
         impl->log(req, tag, body, reply.status, reply.body, faulty ? &fault : nullptr);
     });
@@ -356,7 +434,7 @@ bool DevServer::start(QString *error, QStringList *warnings)
         if (impl->stopping)
             return unavailable(res);
         HttpReply reply;
-        if (faulty && applyFault(fault, 0, req, res, &reply)) {
+        if (faulty && applyFault(fault, 0, res, &reply)) {
             impl->log(req, 0, QByteArray(), reply.status, QByteArray(), &fault);
             return;
         }
@@ -372,56 +450,47 @@ bool DevServer::start(QString *error, QStringList *warnings)
         impl->log(req, 0, QByteArray(), reply.status, QByteArray(), faulty ? &fault : nullptr);
     });
 
-    d->web.reset(new httplib::Server);
-    auto webHandler = [=](const httplib::Request &req, httplib::Response &res) {
+    auto webHandler = [=](const httplib::Request &req, httplib::Response &res,
+                          const QByteArray &body) {
         if (impl->stopping)
             return unavailable(res);
+        // Form fields of the page, "+" for spaces as browsers send them.
         QMap<QString, QString> form;
-        for (const auto &kv : req.params)
-            form.insert(fromStd(kv.first), fromStd(kv.second));
+        QByteArray formText = body;
+        formText.replace('+', ' ');
+        for (const auto &kv : QUrlQuery(QString::fromUtf8(formText)).queryItems(QUrl::FullyDecoded))
+            form.insert(kv.first, kv.second);
         const QString method = fromStd(req.method);
         const QString path = fromStd(req.path);
+        const QString client = fromStd(req.remote_addr);
         const HttpReply reply =
-            onOwner([&] { return impl->resetPages->handle(method, path, form); });
+            onOwner([&] { return impl->resetPages->handle(method, path, form, client); });
         send(res, reply);
         impl->log(req, 0, QByteArray(), reply.status, QByteArray(), nullptr);
     };
-    d->web->Get(".*", webHandler);
-    d->web->Post(".*", webHandler);
+    d->web->Get(".*", [=](const httplib::Request &req, httplib::Response &res) {
+        webHandler(req, res, QByteArray());
+    });
+    d->web->Post(".*", [=](const httplib::Request &req, httplib::Response &res,
+                           const httplib::ContentReader &reader) {
+        QByteArray body;
+        LargeBodySlot slot;
+        if (readBody(req, reader, res, maxBody, &slot, &body))
+            webHandler(req, res, body);
+    });
 
-    const QByteArray host = "127.0.0.1";
-    if (d->options.port == 0) {
-        d->port = d->https->bind_to_any_port(host.constData());
-    } else {
-        d->port = d->https->bind_to_port(host.constData(), d->options.port) ? d->options.port : -1;
-    }
-    if (d->port <= 0) {
-        *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(d->options.port);
-        return false;
-    }
+    const std::string host = "127.0.0.1";
+    d->port = d->https->bindExclusive(host, d->options.port, &why);
     // The reset page sits beside a fixed port, so the demo knows both in advance.
-    if (d->options.port == 0) {
-        d->webPort = d->web->bind_to_any_port(host.constData());
-    } else {
+    if (d->port > 0)
         d->webPort =
-            d->web->bind_to_port(host.constData(), d->options.port + 1) ? d->options.port + 1 : -1;
-    }
-    if (d->webPort <= 0) {
-        *error = QStringLiteral("cannot listen on 127.0.0.1:%1").arg(d->options.port + 1);
+            d->web->bindExclusive(host, d->options.port == 0 ? 0 : d->options.port + 1, &why);
+    if (d->port <= 0 || d->webPort <= 0) {
+        *error = QString::fromStdString(why);
         return false;
     }
-
-    d->httpsThread = std::thread([impl] { impl->https->listen_after_bind(); });
-    d->webThread = std::thread([impl] { impl->web->listen_after_bind(); });
-    // Sockets already listen; waiting for the loops also keeps shutdown() from
-    // racing a loop that has not begun.
-    for (int i = 0; i < 5000 && !(d->https->is_running() && d->web->is_running()); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (!d->https->is_running() || !d->web->is_running()) {
-        *error = QStringLiteral("the HTTP servers did not start");
-        shutdown();
-        return false;
-    }
+    d->https->startServing();
+    d->web->startServing();
     return true;
 }
 
@@ -430,17 +499,17 @@ void DevServer::shutdown()
     if (d->stopping.exchange(true))
         return;
     d->stopSignal.notify_all();
-    if (d->https)
-        d->https->stop();
-    if (d->web)
-        d->web->stop();
+    for (FrontServer *server : {d->https.get(), d->web.get()}) {
+        if (server)
+            server->stopServing();
+    }
     // Workers may be waiting for this thread, so it keeps running its event loop
     // while another thread waits for the workers.
     Impl *impl = d.get();
     d->joiner = std::thread([impl, this] {
-        for (std::thread *t : {&impl->httpsThread, &impl->webThread}) {
-            if (t->joinable())
-                t->join();
+        for (FrontServer *server : {impl->https.get(), impl->web.get()}) {
+            if (server)
+                server->waitStopped();
         }
         QMetaObject::invokeMethod(this, &DevServer::stopped, Qt::QueuedConnection);
     });

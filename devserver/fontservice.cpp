@@ -4,6 +4,7 @@
 #include "assets.h"
 #include "catalogue.h"
 #include "formbody.h"
+#include "throttle.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -137,8 +138,9 @@ QJsonObject FontService::envelope(int tag, int errcode, const QString &message)
     return o;
 }
 
-QJsonObject FontService::handle(const SignedForm &form, const QString &base)
+QJsonObject FontService::handle(const SignedForm &form, const QString &base, const QString &client)
 {
+    m_client = client;
     switch (form.status()) {
     case SignedForm::Status::Ok:
         break;
@@ -187,6 +189,13 @@ QJsonObject FontService::handle(const SignedForm &form, const QString &base)
     default:
         return envelope(form.tag(), ServiceError::UnknownOperation, QStringLiteral("未知的操作"));
     }
+}
+
+QJsonObject FontService::lockedReply(int tag, const QString &who)
+{
+    const int seconds = m_throttle ? m_throttle->lockedFor(who) : 0;
+    return seconds > 0 ? envelope(tag, ServiceError::TooManyAttempts, lockedMessage(seconds))
+                       : QJsonObject();
 }
 
 QJsonObject FontService::fontObject(const CatalogueFont &font, const QString &base,
@@ -292,6 +301,8 @@ QJsonObject FontService::usageReport(const SignedForm &form)
         if (!doc.isArray())
             return envelope(tag, ServiceError::BadParameter, QStringLiteral("使用记录格式错误"));
     }
+    if (m_throttle && !m_throttle->allowReport(m_client))
+        return envelope(tag, ServiceError::TooFrequent, QStringLiteral("请求过于频繁，请稍后再试"));
     // Reports at logout come after the token was dropped; they are kept all the same.
     const qint64 userId = m_accounts->userForToken(form.value(QStringLiteral("token")));
     if (!m_accounts->storeReport(tag, userId, paramsObject(form)))
@@ -353,9 +364,18 @@ QJsonObject FontService::login(const SignedForm &form, const QString &base)
     const QString password = form.value(QStringLiteral("password"));
     if (name.isEmpty() || password.isEmpty())
         return envelope(tag, ServiceError::BadParameter, QStringLiteral("用户名和密码不能为空"));
+    // Wrong passwords count against the phone number, whichever name was used.
+    const QString who = m_accounts->phoneForName(name);
+    if (const QJsonObject locked = lockedReply(tag, who); !locked.isEmpty())
+        return locked;
     const qint64 userId = m_accounts->authenticate(name, password);
-    if (userId <= 0)
+    if (userId <= 0) {
+        if (m_throttle)
+            m_throttle->failed(who);
         return envelope(tag, ServiceError::WrongPassword, QStringLiteral("用户名或密码错误"));
+    }
+    if (m_throttle)
+        m_throttle->succeeded(who);
     AccountStore::User u;
     const QString token = m_accounts->issueToken(userId);
     if (token.isEmpty() || !m_accounts->user(userId, &u))
@@ -367,7 +387,7 @@ QJsonObject FontService::login(const SignedForm &form, const QString &base)
     reply.insert(QStringLiteral("nick_name"), u.nickName);
     reply.insert(QStringLiteral("telephone"), u.phone);
     reply.insert(QStringLiteral("email"), u.email);
-    reply.insert(QStringLiteral("head"), AssetStore::headUrl(base, u.id, u.headRevision));
+    reply.insert(QStringLiteral("head"), AssetStore::headUrl(base, u.headKey));
     reply.insert(QStringLiteral("dowload_num"), u.downloadCount);
     reply.insert(QStringLiteral("collection_num"), u.favouriteCount);
     reply.insert(QStringLiteral("group_num"), 0);
@@ -390,6 +410,11 @@ QJsonObject FontService::sendCode(const SignedForm &form)
         return envelope(tag, ServiceError::BadPhone, QStringLiteral("手机号错误"));
     if (m_accounts->phoneRegistered(phone))
         return envelope(tag, ServiceError::PhoneTaken, QStringLiteral("该手机号已注册"));
+    if (const QJsonObject locked = lockedReply(tag, phone); !locked.isEmpty())
+        return locked;
+    if (const int wait =
+            m_throttle ? m_throttle->codeWait(QStringLiteral("register ") + phone, m_client) : 0)
+        return envelope(tag, ServiceError::CodeTooSoon, codeWaitMessage(wait));
     const QString code = m_accounts->issueCode(phone, AccountStore::CodePurpose::Register);
     if (code.isEmpty())
         return envelope(tag, ServiceError::Internal, QStringLiteral("服务器内部错误"));
@@ -413,7 +438,13 @@ QJsonObject FontService::registerAccount(const SignedForm &form)
                         QStringLiteral("密码长度应为6到20位"));
     if (m_accounts->phoneRegistered(phone))
         return envelope(tag, ServiceError::PhoneTaken, QStringLiteral("该手机号已注册"));
-    switch (m_accounts->consumeCode(phone, code, AccountStore::CodePurpose::Register)) {
+    if (const QJsonObject locked = lockedReply(tag, phone); !locked.isEmpty())
+        return locked;
+    const AccountStore::CodeCheck check =
+        m_accounts->consumeCode(phone, code, AccountStore::CodePurpose::Register);
+    if (m_throttle && check != AccountStore::CodeCheck::Ok)
+        m_throttle->failed(phone);
+    switch (check) {
     case AccountStore::CodeCheck::Ok:
         break;
     case AccountStore::CodeCheck::Expired:
@@ -478,7 +509,7 @@ QJsonObject FontService::modifyUser(const SignedForm &form)
     if (newHead && !headImageToPng(form.value(QStringLiteral("head")), &png))
         return envelope(tag, ServiceError::BadHeadImage, QStringLiteral("头像图片无效"));
     if (!m_accounts->updateProfile(userId, p) ||
-        (newHead && m_accounts->setHeadImage(userId, png) <= 0))
+        (newHead && m_accounts->setHeadImage(userId, png).isEmpty()))
         return envelope(tag, ServiceError::Internal, QStringLiteral("服务器内部错误"));
     return envelope(tag, 0, QStringLiteral("修改成功"));
 }
@@ -488,6 +519,8 @@ QJsonObject FontService::report(const SignedForm &form)
     const int tag = form.tag();
     if (tag == 126 && !isDigits(form.value(QStringLiteral("duration")), 1, 12))
         return envelope(tag, ServiceError::BadParameter, QStringLiteral("时长格式错误"));
+    if (m_throttle && !m_throttle->allowReport(m_client))
+        return envelope(tag, ServiceError::TooFrequent, QStringLiteral("请求过于频繁，请稍后再试"));
     const qint64 userId = m_accounts->userForToken(form.value(QStringLiteral("token")));
     if (!m_accounts->storeReport(tag, userId, paramsObject(form)))
         return envelope(tag, ServiceError::Internal, QStringLiteral("服务器内部错误"));

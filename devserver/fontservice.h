@@ -9,6 +9,7 @@ class AccountStore;
 class AssetStore;
 class Catalogue;
 class SignedForm;
+class Throttle;
 struct CatalogueFont;
 
 // Error codes of the replies; 0 is the only success.
@@ -17,6 +18,7 @@ enum : int {
     BadSignature = 1001,
     BadParameter = 1002,
     UnknownOperation = 1003,
+    TooFrequent = 1004,
     WrongPassword = 2001,
     NotSignedIn = 2002,
     BadPhone = 2003,
@@ -25,6 +27,8 @@ enum : int {
     BadPasswordLength = 2006,
     CodeExpired = 2007,
     BadHeadImage = 2008,
+    TooManyAttempts = 2009,
+    CodeTooSoon = 2010,
     UnknownFont = 3001,
     NoChangeLog = 3002,
     Internal = 5000,
@@ -42,8 +46,13 @@ public:
     FontService(AccountStore *accounts, const Catalogue *catalogue, AssetStore *assets,
                 const QString &latestVersion, LinePrinter print);
 
-    // `base` is the service address as the client reaches it, ending in "/".
-    QJsonObject handle(const SignedForm &form, const QString &base);
+    // Limits on guessing and flooding; none when not set.
+    void setThrottle(Throttle *throttle) { m_throttle = throttle; }
+
+    // `base` is the service address as the client reaches it, ending in "/"; `client`
+    // the caller's address.
+    QJsonObject handle(const SignedForm &form, const QString &base,
+                       const QString &client = QString());
 
     static QJsonObject envelope(int tag, int errcode, const QString &message);
 
@@ -63,6 +72,8 @@ private:
     QJsonObject imageList(const SignedForm &form, const QString &base);
     QJsonObject updateLog(const SignedForm &form);
 
+    // The refusal for a number locked after too many failures; empty when it may try.
+    QJsonObject lockedReply(int tag, const QString &who);
     QJsonObject fontObject(const CatalogueFont &font, const QString &base, bool liked) const;
 
     AccountStore *m_accounts;
@@ -70,6 +81,8 @@ private:
     AssetStore *m_assets;
     QString m_latestVersion;
     LinePrinter m_print;
+    Throttle *m_throttle = nullptr;
+    QString m_client;
 };
 
 // Eleven ASCII digits.

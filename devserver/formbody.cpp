@@ -4,35 +4,20 @@
 
 #include <QHash>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStringList>
-
-#include <tuple>
 
 namespace {
 
-constexpr int kMaxOpenChoices = 12;
-// Every choice hashes the whole body once; this bounds the bytes hashed per body.
-constexpr qint64 kHashBudget = 64 * 1024 * 1024;
 constexpr int kPeekWindow = 64 * 1024;
+constexpr int kMaxKeyLength = 32;
+// No operation has nearly this many entries; beyond it a body is not read loosely.
+constexpr int kMaxLooseEntries = 64;
 
-const QString kSecret = QStringLiteral("secret");
 const QString kTag = QStringLiteral("tag");
 const QString kHead = QStringLiteral("head");
+const QByteArray kSecretKey = QByteArrayLiteral("secret");
 
-bool startsLikeKey(const QString &piece)
-{
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*="));
-    return re.match(piece).hasMatch();
-}
-
-QPair<QString, QString> splitEntry(const QString &entry)
-{
-    const int eq = entry.indexOf(QLatin1Char('='));
-    if (eq < 0)
-        return {entry, QString()};
-    return {entry.left(eq), entry.mid(eq + 1)};
-}
+using Entries = QList<QPair<QString, QString>>;
 
 int tagOf(const QString &value)
 {
@@ -40,59 +25,99 @@ int tagOf(const QString &value)
     return digits.match(value).hasMatch() ? value.toInt() : 0;
 }
 
-struct Candidate
+bool isKeyStart(char c)
 {
-    QList<QPair<QString, QString>> entries; // without secret, head decoded
-    int duplicates = 0;
-    int unknown = 0;
-    int merges = 0;
-};
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
 
-// Builds the entries for one choice of which open pieces start an entry.
-// Returns false when the choice does not hold exactly one secret.
-bool buildCandidate(const QStringList &pieces, const QList<int> &open, quint32 mergeMask,
-                    const QSet<QString> &known, Candidate *out, QString *secret, bool *sawSecret)
+bool isKeyChar(char c)
 {
-    QStringList raw;
-    int openIndex = 0;
-    for (int i = 0; i < pieces.size(); ++i) {
-        bool starts = i == 0;
-        if (i > 0 && openIndex < open.size() && open.at(openIndex) == i) {
-            // Only the first kMaxOpenChoices open pieces have a bit in the mask.
-            starts = openIndex >= kMaxOpenChoices || !(mergeMask & (1u << openIndex));
-            ++openIndex;
-        }
-        if (starts || raw.isEmpty())
-            raw.append(pieces.at(i));
-        else
-            raw.last() += QLatin1Char('&') + pieces.at(i);
+    return isKeyStart(c) || (c >= '0' && c <= '9');
+}
+
+// The key of an entry starting at `from` ("key=..."), or empty; looks at no more
+// than kMaxKeyLength bytes, so scanning a body stays linear.
+QByteArray keyAt(const QByteArray &body, int from, int end)
+{
+    if (from >= end || !isKeyStart(body.at(from)))
+        return QByteArray();
+    const int limit = qMin(end, from + kMaxKeyLength + 1);
+    int i = from + 1;
+    while (i < limit && isKeyChar(body.at(i)))
+        ++i;
+    return i < limit && body.at(i) == '=' ? body.mid(from, i - from) : QByteArray();
+}
+
+// Body order of an operation's keys, without the signature: "tag" first, except
+// for the profile upload, whose optional "head" comes before it.
+QHash<QByteArray, int> orderOf(int tag)
+{
+    QHash<QByteArray, int> rank;
+    if (tag == 119)
+        rank.insert(kHead.toLatin1(), 0);
+    for (const QString &key : protocolKeys(tag)) {
+        if (key != QLatin1String("secret") && !rank.contains(key.toLatin1()))
+            rank.insert(key.toLatin1(), rank.size());
     }
+    rank.insert(kTag.toLatin1(), tag == 119 ? 1 : 0);
+    return rank;
+}
 
-    Candidate c;
-    int secrets = 0;
-    QSet<QString> seen;
-    for (const QString &entry : qAsConst(raw)) {
-        auto kv = splitEntry(entry);
-        if (kv.first == kSecret) {
-            ++secrets;
-            *secret = kv.second;
+void appendEntry(const QByteArray &body, int from, int end, Entries *out)
+{
+    const int eq = body.indexOf('=', from);
+    const QString key = QString::fromLatin1(body.mid(from, eq - from));
+    const QByteArray value = body.mid(eq + 1, end - eq - 1);
+    out->append({key, key == kHead ? QString::fromUtf8(QByteArray::fromPercentEncoding(value))
+                                   : QString::fromUtf8(value)});
+}
+
+// Splits with the operation's keys in their documented order, from the right: an
+// entry starts at the last "&key=" whose key comes before the entry after it, so a
+// value may hold "&" and even later keys of the operation.
+bool splitInOrder(const QByteArray &body, const QHash<QByteArray, int> &rank, Entries *out)
+{
+    QList<QPair<int, int>> spans;
+    int end = body.size();
+    int limit = rank.size();
+    for (int p = body.lastIndexOf('&'); p >= 0; p = p > 0 ? body.lastIndexOf('&', p - 1) : -1) {
+        const auto it = rank.constFind(keyAt(body, p + 1, end));
+        if (it == rank.constEnd() || it.value() >= limit)
             continue;
-        }
-        if (kv.first == kHead)
-            kv.second = QString::fromUtf8(QByteArray::fromPercentEncoding(kv.second.toLatin1()));
-        if (seen.contains(kv.first))
-            ++c.duplicates;
-        seen.insert(kv.first);
-        if (!known.isEmpty() && !known.contains(kv.first))
-            ++c.unknown;
-        c.entries.append(kv);
+        limit = it.value();
+        spans.prepend({p + 1, end});
+        end = p;
     }
-    c.merges = pieces.size() - raw.size();
-    if (secrets > 0)
-        *sawSecret = true;
-    if (secrets != 1)
+    const auto first = rank.constFind(keyAt(body, 0, end));
+    if (first == rank.constEnd() || first.value() >= limit)
         return false;
-    *out = c;
+    spans.prepend({0, end});
+    out->clear();
+    for (const auto &span : qAsConst(spans))
+        appendEntry(body, span.first, span.second, out);
+    return true;
+}
+
+// Every "&" followed by a key starts an entry, whatever the key; for clients that
+// escape the form characters inside values and may send keys in another order.
+bool splitLoosely(const QByteArray &body, Entries *out)
+{
+    QList<int> starts = {0};
+    for (int p = body.indexOf('&'); p >= 0; p = body.indexOf('&', p + 1)) {
+        if (!keyAt(body, p + 1, body.size()).isEmpty())
+            starts.append(p + 1);
+        if (starts.size() > kMaxLooseEntries)
+            return false;
+    }
+    if (keyAt(body, 0, body.size()).isEmpty())
+        return false;
+    out->clear();
+    for (int i = 0; i < starts.size(); ++i) {
+        const int end = i + 1 < starts.size() ? starts.at(i + 1) - 1 : body.size();
+        appendEntry(body, starts.at(i), end, out);
+        if (out->last().first == QLatin1String(kSecretKey))
+            return false;
+    }
     return true;
 }
 
@@ -122,7 +147,7 @@ QString unescapeFormCharacters(const QString &value)
     return out;
 }
 
-bool signs(const QList<QPair<QString, QString>> &entries, const QString &secret)
+bool signs(const Entries &entries, const QString &secret)
 {
     QStringList signedList;
     signedList.reserve(entries.size());
@@ -133,26 +158,48 @@ bool signs(const QList<QPair<QString, QString>> &entries, const QString &secret)
 
 // Some clients escape the form characters inside values and sign the values as they
 // were; such a body is taken with its values unescaped. Such a client never leaves an
-// "&" inside a value, so only the split at every "&" is read that way.
-bool verifies(Candidate *c, const QString &secret)
+// "&" inside a value.
+bool verifies(Entries *entries, const QString &secret)
 {
-    if (signs(c->entries, secret))
+    if (signs(*entries, secret))
         return true;
-    if (c->merges > 0)
-        return false;
-    auto unescaped = c->entries;
+    Entries unescaped = *entries;
     bool changed = false;
     for (auto &kv : unescaped) {
         if (kv.first == kHead)
             continue;
+        if (kv.second.contains(QLatin1Char('&')))
+            return false;
         const QString plain = unescapeFormCharacters(kv.second);
         changed = changed || plain != kv.second;
         kv.second = plain;
     }
     if (!changed || !signs(unescaped, secret))
         return false;
-    c->entries = unescaped;
+    *entries = unescaped;
     return true;
+}
+
+// Takes the signature entry out of the body: right after the tag, or last for the
+// profile upload. False when there is none in either place.
+bool takeSecret(const QByteArray &body, QByteArray *rest, QString *secret)
+{
+    const int afterTag = body.startsWith("tag=") ? body.indexOf('&') : -1;
+    if (afterTag > 0 && body.mid(afterTag + 1, kSecretKey.size() + 1) == kSecretKey + '=') {
+        const int from = afterTag + 1 + kSecretKey.size() + 1;
+        const int next = body.indexOf('&', from);
+        const int end = next < 0 ? body.size() : next;
+        *secret = QString::fromLatin1(body.mid(from, end - from));
+        *rest = body.left(afterTag) + body.mid(end);
+        return true;
+    }
+    const int last = body.lastIndexOf("&" + kSecretKey + '=');
+    if (last > 0 && body.indexOf('&', last + 1) < 0) {
+        *secret = QString::fromLatin1(body.mid(last + kSecretKey.size() + 2));
+        *rest = body.left(last);
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -219,50 +266,23 @@ SignedForm SignedForm::parse(const QByteArray &body)
         form.m_status = Status::NoTag;
         return form;
     }
-
-    const QStringList pieces = QString::fromUtf8(body).split(QLatin1Char('&'));
-    QList<int> open;
-    for (int i = 1; i < pieces.size(); ++i) {
-        if (startsLikeKey(pieces.at(i)))
-            open.append(i);
-    }
-    int choices = qMin<int>(open.size(), kMaxOpenChoices);
-    while (choices > 0 && (qint64(1) << choices) * body.size() > kHashBudget)
-        --choices;
-
-    const QList<QString> &keyList = protocolKeys(form.m_tag);
-    const QSet<QString> known(keyList.begin(), keyList.end());
-    const auto rank = [](const Candidate &x) {
-        return std::make_tuple(x.duplicates, x.unknown, x.merges);
-    };
-
-    // Fewer merges first: once a clean split verifies, no later one can rank higher.
-    bool sawSecret = false;
-    bool found = false;
-    Candidate best;
-    for (int merges = 0; merges <= choices; ++merges) {
-        for (quint32 mask = 0; mask < (1u << choices); ++mask) {
-            if (int(qPopulationCount(mask)) != merges)
-                continue;
-            Candidate c;
-            QString secret;
-            if (!buildCandidate(pieces, open, mask, known, &c, &secret, &sawSecret))
-                continue;
-            if (!verifies(&c, secret))
-                continue;
-            if (!found || rank(c) < rank(best)) {
-                best = c;
-                found = true;
-            }
-        }
-        if (found && best.duplicates == 0 && best.unknown == 0)
-            break;
-    }
-    if (!found) {
-        form.m_status = sawSecret ? Status::BadSignature : Status::NoSecret;
+    QByteArray rest;
+    QString secret;
+    if (!takeSecret(body, &rest, &secret)) {
+        form.m_status = Status::NoSecret;
         return form;
     }
-    form.m_entries = best.entries;
+    // Each way of reading costs one pass and one signature, so any body is read in
+    // time linear in its size.
+    Entries entries;
+    const bool found =
+        (splitInOrder(rest, orderOf(form.m_tag), &entries) && verifies(&entries, secret)) ||
+        (splitLoosely(rest, &entries) && verifies(&entries, secret));
+    if (!found) {
+        form.m_status = Status::BadSignature;
+        return form;
+    }
+    form.m_entries = entries;
     const int tagFromEntries = tagOf(form.value(kTag));
     if (tagFromEntries == 0) {
         form.m_entries.clear();

@@ -9,21 +9,17 @@
 // signature.
 //
 // Bodies are "key=value" entries joined by "&" with no escaping, so a value may
-// itself hold "&" or "=". The split is decided like this:
-//  1. The body is cut at every "&". A piece that does not start like a key
-//     ([A-Za-z_][A-Za-z0-9_]*=) always continues the previous entry's value.
-//  2. Every other piece after the first may start an entry or continue a value.
-//     The choices are tried with the fewest continuations first and kept when
-//     their "secret=" entry matches the signature of the remaining entries. At
-//     most the first 12 such pieces are open to choice, fewer for long bodies
-//     (each try hashes the body once); later ones always start an entry.
-//  3. Some splits sign alike (a value "x&pb=1" followed by nothing that sorts
-//     between gives the same signed text as two entries). Among the splits that
-//     verify, the one wins that has no repeated key, then the fewest keys the
-//     operation does not use, then the most entries.
-//  4. A client may instead send "%", "&", "+" and "=" inside values as %25, %26,
-//     %2B and %3D while signing the values unescaped. When the split at every "&"
-//     does not verify as sent, it is tried again with those four escapes undone.
+// itself hold "&" or "=". Reading costs time linear in the body, whatever it holds:
+//  1. "secret=" is taken from right after the tag (or from the end, for the
+//     profile upload).
+//  2. The rest is split with the operation's keys in their documented order,
+//     from the right: an entry starts at the last "&key=" whose key comes before
+//     the key of the entry after it. Anything else stays inside a value.
+//  3. Should that not verify, every "&" followed by a key starts an entry (for
+//     clients that send other keys or another order with escaped values).
+//  4. A client may send "%", "&", "+" and "=" inside values as %25, %26, %2B and
+//     %3D while signing the values unescaped; each split is also tried with those
+//     four escapes undone.
 // The profile upload's "head=" value travels percent-encoded and is signed
 // decoded; entries() holds it decoded.
 class SignedForm

@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +31,15 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A client that goes away mid-answer must not end the service.
     std::signal(SIGPIPE, SIG_IGN);
+    // Request bodies of megabytes come and go; a fixed threshold gives them back to the
+    // system at once instead of keeping them in the heap.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // Every client may hold a connection; use all the descriptors we are allowed.
+    rlimit files = {};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillora-devserver"));

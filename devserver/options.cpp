@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <algorithm>
+
 namespace {
 
 bool readInt(const QString &text, int min, int max, int *out)
@@ -10,6 +12,39 @@ bool readInt(const QString &text, int min, int max, int *out)
         return false;
     *out = value;
     return true;
+}
+
+struct NumberOption
+{
+    const char *flag;
+    int *target;
+    int min;
+    int max;
+    int scale; // seconds on the command line, milliseconds inside
+};
+
+QList<NumberOption> numberOptions(DevServerOptions *o)
+{
+    ConnectionLimits &c = o->connections;
+    AbuseLimits &a = o->limits;
+    const int day = 24 * 3600;
+    return {
+        {"--max-body", &o->maxBody, 1024, 1 << 30, 1},
+        {"--workers", &c.workers, 1, 256, 1},
+        {"--header-timeout", &c.headerTimeoutMs, 1, 3600, 1000},
+        {"--body-timeout", &c.bodyTimeoutMs, 1, 3600, 1000},
+        {"--answer-timeout", &c.answerTimeoutMs, 1, 3600, 1000},
+        {"--io-timeout", &c.ioTimeoutMs, 1, 3600, 1000},
+        {"--attempt-limit", &a.attemptLimit, 1, 1000, 1},
+        {"--lock-time", &a.lockSeconds, 1, 30 * day, 1},
+        {"--code-interval", &a.codeIntervalSeconds, 0, day, 1},
+        {"--codes-per-address", &a.codesPerAddress, 1, 100000, 1},
+        {"--token-lifetime", &a.tokenLifetimeSeconds, 1, 3650 * day, 1},
+        {"--tokens-per-user", &a.tokensPerUser, 1, 10000, 1},
+        {"--reports-per-minute", &a.reportsPerMinute, 1, 1000000, 1},
+        {"--max-reports", &a.maxReports, 1, 100000000, 1},
+        {"--preview-cache", &a.previewCache, 1, 10000000, 1},
+    };
 }
 
 } // namespace
@@ -29,7 +64,24 @@ QString usageText()
         "  --log-requests FILE  append one JSON line per request\n"
         "  --fault RULE         TARGET:ACTION[,ACTION...], repeatable; TARGET is tag=N or\n"
         "                       path=PREFIX; ACTION is delay=MS, drop, empty, nonjson,\n"
-        "                       errcode=N or times=N (only the first N matching requests)\n");
+        "                       errcode=N or times=N (only the first N matching requests)\n"
+        "\n"
+        "Limits (defaults in brackets; times in seconds):\n"
+        "  --max-body BYTES         larger request bodies get 413 unread [4194304]\n"
+        "  --workers N              threads for requests whose headers arrived [24]\n"
+        "  --header-timeout S       to send complete headers, also between requests [10]\n"
+        "  --body-timeout S         to send one request body [10]\n"
+        "  --answer-timeout S       to take one answer [60]\n"
+        "  --io-timeout S           for any single read or write [5]\n"
+        "  --attempt-limit N        wrong codes or passwords before a lock [5]\n"
+        "  --lock-time S            lock, and the window failures are counted in [900]\n"
+        "  --code-interval S        between two codes for one number [60]\n"
+        "  --codes-per-address N    codes per client address and window [20]\n"
+        "  --token-lifetime S       of a login [2592000]\n"
+        "  --tokens-per-user N      logins kept per user, the oldest dropped [10]\n"
+        "  --reports-per-minute N   reports per client address [60]\n"
+        "  --max-reports N          reports kept, the oldest dropped [10000]\n"
+        "  --preview-cache N        preview pictures kept on disk [2000]\n");
 }
 
 bool parseArguments(const QStringList &args, DevServerOptions *options, QString *error, bool *help)
@@ -49,7 +101,11 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
         static const QStringList withValue = {"--data",      "--port",           "--catalogue",
                                               "--synthetic", "--latest-version", "--log-requests",
                                               "--fault"};
-        if (!withValue.contains(arg)) {
+        const QList<NumberOption> numbers = numberOptions(&result);
+        const auto number =
+            std::find_if(numbers.begin(), numbers.end(),
+                         [&](const NumberOption &o) { return arg == QLatin1String(o.flag); });
+        if (!withValue.contains(arg) && number == numbers.end()) {
             *error = QStringLiteral("unknown argument: %1").arg(arg);
             return false;
         }
@@ -58,7 +114,17 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
             return false;
         }
         const QString value = args.at(++i);
-        if (arg == QLatin1String("--data")) {
+        if (number != numbers.end()) {
+            if (!readInt(value, number->min, number->max, number->target)) {
+                *error = QStringLiteral("%1 wants a number from %2 to %3: %4")
+                             .arg(arg)
+                             .arg(number->min)
+                             .arg(number->max)
+                             .arg(value);
+                return false;
+            }
+            *number->target *= number->scale;
+        } else if (arg == QLatin1String("--data")) {
             result.dataDir = value;
         } else if (arg == QLatin1String("--port")) {
             // The reset page takes the next port, so a fixed port must leave room for it.

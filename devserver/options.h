@@ -6,6 +6,33 @@
 #include <QString>
 #include <QStringList>
 
+// How long and how much a client may take of the connections.
+struct ConnectionLimits
+{
+    int headerTimeoutMs = 10000; // from connecting, or the previous answer, to complete headers
+    int bodyTimeoutMs = 10000;   // for the whole body of one request
+    int answerTimeoutMs = 60000; // for writing one answer
+    int ioTimeoutMs = 5000;      // for any single read or write
+    int workers = 24;            // more are added while every one is busy, up to four times
+    int maxConnections = 4096;
+    int maxHeaderBytes = 32 * 1024;
+    int maxRequestsPerConnection = 100;
+};
+
+// What accounts and anonymous callers may ask for, and how much is kept for them.
+struct AbuseLimits
+{
+    int attemptLimit = 5;         // wrong codes or passwords per number (or name) before a lock
+    int lockSeconds = 15 * 60;    // how long the lock holds, and the window failures count in
+    int codeIntervalSeconds = 60; // between two codes sent to one number
+    int codesPerAddress = 20;     // codes sent for one client address per window
+    int tokenLifetimeSeconds = 30 * 24 * 3600;
+    int tokensPerUser = 10;    // beyond it the oldest login is dropped
+    int reportsPerMinute = 60; // per client address
+    int maxReports = 10000;    // stored reports; the oldest go first
+    int previewCache = 2000;   // pictures kept on disk; the least recently used go first
+};
+
 // What the command line asks of the development service.
 struct DevServerOptions
 {
@@ -16,6 +43,9 @@ struct DevServerOptions
     QString latestVersion = QStringLiteral("0.9.5");
     QString requestLog; // one JSON line per request when not empty
     QList<FaultRule> faults;
+    int maxBody = 4 * 1024 * 1024; // larger request bodies get 413 unread
+    ConnectionLimits connections;
+    AbuseLimits limits;
 };
 
 // Reads the arguments after the program name. On failure returns false with a

@@ -2,9 +2,11 @@
 
 #include "accountstore.h"
 #include "fontservice.h"
+#include "throttle.h"
 
-ResetPages::ResetPages(AccountStore *accounts, std::function<void(const QString &)> print)
-    : m_accounts(accounts), m_print(std::move(print))
+ResetPages::ResetPages(AccountStore *accounts, std::function<void(const QString &)> print,
+                       Throttle *throttle)
+    : m_accounts(accounts), m_print(std::move(print)), m_throttle(throttle)
 {
 }
 
@@ -42,7 +44,7 @@ HttpReply ResetPages::page(const QString &phone, const QString &notice, bool suc
 }
 
 HttpReply ResetPages::handle(const QString &method, const QString &path,
-                             const QMap<QString, QString> &form)
+                             const QMap<QString, QString> &form, const QString &client)
 {
     const QString phone = form.value(QStringLiteral("phone")).trimmed();
     if (method == QLatin1String("GET") &&
@@ -54,6 +56,10 @@ HttpReply ResetPages::handle(const QString &method, const QString &path,
             return page(phone, QStringLiteral("手机号错误！"));
         if (!m_accounts->phoneRegistered(phone))
             return page(phone, QStringLiteral("该手机号尚未注册。"));
+        if (const int locked = m_throttle->lockedFor(phone))
+            return page(phone, lockedMessage(locked));
+        if (const int wait = m_throttle->codeWait(QStringLiteral("reset ") + phone, client))
+            return page(phone, codeWaitMessage(wait));
         const QString code = m_accounts->issueCode(phone, AccountStore::CodePurpose::Reset);
         if (code.isEmpty())
             return page(phone, QStringLiteral("服务器内部错误，请稍后再试。"));
@@ -73,9 +79,15 @@ HttpReply ResetPages::handle(const QString &method, const QString &path,
         const qint64 userId = m_accounts->userIdForPhone(phone);
         if (userId <= 0)
             return page(phone, QStringLiteral("该手机号尚未注册。"));
+        // Tries count against the number, not the code, so new codes bring no new tries.
+        if (const int locked = m_throttle->lockedFor(phone))
+            return page(phone, lockedMessage(locked));
         if (m_accounts->consumeCode(phone, code, AccountStore::CodePurpose::Reset) !=
-            AccountStore::CodeCheck::Ok)
+            AccountStore::CodeCheck::Ok) {
+            m_throttle->failed(phone);
             return page(phone, QStringLiteral("验证码错误或已过期。"));
+        }
+        m_throttle->succeeded(phone);
         if (!m_accounts->setPassword(userId, password))
             return page(phone, QStringLiteral("服务器内部错误，请稍后再试。"));
         return page(QString(), QStringLiteral("密码已重置，请在客户端用新密码登录。"), true);
