@@ -146,7 +146,7 @@ UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTo
         buttons->addWidget(b);
     }
     column->addLayout(buttons);
-    setBody(body, QSize(340, 470));
+    setBody(body, QSize(340, 420));
 
     connect(headBt, &QPushButton::clicked, this, &UserEditDlg::onSetHeadImg);
     connect(cancel, &QPushButton::clicked, this, &UserEditDlg::onCloseBt);
