@@ -54,8 +54,8 @@ FavouritesController::Outcome FavouritesController::toggle(const QString &name, 
     t.lovedBefore = loved;
     t.position = qMax(0, group.indexOf(name));
     apply(t, add, 0);
-    t.reply = postForm(m_network, RequestBuilder::collectFont(m_ft.requestContext.token,
-                                                              t.font.fontid, add));
+    t.reply = postForm(m_network,
+                       RequestBuilder::collectFont(m_ft.requestContext.token, t.font.fontid, add));
     connect(t.reply, &QNetworkReply::finished, this, &FavouritesController::onReplyFontCollect);
     m_toggles.append(t);
     return Sent;
@@ -113,9 +113,9 @@ void FavouritesController::requestLoveList()
 {
     // Only the newest list counts; an older one still on its way is ignored.
     m_loveListSeq = m_nextSeq;
-    m_loveListReply = postForm(m_network, RequestBuilder::loveList(m_ft.requestContext.previewText,
-                                                                   QString(),
-                                                                   m_ft.requestContext.token));
+    m_loveListReply =
+        postForm(m_network, RequestBuilder::loveList(m_ft.requestContext.previewText, QString(),
+                                                     m_ft.requestContext.token));
     connect(m_loveListReply, &QNetworkReply::finished, this, &FavouritesController::onGotLoveList);
 }
 

@@ -49,8 +49,7 @@ class HeadImageLoader : public QObject
     Q_OBJECT
 
 public:
-    HeadImageLoader(QNetworkAccessManager &network, const QString &file,
-                    QObject *parent = nullptr);
+    HeadImageLoader(QNetworkAccessManager &network, const QString &file, QObject *parent = nullptr);
 
     // False when the address is not one to fetch; a fetch under way is dropped.
     bool fetch(const QString &address, int timeoutMs = Profile::kHeadTimeoutMs);

@@ -43,8 +43,8 @@ struct Edited
 };
 
 // Copies a saved edit into the record. No sex button keeps the stored sex; a birthday
-// the user did not set is not made up (an unreadable stored one becomes empty); a new head image waits to
-// be uploaded until the service took it, whatever later saves say.
+// the user did not set is not made up (an unreadable stored one becomes empty); a new head image
+// waits to be uploaded until the service took it, whatever later saves say.
 void applyEdit(const Edited &edit, UserProfile &profile);
 
 } // namespace ProfileForm

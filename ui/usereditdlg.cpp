@@ -113,8 +113,8 @@ UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTo
     m_intro = new QTextEdit(body);
     m_intro->setAcceptRichText(false);
     m_intro->setFixedHeight(px(64));
-    m_intro->setStyleSheet(QStringLiteral("QTextEdit{border:1px solid #E0E0E0;border-radius:%1px;}")
-                               .arg(px(4)));
+    m_intro->setStyleSheet(
+        QStringLiteral("QTextEdit{border:1px solid #E0E0E0;border-radius:%1px;}").arg(px(4)));
     grid->addWidget(caption(body, QStringLiteral("介绍：")), 3, 0, Qt::AlignTop);
     grid->addWidget(m_intro, 3, 1);
 

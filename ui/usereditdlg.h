@@ -23,8 +23,7 @@ public:
     static constexpr int kHeadSide = 200; // pixels of the head image that is kept
     static constexpr int kFadeMs = 400;
 
-    explicit UserEditDlg(const QString &headFile, QWidget *parent = nullptr,
-                         bool stayOnTop = true);
+    explicit UserEditDlg(const QString &headFile, QWidget *parent = nullptr, bool stayOnTop = true);
 
     void fill(const UserProfile &profile, const QString &nickShown);
     bool isSaved() const { return m_saved; }

@@ -141,8 +141,8 @@ void TestUserCentre::favouriteReplies_data()
     QTest::newRow("add dropped") << true << int(TestHttpsServer::Drop) << kOk << false
                                  << "收藏失败：网络异常";
     QTest::newRow("remove ok") << false << int(TestHttpsServer::Respond) << kOk << false << "";
-    QTest::newRow("remove dropped") << false << int(TestHttpsServer::Drop) << kOk << true
-                                    << "取消收藏失败：网络异常";
+    QTest::newRow("remove dropped")
+        << false << int(TestHttpsServer::Drop) << kOk << true << "取消收藏失败：网络异常";
 }
 
 void TestUserCentre::favouriteReplies()
@@ -268,8 +268,8 @@ void TestUserCentre::provincesAndBirthdays()
 {
     const auto &table = ProfileForm::provinces();
     QCOMPARE(table.size(), 34);
-    const int counts[] = {18, 21, 17, 13, 18, 19, 12, 11, 1, 10, 14, 40, 9, 18, 16, 21, 14,
-                          17, 18, 11, 17, 11, 14, 7, 13, 12, 1, 9, 14, 7, 18, 7, 9, 5};
+    const int counts[] = {18, 21, 17, 13, 18, 19, 12, 11, 1,  10, 14, 40, 9, 18, 16, 21, 14,
+                          17, 18, 11, 17, 11, 14, 7,  13, 12, 1,  9,  14, 7, 18, 7,  9,  5};
     for (int i = 0; i < 34; ++i)
         QCOMPARE(table.at(i).second.size(), counts[i]);
     QCOMPARE(table.first().second.first(), QString("朝阳区"));
