@@ -70,7 +70,7 @@ UserDlg::UserDlg(UserRecord &user, const QString &headFile, const Counts &counts
 
     const QString texts[] = {QStringLiteral("个人信息设置"), QStringLiteral("版本信息"),
                              QStringLiteral("修改密码"), QStringLiteral("退出登录")};
-    const char *icons[] = {"usr_info.png", "usr_version.png", "usr_pass.png", "usr_logout.png"};
+    const char *icons[] = {"usr_edit.png", "usr_version.png", "usr_pass.png", "usr_logout.png"};
     for (int i = 0; i < 4; ++i) {
         m_menu[i] = new MyBt(body);
         m_menu[i]->setLabelText(texts[i]);
