@@ -15,6 +15,7 @@
 #include "mymsgbox.h"
 #include "previewloader.h"
 #include "profile.h"
+#include "quilloraresources.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
@@ -59,6 +60,7 @@ QString imageStyle(const QString &file);
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
+    initQuilloraResources();
     ftManager.initialize();
     catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
     reports = std::make_unique<ReportSender>(ftManager, network);
