@@ -56,6 +56,9 @@ public:
 
     // Appends a new name; a name already present has its record replaced in place.
     void add(const FontAV &font);
+    // Puts a new name at position (clamped); a name already present stays where it is.
+    void insert(int position, const FontAV &font);
+    int indexOf(const QString &fontname) const;
     void remove(const QString &fontname);
     bool contains(const QString &fontname) const { return m_names.contains(fontname); }
     void clear();

@@ -101,6 +101,10 @@ void FramelessDlg::setBody(QWidget *body, const QSize &designSize)
     connect(m_minBt, &QPushButton::clicked, this, &FramelessDlg::onMinForm);
     connect(m_closeBt, &QPushButton::clicked, this, &FramelessDlg::onCloseForm);
     body->installEventFilter(this);
+    // Widgets with their own style sheet do not take the dialog's scaled font on their own.
+    for (QWidget *child : body->findChildren<QWidget *>())
+        if (!child->testAttribute(Qt::WA_SetFont))
+            child->setFont(font());
     resize(DlgLook::px(designSize.width()) + 2 * shadow,
            DlgLook::px(designSize.height()) + 2 * shadow);
     placeButtons();
@@ -211,6 +215,11 @@ void FramelessDlg::closeAnimated(int result)
 }
 
 void FramelessDlg::onCloseForm()
+{
+    closeAnimated(QDialog::Rejected);
+}
+
+void FramelessDlg::reject()
 {
     closeAnimated(QDialog::Rejected);
 }

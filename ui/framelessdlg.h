@@ -46,9 +46,12 @@ public slots:
     void onCloseForm();
     // Minimises and tells the owner, which may minimise with it.
     void onMinForm();
+    // Escape and the window manager's close shrink away like the close button.
+    void reject() override;
 
 protected:
-    // Puts body (the white frame, sized at scale 1) into the dialog. Call once.
+    // Puts body (the white frame, sized at scale 1) into the dialog. Call once, after the
+    // body's widgets are made: they get the scaled font here.
     void setBody(QWidget *body, const QSize &designSize);
     // Shrinks into the anchor, then done(result).
     void closeAnimated(int result);

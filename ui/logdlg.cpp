@@ -24,7 +24,7 @@ namespace {
 QVBoxLayout *pageColumn(QWidget *page, const QString &title)
 {
     auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(px(30), px(18), px(30), px(18));
+    column->setContentsMargins(px(24), px(18), px(24), px(18));
     column->setSpacing(px(12));
     auto *heading = new QLabel(title, page);
     QFont big = heading->font();
@@ -48,7 +48,10 @@ QLineEdit *field(QWidget *page, const QString &placeholder)
 QCheckBox *tick(QWidget *page, const QString &text)
 {
     auto *box = new QCheckBox(text, page);
-    box->setStyleSheet(QStringLiteral("color:#4D4D4D;"));
+    box->setStyleSheet(QStringLiteral("QCheckBox{color:#4D4D4D;spacing:%1px;}"
+                                      "QCheckBox::indicator{width:%2px;height:%2px;}")
+                           .arg(px(4))
+                           .arg(px(13)));
     box->setCursor(Qt::PointingHandCursor);
     box->setFocusPolicy(Qt::NoFocus);
     return box;
@@ -154,7 +157,12 @@ LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
     rc->addLayout(footer(regPage, QStringLiteral("已有账号？"), toLogin));
     m_pages->addWidget(regPage);
 
-    setBody(m_pages, QSize(300, 380));
+    setBody(m_pages, QSize(320, 380));
+    // The agreement line is the longest of the dialog; it keeps to one line.
+    QFont small = font();
+    small.setPixelSize(px(12));
+    m_agree->setFont(small);
+    agreeLink->setFont(small);
     m_msg = new MyMsgBox(this);
 
     // Saved credentials.

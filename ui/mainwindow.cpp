@@ -5,6 +5,7 @@
 #include "cardmodel.h"
 #include "cardview.h"
 #include "catalogueloader.h"
+#include "favourites.h"
 #include "filterdlg.h"
 #include "localfontscan.h"
 #include "guideform.h"
@@ -13,6 +14,7 @@
 #include "mtreewidget.h"
 #include "mymsgbox.h"
 #include "previewloader.h"
+#include "profile.h"
 #include "quilloraresources.h"
 #include "replyparser.h"
 #include "reportsender.h"
@@ -20,6 +22,7 @@
 #include "screenmetrics.h"
 #include "searchbox.h"
 #include "transport.h"
+#include "userdlg.h"
 #include "warnlog.h"
 #include "warnnolove.h"
 #include "warnsearch.h"
@@ -52,6 +55,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+QString imageStyle(const QString &file);
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
     initQuilloraResources();
@@ -63,6 +70,8 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
     cloudNames = std::make_unique<CloudList>(ftManager);
+    favourites = std::make_unique<FavouritesController>(ftManager, network);
+    headLoader = std::make_unique<HeadImageLoader>(network, ftManager.headImageFile());
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -71,6 +80,13 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                     : QString());
     buildWidgets();
     connectFinder();
+    for (CardView *view : {cloudView, localView, loveView})
+        connect(view, &CardView::collected, this, &MainWindow::onFtCollect);
+    connect(favourites.get(), &FavouritesController::lovedChanged, this,
+            &MainWindow::onLovedChanged);
+    connect(favourites.get(), &FavouritesController::loveListArrived, this,
+            &MainWindow::onGotLoveList);
+    connect(favourites.get(), &FavouritesController::message, this, &MainWindow::showNotice);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
     // Unfilled positions of the catalogue and of the filtered list.
@@ -237,24 +253,27 @@ void MainWindow::openLogin()
     refreshSignedIn();
 }
 
-void MainWindow::switchAccount()
-{
-    // Signed out first, so a login that fails or is cancelled leaves nobody half signed in.
-    logout();
-    openLogin();
-}
-
 void MainWindow::onlogin()
 {
     if (!ftManager.bLogin) {
         openLogin();
         return;
     }
-    // The user centre is not built yet: a signed-in user may switch accounts or log out.
-    QMenu menu(this);
-    menu.addAction(QStringLiteral("切换账号"), this, &MainWindow::switchAccount);
-    menu.addAction(QStringLiteral("退出登录"), this, &MainWindow::logout);
-    menu.exec(loginBt->mapToGlobal(QPoint(0, loginBt->height())));
+    const UserRecord &user = ftManager.loggedInUser();
+    const UserDlg::Counts counts{int(ftManager.activatedFonts().size()), user.favourites.size(),
+                                 int(user.groups.size())};
+    UserDlg dialog(ftManager.loggedInUser(), ftManager.headImageFile(), counts, this, bWinTop);
+    dialog.setAnchor(loginBt->mapToGlobal(QPoint(4, 4)));
+    dialog.centreOver(frameGeometry());
+    connect(&dialog, &FramelessDlg::minOrder, this, [this] { showMinimized(); });
+    connect(&dialog, &UserDlg::setUserSign, this, &MainWindow::onModifyUsr);
+    currentDialog = &dialog;
+    if (userDlgOpened)
+        userDlgOpened(dialog);
+    dialog.exec();
+    currentDialog = nullptr;
+    if (dialog.loggedOut())
+        logout();
 }
 
 void MainWindow::logout()
@@ -266,6 +285,8 @@ void MainWindow::logout()
     ftManager.bAutoLogin = false;
     ftManager.requestContext.token.clear();
     ftManager.switchToGuest();
+    favourites->forget();
+    headLoader->cancel();
     ftManager.resetLoggedInUser();
     refreshSignedIn();
     fontArea->setCurrentIndex(PageCloud);
@@ -278,23 +299,11 @@ void MainWindow::onSignedIn()
 
 void MainWindow::requestLoveList()
 {
-    QNetworkReply *reply =
-        postForm(network, RequestBuilder::loveList(ftManager.requestContext.previewText, QString(),
-                                                   ftManager.requestContext.token));
-    connect(reply, &QNetworkReply::finished, this, &MainWindow::onGotLoveList);
+    favourites->requestLoveList();
 }
 
 void MainWindow::onGotLoveList()
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply)
-        return;
-    const QByteArray bytes = reply->readAll();
-    reply->abort();
-    reply->deleteLater();
-    // A reply that arrives after a logout must not bring the favourites back.
-    if (!ftManager.bLogin || !dispatchReply(bytes, ftManager).succeeded())
-        return;
     const auto loved = [this](const QString &name) { return isLoved(name); };
     cloudModel->refreshLoved(loved);
     localModel->refreshLoved(loved);
@@ -303,15 +312,58 @@ void MainWindow::onGotLoveList()
         oncollectBt();
 }
 
+void MainWindow::onFtCollect(const QString &ftName)
+{
+    if (ftName.isEmpty())
+        return;
+    // What the heart showed when it was clicked decides, even after a login detour.
+    const bool add = !isLoved(ftName);
+    if (!ftManager.bLogin) {
+        showTrayMessage(QStringLiteral("提示"),
+                        QStringLiteral("字体激活、收藏、应用操作，需要登录后才可进行。"));
+        openLogin();
+        if (!ftManager.bLogin)
+            return;
+    }
+    favourites->toggle(ftName, add);
+}
+
+void MainWindow::onLovedChanged(const QString &name, bool loved)
+{
+    cloudModel->setLoved(name, loved);
+    if (ftManager.loggedInUser().local.contains(name))
+        localModel->setLoved(name, loved);
+    fillFavouritesPage();
+    if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
+        oncollectBt();
+}
+
+void MainWindow::onModifyUsr()
+{
+    const Profile::UploadResult result = Profile::upload(ftManager);
+    if (!result.succeeded())
+        showNotice(result.message);
+}
+
+void MainWindow::showNotice(const QString &text)
+{
+    if (auto *user = qobject_cast<UserDlg *>(currentDialog.data())) {
+        user->showMessage(text);
+        return;
+    }
+    m_msgBox->showMessage(text, 3000);
+    m_msgBox->raise();
+}
+
 void MainWindow::refreshSignedIn()
 {
     if (ftManager.bLogin) {
         const UserRecord &user = ftManager.loggedInUser();
-        const QString shown = !user.nick_name.isEmpty() ? user.nick_name : user.user;
-        loginBt->setText(shown.isEmpty() ? QStringLiteral("已登录") : shown);
-        loginBt->setToolTip(shown);
+        loginBt->setStyleSheet(imageStyle(QStringLiteral("imgUsrOn.png")));
+        loginBt->setToolTip(!user.nick_name.isEmpty() ? user.nick_name : user.user);
+        headLoader->fetch(user.head);
     } else {
-        loginBt->setText(QStringLiteral("登录"));
+        loginBt->setStyleSheet(imageStyle(QStringLiteral("imgUsr.png")));
         loginBt->setToolTip(QStringLiteral("登录"));
     }
     refreshActivated();

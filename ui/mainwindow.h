@@ -19,6 +19,9 @@
 #include <memory>
 
 class ActivationController;
+class FavouritesController;
+class HeadImageLoader;
+class UserDlg;
 
 class MyMsgBox;
 class CardModel;
@@ -120,10 +123,12 @@ public slots:
     // After a login: login button, marks, local page and the favourites from the service.
     void onSignedIn();
     void onGotLoveList();
+    // The heart of a card: add the font to or remove it from the favourites.
+    void onFtCollect(const QString &ftName);
+    // Sends the profile saved in the user centre.
+    void onModifyUsr();
     // Signs the user out: marks off, favourites emptied, the catalogue shown.
     void logout();
-    // Signs the current user out, then offers the login dialog.
-    void switchAccount();
     void oncloudBt();
     void onlocalBt();
     void oncollectBt();
@@ -142,6 +147,12 @@ public slots:
     void onShowTextChanged();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void onGuideDone();
+
+public:
+    FavouritesController *favouritesController() const { return favourites.get(); }
+    QPushButton *loginButton() const { return loginBt; }
+    // Runs when the user centre has been built, before it is shown (tests look inside).
+    std::function<void(UserDlg &)> userDlgOpened;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -169,6 +180,8 @@ private:
     void onFirstPictureDrawn();
     void refreshSignedIn();
     void requestLoveList();
+    void onLovedChanged(const QString &name, bool loved);
+    void showNotice(const QString &text);
     bool isLoved(const QString &name) const;
     void logScreenMetrics();
     void startLocalFontScan();
@@ -185,6 +198,8 @@ private:
     std::unique_ptr<ServiceProblemReporter> problemReporter;
     std::unique_ptr<ActivationController> activation;
     std::unique_ptr<PreviewLoader> previews;
+    std::unique_ptr<FavouritesController> favourites;
+    std::unique_ptr<HeadImageLoader> headLoader;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
@@ -236,5 +251,5 @@ private:
     QPoint pressPoint;
     QPoint dragOffset;
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
-    QPointer<QDialog> currentDialog; // the login dialog while it is open
+    QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
 };

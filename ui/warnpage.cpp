@@ -21,6 +21,8 @@ WarnPage::WarnPage(const QString &pictureStyle, QWidget *parent)
 QLabel *WarnPage::append(int line, QLabel *label, const char *colour)
 {
     label->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(colour)));
+    // A label with its own style sheet would keep the default font.
+    label->setFont(font());
     m_lines[qBound(0, line, 1)].append(label);
     relayout();
     return label;
