@@ -137,10 +137,12 @@ void FavouritesController::onGotLoveList()
     FontGroup &group = m_ft.loggedInUser().favourites;
     for (const Toggle &t : qAsConst(m_toggles)) {
         if (t.state == Pending || t.seq >= m_loveListSeq) {
+            // Moved to the front even when the list holds it already: the service may
+            // have stored two quick clicks in the other order, and the newest click
+            // comes first on the page.
+            group.remove(t.font.fontname);
             if (t.add)
                 group.insert(0, t.font);
-            else
-                group.remove(t.font.fontname);
         }
     }
     prune();
