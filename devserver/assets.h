@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "previews.h"
 
 #include <QByteArray>
@@ -31,6 +33,10 @@ public:
                               const QString &text = QString());
     static QString headUrl(const QString &base, qint64 userId, int revision);
     QString updatePackageUrl(const QString &base) const;
+    // The package is made of the program files in `dir`; `url` replaces the package
+    // address handed out (any text, even empty, for the client's failure cases).
+    void setUpdateSource(const QString &dir) { m_updateSource = dir; }
+    void setUpdateUrl(const std::optional<QString> &url) { m_updateUrl = url; }
     QString installerUrl(const QString &base) const;
 
     // Answers a GET of `path` (with the preview text from the query, if any).
@@ -49,5 +55,7 @@ private:
     const Catalogue *m_catalogue;
     AccountStore *m_accounts;
     QString m_latestVersion;
+    QString m_updateSource;
+    std::optional<QString> m_updateUrl;
     PreviewRenderer m_renderer;
 };

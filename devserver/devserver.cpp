@@ -8,6 +8,7 @@
 #include "formbody.h"
 #include "resetpage.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -241,6 +242,10 @@ bool DevServer::start(QString *error, QStringList *warnings)
 
     d->assets.reset(new AssetStore(dataDir + QStringLiteral("/cache"), &d->catalogue, &d->accounts,
                                    d->options.latestVersion));
+    d->assets->setUpdateSource(d->options.updateFrom.isEmpty()
+                                   ? QCoreApplication::applicationDirPath()
+                                   : d->options.updateFrom);
+    d->assets->setUpdateUrl(d->options.updateUrl);
     d->service.reset(new FontService(&d->accounts, &d->catalogue, d->assets.get(),
                                      d->options.latestVersion, printLine));
     d->resetPages.reset(new ResetPages(&d->accounts, printLine));

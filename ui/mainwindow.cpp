@@ -6,6 +6,7 @@
 #include "cardview.h"
 #include "catalogueloader.h"
 #include "localfontscan.h"
+#include "feedbackdlg.h"
 #include "guideform.h"
 #include "logdlg.h"
 #include "mymsgbox.h"
@@ -15,6 +16,8 @@
 #include "requestbuilder.h"
 #include "screenmetrics.h"
 #include "transport.h"
+#include "updateoffer.h"
+#include "versioncheckdlg.h"
 #include "warnlog.h"
 #include "warnnolove.h"
 #include "warnsearch.h"
@@ -44,6 +47,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
@@ -55,6 +59,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     activation = std::make_unique<ActivationController>(ftManager, this, problemReporter.get(),
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
+    updates = std::make_unique<UpdateOffer>(ftManager, QCoreApplication::applicationFilePath());
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -95,9 +100,20 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 
     logScreenMetrics();
 
+    checkVersionAtStart();
     if (ftManager.imageCacheIsStale())
         ftManager.clearImageCache();
+    if (bUpdateRequested) {
+        startTime = QDateTime::currentDateTime(); // the run-length report still needs a start
+        QTimer::singleShot(0, this, &MainWindow::onStartUpdate);
+        return;
+    }
+    continueStartUp();
+}
 
+void MainWindow::continueStartUp()
+{
+    bStartUpDone = true;
     sizeSlider->setValue(6);
     startLocalFontScan();
     catalogue->requestFontTags();
@@ -177,6 +193,48 @@ void MainWindow::onLocalThreadDestroy()
 {
     localThread = nullptr;
     ftManager.writeLog(QStringLiteral("threadLocal destroyed."));
+}
+
+int MainWindow::checkVersionAtStart()
+{
+    if (updates->check() != UpdateOffer::Available)
+        return updates->state() == UpdateOffer::CheckFailed ? -1 : 0;
+    fetchUpdateLogAndAsk();
+    return 0;
+}
+
+void MainWindow::fetchUpdateLogAndAsk()
+{
+    const QString log = updates->fetchUpdateLog();
+    if (log.isEmpty())
+        return;
+    VersionCheckDlg dlg(*updates, this);
+    if (!updates->latestVersion().isEmpty())
+        dlg.setLatestVersion(updates->latestVersion());
+    dlg.setUpdateLog(log);
+    dlg.centreOver(this);
+    dlg.exec();
+    bUpdateRequested = dlg.updateRequested();
+}
+
+void MainWindow::onStartUpdate()
+{
+    const UpdateOffer::StartResult result = updates->startUpdater();
+    if (result == UpdateOffer::Started) {
+        close();
+        return;
+    }
+    bUpdateRequested = false;
+    showTrayMessage(QStringLiteral("Quillora"), UpdateOffer::failureText(result));
+    if (!bStartUpDone)
+        continueStartUp();
+}
+
+void MainWindow::onFeedback()
+{
+    FeedbackDlg dlg(this);
+    dlg.centreOver(this);
+    dlg.exec();
 }
 
 bool MainWindow::tryAutoLogin()
@@ -567,7 +625,7 @@ void MainWindow::buildWidgets()
     buildLowBar();
     column->addWidget(widgtLow, 42);
 
-    connect(setMenuBt, &QPushButton::clicked, this, [] {}); // the feedback dialog comes later
+    connect(setMenuBt, &QPushButton::clicked, this, &MainWindow::onFeedback);
     connect(minBt, &QPushButton::clicked, this, &MainWindow::onMainMinimize);
     connect(closeBt, &QPushButton::clicked, this, &MainWindow::onMainClose);
     connect(cloudBt, &QPushButton::clicked, this, &MainWindow::oncloudBt);
@@ -590,7 +648,6 @@ void MainWindow::buildTopBar()
     setMenuBt = flatButton(widgtTop, "setMenuBt", QRect(10, 9, 20, 20),
                            imageStyle(QStringLiteral("feedback.png")),
                            QStringLiteral("意见反馈"));
-    setMenuBt->setEnabled(false);
     loginBt = flatButton(widgtTop, "loginBt", QRect(35, 9, 20, 20),
                          imageStyle(QStringLiteral("imgUsr.png")), QStringLiteral("登录"));
     curNameLbl = new QLabel(QStringLiteral("云字库"), widgtTop);

@@ -34,6 +34,7 @@ class QKeyEvent;
 class QMouseEvent;
 class ReportSender;
 class ThreadForLocalFonts;
+class UpdateOffer;
 
 // The program's one window. Its constructor is the start-up sequence and its
 // destructor the shutdown; the work itself lives in widget-free classes that the
@@ -77,6 +78,10 @@ public:
     QWidget *messageBox() const;
     GuideForm *guideForm() const { return guide; }
     bool isGuideShowing() const { return bGuideShowing; }
+    // What the version check found; the user centre's version dialog reads and renews it.
+    UpdateOffer *updateOffer() const { return updates.get(); }
+    // The start-up check asked for the update: the rest of the start-up waits for it.
+    bool isUpdateRequested() const { return bUpdateRequested; }
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -116,6 +121,9 @@ public slots:
     void onMainClose();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void onGuideDone();
+    // Starts the updater and closes; when it cannot start, says so and goes on.
+    void onStartUpdate();
+    void onFeedback();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -143,6 +151,10 @@ private:
     void logScreenMetrics();
     void startLocalFontScan();
     bool tryAutoLogin();
+    int checkVersionAtStart();
+    void fetchUpdateLogAndAsk();
+    // Steps of the start-up after the version check: scan, catalogue, login, guide.
+    void continueStartUp();
 
     QDateTime startTime;
     // Declared in dependency order: members are destroyed in reverse, so everything
@@ -155,6 +167,7 @@ private:
     std::unique_ptr<ServiceProblemReporter> problemReporter;
     std::unique_ptr<ActivationController> activation;
     std::unique_ptr<PreviewLoader> previews;
+    std::unique_ptr<UpdateOffer> updates;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
@@ -191,6 +204,8 @@ private:
     int ftHeightMax = 162;
     int ftHeight = 95;
     int visibleRows = 7;
+    bool bUpdateRequested = false;
+    bool bStartUpDone = false;  // continueStartUp ran
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;
     bool bGuideShowing = false;

@@ -1,0 +1,113 @@
+// The installed program folder, and the update journey through separate processes:
+// the development service offers a newer version, the installed program accepts it and
+// closes, the updater installs the package into the per-user install and starts it again.
+#include "devserverprocess.h"
+#include "testenv.h"
+#include "transport.h"
+#include "updateoffer.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+int run(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(180000))
+        return -1;
+    if (output)
+        *output = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+QString readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+} // namespace
+
+class TestInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void layout();
+    void updateJourney();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_prefix;
+    QString programDir() const { return m_prefix + "/lib/quillora"; }
+};
+
+void TestInstall::initTestCase()
+{
+    m_prefix = m_dir.filePath("my apps"); // an install path with a blank
+    QByteArray output;
+    QCOMPARE(run(CMAKE_COMMAND, {"--install", QUILLORA_BUILD_DIR, "--prefix", m_prefix}, &output), 0);
+}
+
+void TestInstall::layout()
+{
+    for (const char *program : {"quillora", "vantorel"}) {
+        const QFileInfo file(programDir() + "/" + program);
+        QVERIFY2(file.isExecutable() && (file.permissions() & QFile::ExeOther), program);
+    }
+    QVERIFY(QFileInfo(programDir() + "/libSorvane.so").isFile());
+    const QFileInfo link(m_prefix + "/bin/quillora");
+    QVERIFY(link.isSymLink());
+    QCOMPARE(link.canonicalFilePath(), QFileInfo(programDir() + "/quillora").canonicalFilePath());
+    QVERIFY(UpdateOffer::isFolderWritable(programDir())); // a per-user install can take updates
+
+    QByteArray output;
+    const QString metainfo = m_prefix + "/share/metainfo/io.github.quillora.Quillora.metainfo.xml";
+    QVERIFY2(run("appstreamcli", {"validate", "--no-net", metainfo}, &output) == 0, output);
+    const QFileInfoList entries = QDir(m_prefix + "/share/applications").entryInfoList({"*.desktop"});
+    QCOMPARE(entries.size(), QUILLORA_DESKTOP_ENTRIES);
+    for (const QFileInfo &entry : entries)
+        QVERIFY2(run("desktop-file-validate", {entry.filePath()}, &output) == 0, output);
+}
+
+void TestInstall::updateJourney()
+{
+    TestEnv env; // the programs inherit the private HOME and XDG folders
+    QTemporaryDir data;
+    DevServerProcess server;
+    // The installed program speaks to the address it was built for.
+    QVERIFY2(server.start(data.path(), {"--port", QString::number(serviceUrl().port()),
+                                        "--latest-version", "0.9.6"}),
+             qPrintable(server.errorString()));
+    QFile::remove(programDir() + "/quillora-ca.pem");
+    QVERIFY(QFile::copy(server.caFile(), programDir() + "/quillora-ca.pem"));
+
+    const QString clicks = m_dir.filePath("clicks.log");
+    qputenv("QT_PLUGIN_PATH", QUILLORA_TEST_PLUGIN_DIR);
+    qputenv("QT_QPA_GENERIC_PLUGINS", "autoclick");
+    qputenv("QUILLORA_AUTOCLICK", "updateBt,openButton");
+    qputenv("QUILLORA_AUTOCLICK_LOG", clicks.toUtf8());
+    QProcess first;
+    first.start(m_prefix + "/bin/quillora", QStringList());
+    // Accepting the offer closes the program at once.
+    QVERIFY(first.waitForFinished(60000));
+    QVERIFY(readFile(clicks).contains(" quillora click updateBt"));
+
+    // The updater installs the package and starts the installed program again.
+    const QRegularExpression restarted("\\n(\\d+) quillora start\\n");
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(clicks).contains(" vantorel click openButton") &&
+                                 restarted.match(readFile(clicks).section("openButton", 1)).hasMatch(),
+                             180000);
+    const qint64 pid = restarted.match(readFile(clicks).section("openButton", 1)).captured(1).toLongLong();
+    ::kill(pid_t(pid), SIGKILL); // it waits in the offer dialog that nobody answers now
+    QVERIFY(QFile::exists(programDir() + "/UPDATE-0.9.6.txt"));
+    QVERIFY(QFileInfo(programDir() + "/quillora").isExecutable());
+    const QString updateLog = readFile(env.home() + "/Documents/TessalyFont/msg/UpdateMsg.log");
+    QVERIFY2(updateLog.contains("copy done"), qPrintable(updateLog));
+}
+
+QTEST_MAIN(TestInstall)
+#include "tst_install.moc"
