@@ -40,14 +40,18 @@ private slots:
     void updateJourney();
 
 private:
-    QTemporaryDir m_dir;
+    // The programs inherit the private HOME, which holds the install.
+    std::unique_ptr<TestEnv> m_env;
+    std::unique_ptr<QTemporaryDir> m_dir;
     QString m_prefix;
     QString programDir() const { return m_prefix + "/lib/quillora"; }
 };
 
 void TestInstall::initTestCase()
 {
-    m_prefix = m_dir.filePath("my apps"); // an install path with a blank
+    m_env = std::make_unique<TestEnv>();
+    m_dir = std::make_unique<QTemporaryDir>(m_env->home() + "/install-XXXXXX");
+    m_prefix = m_dir->filePath("my apps"); // an install path with a blank
     QByteArray output;
     QCOMPARE(run(CMAKE_COMMAND, {"--install", QUILLORA_BUILD_DIR, "--prefix", m_prefix}, &output), 0);
 }
@@ -75,7 +79,6 @@ void TestInstall::layout()
 
 void TestInstall::updateJourney()
 {
-    TestEnv env; // the programs inherit the private HOME and XDG folders
     QTemporaryDir data;
     DevServerProcess server;
     // The installed program speaks to the address it was built for.
@@ -85,7 +88,7 @@ void TestInstall::updateJourney()
     QFile::remove(programDir() + "/quillora-ca.pem");
     QVERIFY(QFile::copy(server.caFile(), programDir() + "/quillora-ca.pem"));
 
-    const QString clicks = m_dir.filePath("clicks.log");
+    const QString clicks = m_dir->filePath("clicks.log");
     qputenv("QT_PLUGIN_PATH", QUILLORA_TEST_PLUGIN_DIR);
     qputenv("QT_QPA_GENERIC_PLUGINS", "autoclick");
     qputenv("QUILLORA_AUTOCLICK", "updateBt,openButton");
@@ -105,7 +108,7 @@ void TestInstall::updateJourney()
     ::kill(pid_t(pid), SIGKILL); // it waits in the offer dialog that nobody answers now
     QVERIFY(QFile::exists(programDir() + "/UPDATE-0.9.6.txt"));
     QVERIFY(QFileInfo(programDir() + "/quillora").isExecutable());
-    const QString updateLog = readFile(env.home() + "/Documents/TessalyFont/msg/UpdateMsg.log");
+    const QString updateLog = readFile(m_env->home() + "/Documents/TessalyFont/msg/UpdateMsg.log");
     QVERIFY2(updateLog.contains("copy done"), qPrintable(updateLog));
 }
 

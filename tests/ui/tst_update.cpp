@@ -28,10 +28,10 @@ private slots:
 
 private:
     std::unique_ptr<TestEnv> m_env;
-    QTemporaryDir m_dir;
+    std::unique_ptr<QTemporaryDir> m_dir;
     FtManager m_manager;
     // A program folder whose path holds a blank.
-    QString programFile() const { return m_dir.filePath("my programs/quillora"); }
+    QString programFile() const { return m_dir->filePath("my programs/quillora"); }
 };
 
 void TestUpdate::initTestCase()
@@ -40,11 +40,12 @@ void TestUpdate::initTestCase()
     m_env = std::make_unique<TestEnv>();
     setScreenMetrics(QRect(0, 0, 1366, 768), 1);
     m_manager.initialize();
-    QVERIFY(QDir().mkpath(m_dir.filePath("my programs")));
-    QVERIFY(QDir().mkpath(m_dir.filePath("system/lib")));
+    m_dir = std::make_unique<QTemporaryDir>(m_env->home() + "/installs-XXXXXX");
+    QVERIFY(QDir().mkpath(m_dir->filePath("my programs")));
+    QVERIFY(QDir().mkpath(m_dir->filePath("system/lib")));
     // Not this user's folder: root hands it to nobody, others lose the write bit.
-    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_dir.filePath("system/lib")), 65534, 65534) == 0
-                           : QFile::setPermissions(m_dir.filePath("system/lib"),
+    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_dir->filePath("system/lib")), 65534, 65534) == 0
+                           : QFile::setPermissions(m_dir->filePath("system/lib"),
                                                    QFile::ReadOwner | QFile::ExeOwner));
 }
 
@@ -74,7 +75,7 @@ void TestUpdate::offer()
     QFETCH(QString, url);
     QFETCH(QString, folder);
     QFETCH(int, state);
-    UpdateOffer offer(m_manager, m_dir.filePath(folder + "/quillora"));
+    UpdateOffer offer(m_manager, m_dir->filePath(folder + "/quillora"));
     QCOMPARE(int(offer.decide(result, latest, url)), state);
     QCOMPARE(offer.isLatest(), state != UpdateOffer::Available);
     // Only an available update can be accepted in the start-up dialog.
@@ -100,7 +101,7 @@ void TestUpdate::startUpdater()
     QFETCH(bool, updaterThere);
     QFETCH(bool, starts);
     QFETCH(int, expected);
-    const QString updater = m_dir.filePath("my programs/vantorel");
+    const QString updater = m_dir->filePath("my programs/vantorel");
     QFile::remove(updater);
     if (updaterThere) {
         QFile file(updater);
