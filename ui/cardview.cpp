@@ -19,6 +19,7 @@
 namespace {
 
 constexpr int kBarWidth = 8;
+constexpr int kSmallestNamePixels = 9;
 
 QString &scrollBarStyleSheet()
 {
@@ -102,7 +103,10 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const bool textMode = index.data(CardModel::TextModeRole).toBool();
 
     // Name line.
-    const QFont nameFont = fittedFont(option.font, c.name.height());
+    QFont nameFont = fittedFont(option.font, c.name.height());
+    // On very small screens the line would be too small to read.
+    if (QFontInfo(nameFont).pixelSize() < kSmallestNamePixels)
+        nameFont.setPixelSize(kSmallestNamePixels);
     painter->setFont(nameFont);
     painter->setPen(QColor("#7F7F7F"));
     const QRect nameRect = c.name.translated(at);
@@ -131,9 +135,15 @@ void CardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         const QString path = index.data(CardModel::ImagePathRole).toString();
         const QSize label(previewLabelWidth(preview.height()), preview.height());
         const QPixmap pixmap = path.isEmpty() ? QPixmap() : previewPixmap(path, label);
-        if (!pixmap.isNull())
+        if (!pixmap.isNull()) {
             painter->drawPixmap(preview.left(),
                                 preview.top() + (preview.height() - pixmap.height()) / 2, pixmap);
+            if (!m_view->m_pictureDrawn) {
+                m_view->m_pictureDrawn = true;
+                QMetaObject::invokeMethod(m_view, &CardView::firstPictureDrawn,
+                                          Qt::QueuedConnection);
+            }
+        }
         else if (!path.isEmpty() && m_view->cardModel())
             m_view->cardModel()->pictureUnreadable(name);
     }

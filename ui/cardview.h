@@ -72,6 +72,8 @@ signals:
     void selectFont(const QString &ftName);
     // The heart of a card was clicked: add the font to or remove it from the favourites.
     void collected(const QString &ftName);
+    // A card was drawn with its picture for the first time.
+    void firstPictureDrawn();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -95,4 +97,7 @@ private:
     int m_picked = -1;
     QString m_pickedName;
     int m_hoverRow = -1;
+    bool m_pictureDrawn = false;
+
+    friend class CardDelegate;
 };

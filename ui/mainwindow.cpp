@@ -11,6 +11,7 @@
 #include "logdlg.h"
 #include "mymsgbox.h"
 #include "previewloader.h"
+#include "quilloraresources.h"
 #include "replyparser.h"
 #include "reportsender.h"
 #include "requestbuilder.h"
@@ -52,6 +53,7 @@
 
 MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
+    initQuilloraResources();
     ftManager.initialize();
     catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
     reports = std::make_unique<ReportSender>(ftManager, network);
@@ -87,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         view->setRowHeight(ftHeight);
     fontArea->setFocus();
 
+    connect(cloudView, &CardView::firstPictureDrawn, this, &MainWindow::onFirstPictureDrawn);
     connect(catalogue.get(), &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
     connect(catalogue.get(), &CatalogueLoader::msgCloudPageRefill, this,
             &MainWindow::fillCloudPage);
@@ -270,7 +273,7 @@ void MainWindow::showTrayMessage(const QString &title, const QString &text)
     }
     // No tray to speak through: say it in the window instead.
     m_msgBox->showMessage(text, 5000);
-    m_msgBox->raise();
+    m_msgBox->raise(); // above the guide too
 }
 
 void MainWindow::openLogin()
@@ -619,7 +622,7 @@ void MainWindow::buildWidgets()
     unreachable->hide();
     m_serviceNotice = unreachable;
     cloudView->installEventFilter(this);
-    m_msgBox = new MyMsgBox(mainFrame);
+    m_msgBox = new MyMsgBox(this);
     m_msgBox->hide();
 
     buildLowBar();
@@ -734,6 +737,9 @@ void MainWindow::scaleWidgets()
                                     (QFontMetricsF(font).height() + 0.1);
                 if (points >= 1)
                     font.setPointSize(int(points));
+                // Small screens: still readable.
+                if (QFontInfo(font).pixelSize() < 9)
+                    font.setPixelSize(9);
                 child->setFont(font);
             }
         }
@@ -777,6 +783,8 @@ void MainWindow::placeWindow()
         resize(placed.size());
     }
     move(placed.topLeft());
+    // Lay the frame out now: notices shown before the window appears centre on it.
+    layout()->activate();
     bWindowPlaced = true;
 }
 
@@ -1029,4 +1037,31 @@ void MainWindow::onGuideDone()
     bLeftPressed = false;
     bGuideDrag = false;
     cloudView->ownScrollBar()->setFocus();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!bShownLogged) {
+        bShownLogged = true;
+        ftManager.writeLog(QStringLiteral("window shown"));
+    }
+}
+
+void MainWindow::onFirstPictureDrawn()
+{
+    ftManager.writeLog(QStringLiteral("first cards drawn"));
+#ifdef QUILLORA_BENCH_HOOKS
+    // Benchmarks measure memory after jumping to the end of the catalogue.
+    if (!qEnvironmentVariableIsSet("QUILLORA_BENCH_SCROLL"))
+        return;
+    QTimer::singleShot(1000, this, [this] {
+        QScrollBar *bar = cloudView->ownScrollBar();
+        bar->setValue(bar->maximum());
+        QTimer::singleShot(3000, this, [this] {
+            ftManager.writeLog(QStringLiteral("bench: scrolled to end, pictures pending=") +
+                               QString::number(previews->pendingCount()));
+        });
+    });
+#endif
 }

@@ -133,6 +133,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -145,6 +146,7 @@ private:
     void fadeThen(double from, double to, const std::function<void()> &then);
     void showCatalogueUnreachable();
     void showGuide();
+    void onFirstPictureDrawn();
     void refreshSignedIn();
     void requestLoveList();
     bool isLoved(const QString &name) const;
@@ -206,6 +208,7 @@ private:
     int visibleRows = 7;
     bool bUpdateRequested = false;
     bool bStartUpDone = false;  // continueStartUp ran
+    bool bShownLogged = false;
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;
     bool bGuideShowing = false;

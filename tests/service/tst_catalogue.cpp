@@ -49,8 +49,8 @@ private slots:
     void countAndList_data();
     void countAndList();
     void duplicateNames();
-    void failuresAreSilent_data();
-    void failuresAreSilent();
+    void failuresChangeNothing_data();
+    void failuresChangeNothing();
     void refillDecisions();
     void absurdCountIsBounded();
     void secondReplyUpdatesInPlace();
@@ -143,7 +143,7 @@ void TestCatalogue::duplicateNames()
     QCOMPARE(m_manager->cloudFonts.value("A").fontid, 3); // the later record
 }
 
-void TestCatalogue::failuresAreSilent_data()
+void TestCatalogue::failuresChangeNothing_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::newRow("empty") << QByteArray();
@@ -155,18 +155,23 @@ void TestCatalogue::failuresAreSilent_data()
     QTest::newRow("count negative") << catalogue(-5, {"A"});
 }
 
-void TestCatalogue::failuresAreSilent()
+void TestCatalogue::failuresChangeNothing()
 {
     QFETCH(QByteArray, reply);
     QSignalSpy total(m_loader.get(), &CatalogueLoader::msgCloudTotalChanged);
     QSignalSpy balloon(m_loader.get(), &CatalogueLoader::msgBalloon);
+    QSignalSpy unreachable(m_loader.get(), &CatalogueLoader::msgCatalogueUnreachable);
     const QString before = log();
     m_loader->applyCatalogueReply(reply);
     QCOMPARE(m_manager->initCloudVec.size(), 500);
     QVERIFY(m_manager->cloudFonts.isEmpty());
     QCOMPARE(total.size(), 0);
     QCOMPARE(balloon.size(), 0);
-    QCOMPARE(log(), before);
+    // Nothing changes, but the failure is logged, shown and asked again later.
+    QVERIFY(log().mid(before.size()).contains("cloudList failed: "));
+    QCOMPARE(unreachable.size(), 1);
+    QVERIFY(m_loader->isUnreachable());
+    QVERIFY(m_loader->retryPendingMs() > 0);
 }
 
 void TestCatalogue::refillDecisions()
@@ -176,18 +181,17 @@ void TestCatalogue::refillDecisions()
     QString localFirst = "Installed Sans";
     m_loader->setLocalFirstCardName([&] { return localFirst; });
 
-    // First name already shown with its picture cached: the cloud page stays.
+    // Every reply refills the cloud page, even with the same first name and its picture
+    // cached: the names behind it may have changed.
     m_manager->initCloudVec[0] = "A";
     touch(previewImagePath(m_manager->imagesDir(), "A", PreviewName));
     m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
-    QCOMPARE(cloud.size(), 0);
+    QCOMPARE(cloud.size(), 1);
     QCOMPARE(local.size(), 0); // the local scan has not finished
 
-    // Same first name without a picture: refill.
-    QFile::remove(previewImagePath(m_manager->imagesDir(), "A", PreviewName));
     m_loader->setLocalScanFinished(true);
-    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
-    QCOMPARE(cloud.size(), 1);
+    m_loader->applyCatalogueReply(catalogue(2, {"A", "C"}));
+    QCOMPARE(cloud.size(), 2);
     QCOMPARE(local.size(), 1);
 
     // Local first card with a cached picture, or none at all: the local page stays.

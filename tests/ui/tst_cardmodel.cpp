@@ -5,6 +5,7 @@
 #include "testenv.h"
 
 #include <QImage>
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
@@ -43,6 +44,9 @@ private slots:
     void busyCoversEveryCardAndEndsProgress();
     void pictureAskedOnceUntilItArrives();
     void viewEmitsPickedName();
+    void heartAndDot_data();
+    void heartAndDot();
+    void wheelScrollsOwnBar();
     void manyFontsStayCheap();
 };
 
@@ -214,6 +218,98 @@ void TestCardModel::viewEmitsPickedName()
     view.setRowHeight(130);
     QCOMPARE(view.visualRect(m.index(1)).height(), 130);
     QCOMPARE(view.visualRect(m.index(1)).top(), 130);
+}
+
+void TestCardModel::heartAndDot_data()
+{
+    QTest::addColumn<bool>("textMode");
+    QTest::addColumn<bool>("loved");
+    QTest::addColumn<bool>("available");
+    QTest::addColumn<bool>("heartOnHover");
+    QTest::addColumn<bool>("heartAfterLeave");
+    QTest::addColumn<bool>("dot");
+    QTest::newRow("plain") << false << false << false << true << false << false;
+    QTest::newRow("loved") << false << true << false << true << true << false;
+    QTest::newRow("available") << false << false << true << true << false << true;
+    QTest::newRow("text mode") << true << true << true << false << false << false;
+}
+
+void TestCardModel::heartAndDot()
+{
+    QFETCH(bool, textMode);
+    QFETCH(bool, loved);
+    QFETCH(bool, available);
+    QVector<CardEntry> entries = cards({"First", "Second"}, textMode);
+    entries[0].loved = loved;
+    entries[0].available = available;
+    CardModel m;
+    m.setEntries(entries);
+    CardView view;
+    view.setCardModel(&m);
+    view.resize(292, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy collected(&view, &CardView::collected);
+    QSignalSpy picked(&view, &CardView::selectFont);
+
+    const QPoint over = view.visualRect(m.index(0)).center();
+    QMouseEvent move(QEvent::MouseMove, over, view.viewport()->mapToGlobal(over), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QCOMPARE(view.hoveredRow(), 0);
+    QTEST(view.heartVisible(0), "heartOnHover");
+    QVERIFY(!view.heartVisible(1));
+    QTEST(view.dotVisible(0), "dot");
+    const QRect heart = view.heartRect(0);
+    if (!heart.isEmpty()) {
+        // The heart is its own button: it does not pick the font.
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, heart.center());
+        QCOMPARE(collected.count(), 1);
+        QCOMPARE(collected.at(0).at(0).toString(), QString("First"));
+        QCOMPARE(picked.count(), 0);
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(view.viewport(), &leave);
+    QCOMPARE(view.hoveredRow(), -1);
+    QTEST(view.heartVisible(0), "heartAfterLeave");
+}
+
+void TestCardModel::wheelScrollsOwnBar()
+{
+    QVector<QString> names;
+    for (int i = 0; i < 100; ++i)
+        names.append(QString("Font %1").arg(i));
+    CardModel m;
+    m.setEntries(CardModel::pictureCards(names, {}, {}));
+    CardView view;
+    view.setCardModel(&m);
+    view.resize(292, 500);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QScrollBar *bar = view.ownScrollBar();
+    QVERIFY(bar->isVisible());
+    QCOMPARE(bar->width(), 8);
+    QCOMPARE(bar->maximum(), 100 * 95 - 500);
+    const QPoint at = view.viewport()->rect().center();
+    QWheelEvent notch(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &notch);
+    QCOMPARE(bar->value(), 20);
+    QWheelEvent pad(at, view.viewport()->mapToGlobal(at), QPoint(0, -40), QPoint(0, -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::ScrollUpdate, false);
+    QApplication::sendEvent(view.viewport(), &pad);
+    QCOMPARE(bar->value(), 30);
+    // The keyboard pages with the bar; a taller row keeps the place in the list.
+    QTest::keyClick(bar, Qt::Key_End);
+    QCOMPARE(view.verticalScrollBar()->value(), bar->maximum());
+    view.setRowHeight(190);
+    QCOMPARE(bar->maximum(), 100 * 190 - 500);
+    QCOMPARE(bar->value(), bar->maximum());
+    QTest::keyClick(bar, Qt::Key_Home);
+    QCOMPARE(view.verticalScrollBar()->value(), 0);
+    // A list that fits needs no bar.
+    m.setEntries(cards({"A"}));
+    QTRY_VERIFY(!bar->isVisible());
 }
 
 void TestCardModel::manyFontsStayCheap()

@@ -5,6 +5,10 @@
 
 #include "cardmodel.h"
 #include "cardview.h"
+#include "catalogueloader.h"
+#include "guideform.h"
+#include "mymsgbox.h"
+#include "warnservice.h"
 #include "devserverprocess.h"
 #include "loginlogic.h"
 #include "previewloader.h"
@@ -55,6 +59,9 @@ private slots:
     void pickWhileSignedOutAsksForLogin();
     void placedAtRightEdgeAndDraggedByItsBars();
     void favouritesArriveAfterLogin();
+    void noticesWithoutTrayAndSecondCatalogue();
+    void serviceFailuresRecover();
+    void guideOnFirstRunDragsTheWindow();
 
 private:
     std::unique_ptr<TestEnv> m_env;
@@ -91,6 +98,7 @@ void TestMainWindow::init()
 void TestMainWindow::cleanup()
 {
     m_window.reset();
+    setServiceUrl(m_server.url());
 }
 
 void TestMainWindow::catalogueBecomesCards()
@@ -354,6 +362,105 @@ void TestMainWindow::favouritesArriveAfterLogin()
     QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
     w.oncollectBt();
     QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
+}
+
+void TestMainWindow::noticesWithoutTrayAndSecondCatalogue()
+{
+    MainWindow &w = *m_window;
+    // The test platform has no tray: the catalogue's balloon went to the window.
+    QVERIFY(!w.trayIcon());
+    auto *toast = qobject_cast<MyMsgBox *>(w.messageBox());
+    QVERIFY(toast);
+    QCOMPARE(toast->text(), QString("加载完毕."));
+
+    // A second reply with the same first font shows its own list.
+    const QString first = w.cloudCards()->nameAt(0);
+    w.catalogueLoader()->applyCatalogueReply(
+        QString(R"({"errcode":0,"tag":"100","count":2,"lists":[{"fontid":"1","fontname":"%1"},)"
+                R"({"fontid":"99999","fontname":"Zeta Sans"}]})")
+            .arg(first)
+            .toUtf8());
+    QCOMPARE(w.cloudCards()->rowCount(), 2);
+    QCOMPARE(w.cloudCards()->nameAt(1), QString("Zeta Sans"));
+}
+
+void TestMainWindow::serviceFailuresRecover()
+{
+    // The first catalogue request gets an error and the first picture fetch a web page.
+    QTemporaryDir dir;
+    DevServerProcess faulty;
+    QVERIFY2(faulty.start(dir.filePath("state"), {"--fault", "tag=100:errcode=5,times=1",
+                                                   "--fault", "path=/preview:nonjson,times=1"}),
+             qPrintable(faulty.errorString()));
+    QVERIFY(addTrustedCertificateAuthorities(faulty.caFile()) > 0);
+    setServiceUrl(faulty.url());
+    m_window.reset();
+    m_window = std::make_unique<MainWindow>();
+    MainWindow &w = *m_window;
+    w.fontManager().clearImageCache(); // earlier tests cached the same fonts' pictures
+    w.previewLoader()->setRetryPause(0);
+    QTRY_VERIFY_WITH_TIMEOUT(w.catalogueLoader()->isUnreachable(), 10000);
+    QVERIFY(w.serviceNotice()->isVisibleTo(w.cloudPage()));
+    QVERIFY(w.catalogueLoader()->retryPendingMs() > 0);
+    QVERIFY(readLog(w.fontManager()).contains("cloudList failed: "));
+
+    // "重试" asks at once; the notice goes when the catalogue comes.
+    emit qobject_cast<WarnService *>(w.serviceNotice())->retryClicked();
+    QTRY_VERIFY_WITH_TIMEOUT(w.cloudCards()->rowCount() > 0, 10000);
+    QVERIFY(!w.serviceNotice()->isVisibleTo(w.cloudPage()));
+
+    // The picture that failed is fetched on the next refill.
+    QSignalSpy failed(w.previewLoader(), &PreviewLoader::pictureFailed);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY_WITH_TIMEOUT(!failed.isEmpty(), 10000);
+    const QString name = failed.first().first().toString();
+    QVERIFY(!QFile::exists(w.previewLoader()->picturePath(name)));
+    QSignalSpy ready(w.previewLoader(), &PreviewLoader::pictureReady);
+    w.fillCloudPage();
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
+
+    // A cached file that does not decode is fetched again.
+    QFile broken(w.previewLoader()->picturePath(name));
+    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("\x89PNG\r\n\x1a\n truncated");
+    broken.close();
+    ready.clear();
+    w.previewLoader()->request(name);
+    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
+    QVERIFY(!QImage(w.previewLoader()->picturePath(name)).isNull());
+}
+
+void TestMainWindow::guideOnFirstRunDragsTheWindow()
+{
+    m_window.reset();
+    TestEnv fresh; // a first run
+    auto window = std::make_unique<MainWindow>();
+    QVERIFY(window->isGuideShowing());
+    GuideForm *guide = window->guideForm();
+    QVERIFY(guide);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    // Presses on the guide, even over the cards, move the window.
+    const QPoint start = window->pos();
+    const QPoint at = guide->rect().center() + QPoint(0, 100);
+    const auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, local, guide->mapToGlobal(local), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(guide, &event);
+    };
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(-25, 10), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at + QPoint(-25, 10), Qt::NoButton);
+    QCOMPARE(window->pos(), start + QPoint(-25, 10));
+    guide->close();
+    QVERIFY(!window->isGuideShowing());
+
+    // The next run shows no guide.
+    window.reset();
+    window = std::make_unique<MainWindow>();
+    QVERIFY(!window->isGuideShowing());
+    QVERIFY(!window->guideForm());
 }
 
 QTEST_MAIN(TestMainWindow)

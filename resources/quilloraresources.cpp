@@ -1,0 +1,13 @@
+#include "quilloraresources.h"
+
+#include <QtGlobal>
+
+void initQuilloraResources()
+{
+    // Registering twice would list every file twice; tests build many windows.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(quillora);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
