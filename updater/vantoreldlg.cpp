@@ -1,17 +1,19 @@
 #include "vantoreldlg.h"
 
-#include "artwork.h"
 #include "updaterules.h"
+#include "vantorelresources.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 
 VantorelDlg::VantorelDlg(QWidget *parent) : QDialog(parent)
 {
+    initVantorelResources();
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowSystemMenuHint);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -45,27 +47,26 @@ void VantorelDlg::buildWidgets()
     m_titleLabel->setGeometry(30, 15, 300, 40);
     m_titleLabel->setStyleSheet(QStringLiteral("font-size: 16px;\ncolor: #333333;"));
 
-    const QString flatButton = QStringLiteral("QPushButton{border:none;background:transparent;}");
     m_closeButton = new QPushButton(this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
     m_closeButton->setGeometry(960, 20, 18, 18);
-    m_closeButton->setIcon(QIcon(drawCloseIcon(QSize(18, 18))));
-    m_closeButton->setIconSize(QSize(18, 18));
-    m_closeButton->setStyleSheet(flatButton);
+    m_closeButton->setStyleSheet(
+        QStringLiteral("QPushButton{border-image:url(:/imgs/imgs/close_win.png);}"));
     connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     m_minButton = new QPushButton(this);
     m_minButton->setObjectName(QStringLiteral("minButton"));
     m_minButton->setGeometry(920, 30, 18, 4);
-    m_minButton->setIcon(QIcon(drawMinimizeIcon(QSize(18, 4))));
-    m_minButton->setIconSize(QSize(18, 4));
-    m_minButton->setStyleSheet(flatButton);
+    m_minButton->setStyleSheet(
+        QStringLiteral("QPushButton{border-image:url(:/imgs/imgs/min_win.png);}"));
     connect(m_minButton, &QPushButton::clicked, this, &QWidget::showMinimized);
 
     m_artwork = new QLabel(this);
     m_artwork->setObjectName(QStringLiteral("artwork"));
     m_artwork->setGeometry(304, 110, 400, 380);
-    m_artwork->setPixmap(drawUpdateArtwork(m_artwork->size()));
+    m_artwork->setPixmap(
+        QPixmap(QStringLiteral(":/imgs/imgs/update_art.png"))
+            .scaled(m_artwork->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     m_doneLabel = new QLabel(QStringLiteral("软件更新完成！"), this);
     m_doneLabel->setObjectName(QStringLiteral("doneLabel"));
