@@ -1,14 +1,13 @@
 #include "fadedlg.h"
 
+#include "framelessdlg.h"
 #include "screenmetrics.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>
-#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 int FadeDlg::px(double designPixels)
@@ -56,13 +55,10 @@ FadeDlg::FadeDlg(QWidget *parent, const QSize &designSize)
 void FadeDlg::centreOver(const QWidget *window)
 {
     adjustSize();
-    const QRect w = window->frameGeometry();
-    QScreen *screen = QGuiApplication::screenAt(w.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    const int screenWidth = screen ? screen->geometry().width() : deskRect.width();
-    const int x = qBound(0, w.x() + (w.width() - width()) / 2, qMax(0, screenWidth - width()));
-    move(x, w.y() + (w.height() - height()) / 2);
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(window->frameGeometry().center());
+    // Kept on the screen, also when the window itself reaches past its edge.
+    move(FramelessDlg::fitInside(r, FramelessDlg::availableArea(r.center())).topLeft());
 }
 
 void FadeDlg::fade(double from, double to)

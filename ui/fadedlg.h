@@ -20,7 +20,7 @@ public:
 
     QFrame *body() const { return m_body; }
     QPushButton *closeButton() const { return m_closeBt; }
-    // Centred over `window`, horizontally kept on its screen.
+    // Centred over `window`, inside the available area of its screen.
     void centreOver(const QWidget *window);
     static int px(double designPixels);
 

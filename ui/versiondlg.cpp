@@ -57,7 +57,7 @@ void VersionDlg::showState()
         m_actionBt->setStyleSheet(actionStyle("#a9a9a9"));
         break;
     case UpdateOffer::PackageManager:
-        m_actionBt->setText(QStringLiteral("新版本%1请通过系统的软件包管理器更新")
+        m_actionBt->setText(QStringLiteral("请通过软件包管理器更新至%1")
                                 .arg(m_offer.latestVersion()));
         m_actionBt->setStyleSheet(actionStyle("#a9a9a9"));
         break;
