@@ -28,10 +28,11 @@ private slots:
 
 private:
     std::unique_ptr<TestEnv> m_env;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    QTemporaryDir m_data;
+    DevServerProcess m_server;
     FtManager m_manager;
     // A program folder whose path holds a blank.
-    QString programFile() const { return m_dir->filePath("my programs/quillora"); }
+    QString programFile() const { return m_env->path("my programs/quillora"); }
 };
 
 void TestUpdate::initTestCase()
@@ -40,12 +41,16 @@ void TestUpdate::initTestCase()
     m_env = std::make_unique<TestEnv>();
     setScreenMetrics(QRect(0, 0, 1366, 768), 1);
     m_manager.initialize();
-    m_dir = std::make_unique<QTemporaryDir>(m_env->home() + "/installs-XXXXXX");
-    QVERIFY(QDir().mkpath(m_dir->filePath("my programs")));
-    QVERIFY(QDir().mkpath(m_dir->filePath("system/lib")));
+    // Offers 0.9.6; only the first version request is answered too late.
+    QVERIFY(m_server.start(m_data.path(), {"--latest-version", "0.9.6", "--fault",
+                                           "tag=121:delay=4000,times=1"}));
+    addTrustedCertificateAuthorities(m_server.caFile());
+    setServiceUrl(m_server.url());
+    QVERIFY(QDir().mkpath(m_env->path("my programs")));
+    QVERIFY(QDir().mkpath(m_env->path("system/lib")));
     // Not this user's folder: root hands it to nobody, others lose the write bit.
-    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_dir->filePath("system/lib")), 65534, 65534) == 0
-                           : QFile::setPermissions(m_dir->filePath("system/lib"),
+    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_env->path("system/lib")), 65534, 65534) == 0
+                           : QFile::setPermissions(m_env->path("system/lib"),
                                                    QFile::ReadOwner | QFile::ExeOwner));
 }
 
@@ -75,15 +80,9 @@ void TestUpdate::offer()
     QFETCH(QString, url);
     QFETCH(QString, folder);
     QFETCH(int, state);
-    UpdateOffer offer(m_manager, m_dir->filePath(folder + "/quillora"));
+    UpdateOffer offer(m_manager, m_env->path(folder + "/quillora"));
     QCOMPARE(int(offer.decide(result, latest, url)), state);
     QCOMPARE(offer.isLatest(), state != UpdateOffer::Available);
-    // Only an available update can be accepted in the start-up dialog.
-    VersionCheckDlg dlg(offer);
-    QSignalSpy asked(&dlg, &VersionCheckDlg::msgUpdate);
-    dlg.onUpdateVersion();
-    QCOMPARE(dlg.updateRequested(), state == UpdateOffer::Available);
-    QCOMPARE(asked.count(), state == UpdateOffer::Available ? 1 : 0);
 }
 
 void TestUpdate::startUpdater_data()
@@ -101,7 +100,7 @@ void TestUpdate::startUpdater()
     QFETCH(bool, updaterThere);
     QFETCH(bool, starts);
     QFETCH(int, expected);
-    const QString updater = m_dir->filePath("my programs/vantorel");
+    const QString updater = m_env->path("my programs/vantorel");
     QFile::remove(updater);
     if (updaterThere) {
         QFile file(updater);
@@ -122,26 +121,16 @@ void TestUpdate::startUpdater()
 
 void TestUpdate::noReplyWithinLimit()
 {
-    QTemporaryDir data;
-    DevServerProcess server;
-    QVERIFY(server.start(data.path(), {"--latest-version", "0.9.6", "--fault", "tag=121:delay=4000"}));
-    addTrustedCertificateAuthorities(server.caFile());
-    setServiceUrl(server.url());
     UpdateOffer offer(m_manager, programFile());
     offer.setTimeLimit(500);
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(int(offer.check()), int(UpdateOffer::CheckFailed));
-    QVERIFY(timer.elapsed() < 3000);
+    QVERIFY(timer.elapsed() < 3000); // aborted at the limit, not at the late answer
 }
 
 void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
 {
-    QTemporaryDir data;
-    DevServerProcess server;
-    QVERIFY(server.start(data.path(), {"--latest-version", "0.9.6"}));
-    addTrustedCertificateAuthorities(server.caFile());
-    setServiceUrl(server.url());
     QTimer accept;
     connect(&accept, &QTimer::timeout, [] {
         if (auto *dlg = qobject_cast<VersionCheckDlg *>(QApplication::activeModalWidget()))
@@ -151,9 +140,8 @@ void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
     MainWindow window;
     accept.stop();
     QVERIFY(window.isUpdateRequested());
-    const QString log = m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log";
     auto logText = [&] {
-        QFile f(log);
+        QFile f(m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log");
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     };
     QVERIFY(!logText().contains("启动加载本地字体线程"));

@@ -43,31 +43,24 @@ bool pressedBefore(const QString &name)
 class AutoClick : public QObject
 {
 public:
-    AutoClick() : m_names(qEnvironmentVariable("QUILLORA_AUTOCLICK").split(QLatin1Char(','))) {}
-
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && m_names.contains(watched->objectName()))
-            if (auto *button = qobject_cast<QAbstractButton *>(watched))
-                pressLater(button);
+        auto *button = qobject_cast<QAbstractButton *>(watched);
+        if (!button || event->type() != QEvent::Show || !m_names.contains(button->objectName()))
+            return false;
+        // After the dialog's own show work (fades, layouts) has run.
+        QTimer::singleShot(500, this, [guard = QPointer<QAbstractButton>(button)] {
+            if (guard && guard->isVisible() && guard->isEnabled() &&
+                !pressedBefore(guard->objectName())) {
+                record(QStringLiteral("click ") + guard->objectName());
+                guard->click();
+            }
+        });
         return false;
     }
 
 private:
-    void pressLater(QAbstractButton *button)
-    {
-        QPointer<QAbstractButton> guard(button);
-        // After the dialog's own show work (fades, layouts) has run.
-        QTimer::singleShot(500, this, [guard] {
-            if (!guard || !guard->isVisible() || !guard->isEnabled() ||
-                pressedBefore(guard->objectName()))
-                return;
-            record(QStringLiteral("click ") + guard->objectName());
-            guard->click();
-        });
-    }
-
-    QStringList m_names;
+    const QStringList m_names = qEnvironmentVariable("QUILLORA_AUTOCLICK").split(QLatin1Char(','));
 };
 
 class AutoClickPlugin : public QGenericPlugin
