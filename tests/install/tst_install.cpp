@@ -1,6 +1,5 @@
-// The installed program folder, and the update journey through separate processes:
-// the development service offers a newer version, the installed program accepts it and
-// closes, the updater installs the package into the per-user install and starts it again.
+// The installed program folder, and the update journey as separate processes: offer,
+// acceptance, download and install into the per-user install, restart.
 #include "devserverprocess.h"
 #include "testenv.h"
 #include "transport.h"
@@ -16,11 +15,10 @@ int run(const QString &program, const QStringList &arguments, QByteArray *output
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForFinished(180000))
-        return -1;
+    const bool finished = process.waitForFinished(180000);
     if (output)
         *output = process.readAll();
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
 QString readFile(const QString &path)
@@ -64,10 +62,10 @@ void TestInstall::layout()
     QVERIFY(UpdateOffer::isFolderWritable(programDir())); // a per-user install can take updates
 
     QByteArray output;
-    const QString metainfo = m_prefix + "/share/metainfo/io.github.quillora.Quillora.metainfo.xml";
-    QVERIFY2(run("appstreamcli", {"validate", "--no-net", metainfo}, &output) == 0, output);
+    QVERIFY2(run("appstreamcli", {"validate", "--no-net", m_prefix + "/share/metainfo/"
+                                  "io.github.quillora.Quillora.metainfo.xml"}, &output) == 0, output);
     const QFileInfoList entries = QDir(m_prefix + "/share/applications").entryInfoList({"*.desktop"});
-    QCOMPARE(entries.size(), QUILLORA_DESKTOP_ENTRIES);
+    QCOMPARE(entries.size(), 1);
     for (const QFileInfo &entry : entries)
         QVERIFY2(run("desktop-file-validate", {entry.filePath()}, &output) == 0, output);
 }
@@ -75,8 +73,7 @@ void TestInstall::layout()
 void TestInstall::updateJourney()
 {
     QTemporaryDir data;
-    DevServerProcess server;
-    // The installed program speaks to the address it was built for.
+    DevServerProcess server; // at the address the installed program was built for
     QVERIFY2(server.start(data.path(), {"--port", QString::number(serviceUrl().port()),
                                         "--latest-version", "0.9.6"}),
              qPrintable(server.errorString()));
@@ -90,17 +87,16 @@ void TestInstall::updateJourney()
     qputenv("QUILLORA_AUTOCLICK_LOG", clicks.toUtf8());
     QProcess first;
     first.start(m_prefix + "/bin/quillora", QStringList());
-    // Accepting the offer closes the program at once.
-    QVERIFY(first.waitForFinished(60000));
+    QVERIFY(first.waitForFinished(60000)); // accepting the offer closes the program
     QVERIFY(readFile(clicks).contains(" quillora click updateBt"));
 
     // The updater installs the package and starts the installed program again.
     const QRegularExpression restarted("\\n(\\d+) quillora start\\n");
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(clicks).contains(" vantorel click openButton") &&
-                                 restarted.match(readFile(clicks).section("openButton", 1)).hasMatch(),
-                             180000);
-    const qint64 pid = restarted.match(readFile(clicks).section("openButton", 1)).captured(1).toLongLong();
-    ::kill(pid_t(pid), SIGKILL); // it waits in the offer dialog that nobody answers now
+    auto restartedPid = [&] {
+        return restarted.match(readFile(clicks).section(" vantorel click openButton", 1)).captured(1).toInt();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(restartedPid() > 0, 180000);
+    ::kill(pid_t(restartedPid()), SIGKILL); // it waits in the offer dialog that nobody answers now
     QVERIFY(QFile::exists(programDir() + "/UPDATE-0.9.6.txt"));
     QVERIFY(QFileInfo(programDir() + "/quillora").isExecutable());
     const QString updateLog = readFile(m_env->home() + "/Documents/TessalyFont/msg/UpdateMsg.log");

@@ -1,11 +1,7 @@
-// Test-only Qt plugin that presses buttons in a real program, so that end-to-end tests
-// drive separate processes without test switches in the shipped programs. Loaded through
-// Qt's own generic-plugin mechanism:
-//   QT_PLUGIN_PATH=<dir holding generic/> QT_QPA_GENERIC_PLUGINS=autoclick
-//   QUILLORA_AUTOCLICK=objectName[,objectName...]  buttons to press once they show
-//   QUILLORA_AUTOCLICK_LOG=file  "<pid> <program> start" and "<pid> <program> click <name>"
-// Every name is pressed once among all processes sharing the log, so a restarted
-// program does not press again what its predecessor pressed.
+// Test-only Qt generic plugin (QT_PLUGIN_PATH, QT_QPA_GENERIC_PLUGINS=autoclick) that presses
+// the buttons named in QUILLORA_AUTOCLICK once they show, so end-to-end tests drive separate
+// processes without test switches in the programs. QUILLORA_AUTOCLICK_LOG records
+// "<pid> <program> start|click <name>"; a name is pressed once among all processes using it.
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFile>
@@ -31,13 +27,7 @@ void record(const QString &what)
 bool pressedBefore(const QString &name)
 {
     QFile log(logPath());
-    if (!log.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    const QByteArray suffix = " click " + name.toUtf8();
-    for (const QByteArray &line : log.readAll().split('\n'))
-        if (line.endsWith(suffix))
-            return true;
-    return false;
+    return log.open(QIODevice::ReadOnly) && log.readAll().contains(" click " + name.toUtf8() + '\n');
 }
 
 class AutoClick : public QObject
@@ -71,8 +61,7 @@ class AutoClickPlugin : public QGenericPlugin
 public:
     QObject *create(const QString &key, const QString &) override
     {
-        if (key.compare(QLatin1String("autoclick"), Qt::CaseInsensitive) != 0)
-            return nullptr;
+        Q_UNUSED(key); // only ever asked for the key of its metadata
         auto *filter = new AutoClick;
         QCoreApplication::instance()->installEventFilter(filter);
         record(QStringLiteral("start"));
