@@ -12,7 +12,9 @@
 
 int FadeDlg::px(double designPixels)
 {
-    return qMax(1, int(designPixels * uiScaleY));
+    // Never below the design size: on small screens the text would become unreadable,
+    // and the dialogs fit on any screen at that size.
+    return qMax(1, int(designPixels * qMax(uiScaleY, 1.0)));
 }
 
 FadeDlg::FadeDlg(QWidget *parent, const QSize &designSize)
@@ -20,13 +22,13 @@ FadeDlg::FadeDlg(QWidget *parent, const QSize &designSize)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
-    QFont f = font();
-    f.setPixelSize(px(13));
-    setFont(f);
 
     m_body->setObjectName(QStringLiteral("mainFrame"));
+    // The text follows the scale too (the children's own sheets only set colours).
     m_body->setStyleSheet(
-        QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+        QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"
+                       "QLabel,QPushButton,QTextBrowser{font-size:%1px;}")
+            .arg(px(13)));
     auto *effect = new QGraphicsDropShadowEffect(m_body);
     effect->setBlurRadius(10);
     effect->setColor(Qt::gray);

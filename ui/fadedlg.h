@@ -15,7 +15,7 @@ class FadeDlg : public QDialog
 public:
     static constexpr int kFadeMs = 400;
 
-    // The body is designed at scale 1 in `designSize`; sizes are scaled by uiScaleY.
+    // The body is designed at scale 1 in `designSize`; sizes grow with uiScaleY.
     FadeDlg(QWidget *parent, const QSize &designSize);
 
     QFrame *body() const { return m_body; }
