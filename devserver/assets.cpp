@@ -3,6 +3,7 @@
 #include "accountstore.h"
 #include "catalogue.h"
 #include "signing.h"
+#include "updatepackage.h"
 #include "zipextract/zipwriter.h"
 
 #include <QBuffer>
@@ -118,6 +119,8 @@ QString AssetStore::headUrl(const QString &base, const QString &headKey)
 
 QString AssetStore::updatePackageUrl(const QString &base) const
 {
+    if (m_updateUrl)
+        return *m_updateUrl;
     return base + QStringLiteral("update/quillora-%1-update.zip").arg(fileSafe(m_latestVersion));
 }
 
@@ -256,34 +259,24 @@ HttpReply AssetStore::updatePackage(const QString &fileName)
     const QString full = QStringLiteral("quillora-%1-full.zip").arg(version);
     if (fileName != update && fileName != full)
         return notFound();
-    const QString path = m_cacheDir + QStringLiteral("/updates/") + md5Hex(fileName.toUtf8()) +
-                         QStringLiteral(".zip");
-    QByteArray bytes = readWhole(path, 1024 * 1024);
+    constexpr qint64 kMaxPackage = 1024 * 1024 * 1024;
+    const QString path = m_cacheDir + QStringLiteral("/updates/") +
+                         UpdatePackage::cacheName(m_updateSource, m_latestVersion);
+    QByteArray bytes = readWhole(path, kMaxPackage);
     if (!bytes.isEmpty())
         return ok("application/zip", bytes);
 
-    // The updater copies whatever the package holds over the installation, so the
-    // development package carries only a note and never replaces a program file.
-    const QByteArray note =
-        QStringLiteral("Quillora %1\n\n这是开发服务生成的更新包，只含本说明文件。\n"
-                       "This package was made by the development service and "
-                       "holds only this note.\n")
-            .arg(m_latestVersion)
-            .toUtf8();
     QDir().mkpath(m_cacheDir + QStringLiteral("/updates"));
     const QString temp = path + QStringLiteral(".part");
-    {
-        ZipWriter zip(temp);
-        if (!zip.addFile(QStringLiteral("UPDATE-%1.txt").arg(version).toUtf8(), note) ||
-            !zip.close()) {
-            QFile::remove(temp);
-            return serverError(QStringLiteral("cannot build %1").arg(path));
-        }
+    QString why;
+    if (!UpdatePackage::build(temp, m_updateSource, m_latestVersion, &why)) {
+        QFile::remove(temp);
+        return serverError(QStringLiteral("cannot build %1: %2").arg(path, why));
     }
     QFile::remove(path);
     if (!QFile::rename(temp, path))
         return serverError(QStringLiteral("cannot store %1").arg(path));
-    bytes = readWhole(path, 1024 * 1024);
+    bytes = readWhole(path, kMaxPackage);
     return bytes.isEmpty() ? serverError(QStringLiteral("cannot read %1").arg(path))
                            : ok("application/zip", bytes);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "previews.h"
 
 #include <QByteArray>
@@ -34,6 +36,10 @@ public:
     // Head images go by their random name only, so counting users finds none.
     static QString headUrl(const QString &base, const QString &headKey);
     QString updatePackageUrl(const QString &base) const;
+    // The package is made of the program files in `dir`; `url` replaces the package
+    // address handed out (any text, even empty, for the client's failure cases).
+    void setUpdateSource(const QString &dir) { m_updateSource = dir; }
+    void setUpdateUrl(const std::optional<QString> &url) { m_updateUrl = url; }
     QString installerUrl(const QString &base) const;
 
     // At most this many preview pictures stay on disk; the least recently used go.
@@ -56,6 +62,8 @@ private:
     const Catalogue *m_catalogue;
     AccountStore *m_accounts;
     QString m_latestVersion;
+    QString m_updateSource;
+    std::optional<QString> m_updateUrl;
     PreviewRenderer m_renderer;
     int m_previewLimit = 2000;
     bool m_previewsScanned = false;

@@ -10,6 +10,7 @@
 #include "resetpage.h"
 #include "throttle.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -311,6 +312,10 @@ bool DevServer::start(QString *error, QStringList *warnings)
     d->assets.reset(new AssetStore(dataDir + QStringLiteral("/cache"), &d->catalogue, &d->accounts,
                                    d->options.latestVersion));
     d->assets->setPreviewCacheLimit(limits.previewCache);
+    d->assets->setUpdateSource(d->options.updateFrom.isEmpty()
+                                   ? QCoreApplication::applicationDirPath()
+                                   : d->options.updateFrom);
+    d->assets->setUpdateUrl(d->options.updateUrl);
     d->service.reset(new FontService(&d->accounts, &d->catalogue, d->assets.get(),
                                      d->options.latestVersion, printLine));
     d->service->setThrottle(d->throttle.get());

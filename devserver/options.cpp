@@ -53,7 +53,8 @@ QString usageText()
 {
     return QStringLiteral(
         "usage: quillora-devserver --data DIR [--port N] [--catalogue MANIFEST | --synthetic N]\n"
-        "                          [--latest-version V] [--log-requests FILE] [--fault RULE]...\n"
+        "                          [--latest-version V] [--update-from DIR] [--update-url URL]\n"
+        "                          [--log-requests FILE] [--fault RULE]...\n"
         "\n"
         "  --data DIR           state, certificates and caches (created when missing)\n"
         "  --port N             HTTPS port, 0 picks a free one (default 8443); the\n"
@@ -61,6 +62,10 @@ QString usageText()
         "  --catalogue MANIFEST font manifest (JSON); default: the built-in one\n"
         "  --synthetic N        serve N fonts made from the manifest's files\n"
         "  --latest-version V   version offered by the version check (default 0.9.5)\n"
+        "  --update-from DIR    program files of the update package (default: this\n"
+        "                       program's folder)\n"
+        "  --update-url URL     package address the version check hands out instead\n"
+        "                       (any text, even empty)\n"
         "  --log-requests FILE  append one JSON line per request\n"
         "  --fault RULE         TARGET:ACTION[,ACTION...], repeatable; TARGET is tag=N or\n"
         "                       path=PREFIX; ACTION is delay=MS, drop, empty, nonjson,\n"
@@ -100,7 +105,7 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
         }
         static const QStringList withValue = {"--data",      "--port",           "--catalogue",
                                               "--synthetic", "--latest-version", "--log-requests",
-                                              "--fault"};
+                                              "--fault", "--update-from", "--update-url"};
         const QList<NumberOption> numbers = numberOptions(&result);
         const auto number =
             std::find_if(numbers.begin(), numbers.end(),
@@ -144,6 +149,10 @@ bool parseArguments(const QStringList &args, DevServerOptions *options, QString 
             syntheticGiven = true;
         } else if (arg == QLatin1String("--latest-version")) {
             result.latestVersion = value;
+        } else if (arg == QLatin1String("--update-from")) {
+            result.updateFrom = value;
+        } else if (arg == QLatin1String("--update-url")) {
+            result.updateUrl = value;
         } else if (arg == QLatin1String("--log-requests")) {
             result.requestLog = value;
         } else if (arg == QLatin1String("--fault")) {

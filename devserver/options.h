@@ -3,6 +3,7 @@
 #include "faults.h"
 
 #include <QList>
+#include <optional>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,8 @@ struct DevServerOptions
     int synthetic = 0; // > 0: serve that many fonts made from the manifest's files
     QString latestVersion = QStringLiteral("0.9.5");
     QString requestLog; // one JSON line per request when not empty
+    QString updateFrom;               // program files of the update package; "" = own folder
+    std::optional<QString> updateUrl; // package address handed out instead of our own
     QList<FaultRule> faults;
     int maxBody = 4 * 1024 * 1024; // larger request bodies get 413 unread
     ConnectionLimits connections;

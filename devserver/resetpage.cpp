@@ -3,6 +3,7 @@
 #include "accountstore.h"
 #include "fontservice.h"
 #include "throttle.h"
+#include "updatepackage.h"
 
 ResetPages::ResetPages(AccountStore *accounts, std::function<void(const QString &)> print,
                        Throttle *throttle)
@@ -47,6 +48,11 @@ HttpReply ResetPages::handle(const QString &method, const QString &path,
                              const QMap<QString, QString> &form, const QString &client)
 {
     const QString phone = form.value(QStringLiteral("phone")).trimmed();
+    if (method == QLatin1String("GET")) {
+        const QByteArray group = groupPage(path);
+        if (!group.isNull())
+            return HttpReply{200, "text/html; charset=utf-8", group};
+    }
     if (method == QLatin1String("GET") &&
         (path == QLatin1String("/") || path == QLatin1String(kPagePath)))
         return page(QString(), QString());

@@ -8,6 +8,7 @@
 #include "favourites.h"
 #include "filterdlg.h"
 #include "localfontscan.h"
+#include "feedbackdlg.h"
 #include "guideform.h"
 #include "logdlg.h"
 #include "mlineedit.h"
@@ -23,6 +24,9 @@
 #include "searchbox.h"
 #include "transport.h"
 #include "userdlg.h"
+#include "updateoffer.h"
+#include "versioncheckdlg.h"
+#include "versiondlg.h"
 #include "warnlog.h"
 #include "warnnolove.h"
 #include "warnsearch.h"
@@ -72,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     cloudNames = std::make_unique<CloudList>(ftManager);
     favourites = std::make_unique<FavouritesController>(ftManager, network);
     headLoader = std::make_unique<HeadImageLoader>(network, ftManager.headImageFile());
+    updates = std::make_unique<UpdateOffer>(ftManager, QCoreApplication::applicationFilePath());
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -121,9 +126,20 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 
     logScreenMetrics();
 
+    checkVersionAtStart();
     if (ftManager.imageCacheIsStale())
         ftManager.clearImageCache();
+    if (bUpdateRequested) {
+        startTime = QDateTime::currentDateTime(); // the run-length report still needs a start
+        QTimer::singleShot(0, this, &MainWindow::onStartUpdate);
+        return;
+    }
+    continueStartUp();
+}
 
+void MainWindow::continueStartUp()
+{
+    bStartUpDone = true;
     sizeSlider->setValue(6);
     startLocalFontScan();
     catalogue->requestFontTags();
@@ -205,6 +221,48 @@ void MainWindow::onLocalThreadDestroy()
     ftManager.writeLog(QStringLiteral("threadLocal destroyed."));
 }
 
+int MainWindow::checkVersionAtStart()
+{
+    if (updates->check() != UpdateOffer::Available)
+        return updates->state() == UpdateOffer::CheckFailed ? -1 : 0;
+    fetchUpdateLogAndAsk();
+    return 0;
+}
+
+void MainWindow::fetchUpdateLogAndAsk()
+{
+    const QString log = updates->fetchUpdateLog();
+    if (log.isEmpty())
+        return;
+    VersionCheckDlg dlg(*updates, this);
+    if (!updates->latestVersion().isEmpty())
+        dlg.setLatestVersion(updates->latestVersion());
+    dlg.setUpdateLog(log);
+    dlg.centreOver(this);
+    dlg.exec();
+    bUpdateRequested = dlg.updateRequested();
+}
+
+void MainWindow::onStartUpdate()
+{
+    const UpdateOffer::StartResult result = updates->startUpdater();
+    if (result == UpdateOffer::Started) {
+        close();
+        return;
+    }
+    bUpdateRequested = false;
+    showTrayMessage(QStringLiteral("Quillora"), UpdateOffer::failureText(result));
+    if (!bStartUpDone)
+        continueStartUp();
+}
+
+void MainWindow::onFeedback()
+{
+    FeedbackDlg dlg(this);
+    dlg.centreOver(this);
+    dlg.exec();
+}
+
 bool MainWindow::tryAutoLogin()
 {
     const UserRecord &user = ftManager.loggedInUser();
@@ -267,6 +325,10 @@ void MainWindow::onlogin()
     dialog.centreOver(frameGeometry());
     connect(&dialog, &FramelessDlg::minOrder, this, [this] { showMinimized(); });
     connect(&dialog, &UserDlg::setUserSign, this, &MainWindow::onModifyUsr);
+    connect(&dialog, &UserDlg::versionWanted, this, [this, &dialog] {
+        if (VersionDlg::ask(*updates, &dialog))
+            dialog.requestUpdate();
+    });
     currentDialog = &dialog;
     if (userDlgOpened)
         userDlgOpened(dialog);
@@ -274,6 +336,8 @@ void MainWindow::onlogin()
     currentDialog = nullptr;
     if (dialog.loggedOut())
         logout();
+    else if (dialog.updateRequested())
+        QTimer::singleShot(0, this, &MainWindow::onStartUpdate);
 }
 
 void MainWindow::logout()
@@ -629,7 +693,7 @@ void MainWindow::buildWidgets()
     buildLowBar();
     column->addWidget(widgtLow, 42);
 
-    connect(setMenuBt, &QPushButton::clicked, this, [] {}); // the feedback dialog comes later
+    connect(setMenuBt, &QPushButton::clicked, this, &MainWindow::onFeedback);
     connect(minBt, &QPushButton::clicked, this, &MainWindow::onMainMinimize);
     connect(closeBt, &QPushButton::clicked, this, &MainWindow::onMainClose);
     connect(cloudBt, &QPushButton::clicked, this, &MainWindow::oncloudBt);
@@ -652,7 +716,6 @@ void MainWindow::buildTopBar()
     setMenuBt = flatButton(widgtTop, "setMenuBt", QRect(10, 9, 20, 20),
                            imageStyle(QStringLiteral("feedback.png")),
                            QStringLiteral("意见反馈"));
-    setMenuBt->setEnabled(false);
     loginBt = flatButton(widgtTop, "loginBt", QRect(35, 9, 20, 20),
                          imageStyle(QStringLiteral("imgUsr.png")), QStringLiteral("登录"));
     curNameLbl = new QLabel(QStringLiteral("云字库"), widgtTop);

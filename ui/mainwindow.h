@@ -42,6 +42,7 @@ class QKeyEvent;
 class QMouseEvent;
 class ReportSender;
 class ThreadForLocalFonts;
+class UpdateOffer;
 
 // The program's one window. Its constructor is the start-up sequence and its
 // destructor the shutdown; the work itself lives in widget-free classes that the
@@ -98,6 +99,10 @@ public:
     QWidget *messageBox() const;
     GuideForm *guideForm() const { return guide; }
     bool isGuideShowing() const { return bGuideShowing; }
+    // What the version check found; the user centre's version dialog reads and renews it.
+    UpdateOffer *updateOffer() const { return updates.get(); }
+    // The start-up check asked for the update: the rest of the start-up waits for it.
+    bool isUpdateRequested() const { return bUpdateRequested; }
 
     // The cloud page from the catalogue, in the service's order.
     void fillCloudPage();
@@ -147,6 +152,9 @@ public slots:
     void onShowTextChanged();
     void iconActivated(QSystemTrayIcon::ActivationReason reason);
     void onGuideDone();
+    // Starts the updater and closes; when it cannot start, says so and goes on.
+    void onStartUpdate();
+    void onFeedback();
 
 public:
     FavouritesController *favouritesController() const { return favourites.get(); }
@@ -186,6 +194,10 @@ private:
     void logScreenMetrics();
     void startLocalFontScan();
     bool tryAutoLogin();
+    int checkVersionAtStart();
+    void fetchUpdateLogAndAsk();
+    // Steps of the start-up after the version check: scan, catalogue, login, guide.
+    void continueStartUp();
 
     QDateTime startTime;
     // Declared in dependency order: members are destroyed in reverse, so everything
@@ -200,6 +212,7 @@ private:
     std::unique_ptr<PreviewLoader> previews;
     std::unique_ptr<FavouritesController> favourites;
     std::unique_ptr<HeadImageLoader> headLoader;
+    std::unique_ptr<UpdateOffer> updates;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
@@ -241,6 +254,8 @@ private:
     int ftHeightMax = 162;
     int ftHeight = 95;
     int visibleRows = 7;
+    bool bUpdateRequested = false;
+    bool bStartUpDone = false;  // continueStartUp ran
     bool bShownLogged = false;
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;

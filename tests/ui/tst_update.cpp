@@ -1,0 +1,139 @@
+// The version check, the update offer and the start of the updater, in process.
+#include "devserverprocess.h"
+#include "mainwindow.h"
+#include "screenmetrics.h"
+#include "testenv.h"
+#include "tlstrust.h"
+#include "transport.h"
+#include "updateoffer.h"
+#include "versioncheckdlg.h"
+
+#include <QtTest>
+
+#include <unistd.h>
+
+class TestUpdate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void offer_data();
+    void offer();
+    void startUpdater();
+    void noReplyWithinLimit();
+    void acceptedUpdateWaitsThenStartUpGoesOn();
+
+private:
+    std::unique_ptr<TestEnv> m_env;
+    QTemporaryDir m_data;
+    DevServerProcess m_server;
+    FtManager m_manager;
+    QString programFile() const { return m_env->path("my programs/quillora"); } // with a blank
+};
+
+void TestUpdate::initTestCase()
+{
+    QCoreApplication::setApplicationName("Quillora");
+    m_env = std::make_unique<TestEnv>();
+    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
+    m_manager.initialize();
+    // Offers 0.9.6; only the first version request is answered too late.
+    QVERIFY(m_server.start(m_data.path(), {"--latest-version", "0.9.6", "--fault",
+                                           "tag=121:delay=4000,times=1"}));
+    addTrustedCertificateAuthorities(m_server.caFile());
+    setServiceUrl(m_server.url());
+    QVERIFY(QDir().mkpath(m_env->path("my programs")) && QDir().mkpath(m_env->path("system/lib")));
+    // Not this user's folder: root hands it to nobody, others lose the write bit.
+    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_env->path("system/lib")), 65534, 65534) == 0
+                           : QFile::setPermissions(m_env->path("system/lib"),
+                                                   QFile::ReadOwner | QFile::ExeOwner));
+}
+
+void TestUpdate::offer_data()
+{
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("state");
+    const QString pkg = "https://example.com/u.zip";
+    QTest::newRow("0.9.6 newer") << 3 << "0.9.6" << pkg << "my programs" << int(UpdateOffer::Available);
+    QTest::newRow("0.9.5 equal") << 3 << "0.9.5" << pkg << "my programs" << int(UpdateOffer::Latest);
+    QTest::newRow("1.0 unreadable") << 3 << "1.0" << pkg << "my programs" << int(UpdateOffer::Latest);
+    QTest::newRow("V1.0.0 newer") << 3 << "V1.0.0" << pkg << "my programs" << int(UpdateOffer::Available);
+    QTest::newRow("empty package") << 3 << "0.9.6" << "" << "my programs" << int(UpdateOffer::CheckFailed);
+    QTest::newRow("http package") << 3 << "0.9.6" << "http://example.com/u.zip" << "my programs"
+                                  << int(UpdateOffer::CheckFailed);
+    QTest::newRow("system folder") << 3 << "0.9.6" << pkg << "system/lib" << int(UpdateOffer::PackageManager);
+}
+
+void TestUpdate::offer()
+{
+    QFETCH(int, result);
+    QFETCH(QString, latest);
+    QFETCH(QString, url);
+    QFETCH(QString, folder);
+    QFETCH(int, state);
+    UpdateOffer offer(m_manager, m_env->path(folder + "/quillora"));
+    QCOMPARE(int(offer.decide(result, latest, url)), state);
+    QCOMPARE(offer.isLatest(), state != UpdateOffer::Available);
+}
+
+void TestUpdate::startUpdater()
+{
+    UpdateOffer offer(m_manager, programFile());
+    offer.decide(PostSuccess, "0.9.6", "https://example.com/u.zip");
+    QStringList seen;
+    bool starts = false;
+    offer.setLauncher([&](const QString &program, const QStringList &arguments) {
+        seen = QStringList{program} + arguments;
+        return starts;
+    });
+    QCOMPARE(int(offer.startUpdater()), int(UpdateOffer::UpdaterMissing));
+    QFile updater(offer.updaterPath());
+    QVERIFY(updater.open(QIODevice::WriteOnly));
+    updater.setPermissions(updater.permissions() | QFile::ExeOwner);
+    QCOMPARE(int(offer.startUpdater()), int(UpdateOffer::StartFailed));
+    starts = true;
+    QCOMPARE(int(offer.startUpdater()), int(UpdateOffer::Started));
+    // The path with its blank stays one argument.
+    QCOMPARE(seen, QStringList({updater.fileName(), programFile(), "https://example.com/u.zip"}));
+}
+
+void TestUpdate::noReplyWithinLimit()
+{
+    UpdateOffer offer(m_manager, programFile());
+    offer.setTimeLimit(500);
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(int(offer.check()), int(UpdateOffer::CheckFailed));
+    QVERIFY(timer.elapsed() < 3000); // aborted at the limit, not at the late answer
+}
+
+void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
+{
+    QTimer accept;
+    connect(&accept, &QTimer::timeout, [] {
+        if (auto *dlg = qobject_cast<VersionCheckDlg *>(QApplication::activeModalWidget()))
+            dlg->onUpdateVersion();
+    });
+    accept.start(100);
+    MainWindow window;
+    accept.stop();
+    QVERIFY(window.isUpdateRequested());
+    auto logText = [&] {
+        QFile f(m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log");
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    QVERIFY(!logText().contains("启动加载本地字体线程"));
+    window.updateOffer()->setLauncher([](const QString &, const QStringList &) { return false; });
+    window.show();
+    // The updater did not start: the whole start-up runs after all.
+    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("构造函数完毕"), 15000);
+    QVERIFY(logText().contains("启动加载本地字体线程"));
+    QVERIFY(!window.isUpdateRequested());
+}
+
+QTEST_MAIN(TestUpdate)
+#include "tst_update.moc"
