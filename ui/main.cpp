@@ -35,7 +35,8 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         window.show();
-        result = QApplication::exec();
+        if (!terminationRequested())
+            result = QApplication::exec();
     }
     delete app;
     return result;

@@ -11,6 +11,7 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool terminating = false;
 
 void onSignal(int)
 {
@@ -30,6 +31,7 @@ void quitOnTerminationSignals()
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char byte;
         [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &byte, 1);
+        terminating = true;
         QCoreApplication::quit();
     });
     struct sigaction action = {};
@@ -38,4 +40,9 @@ void quitOnTerminationSignals()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool terminationRequested()
+{
+    return terminating;
 }

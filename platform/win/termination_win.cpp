@@ -1,3 +1,8 @@
 #include "termination.h"
 
 void quitOnTerminationSignals() {}
+
+bool terminationRequested()
+{
+    return false;
+}
