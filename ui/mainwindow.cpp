@@ -6,6 +6,7 @@
 #include "cardview.h"
 #include "catalogueloader.h"
 #include "filterdlg.h"
+#include "frameshadow.h"
 #include "localfontscan.h"
 #include "guideform.h"
 #include "logdlg.h"
@@ -32,7 +33,6 @@
 #include <QDesktopWidget>
 #include <QFile>
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -63,6 +63,8 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
     cloudNames = std::make_unique<CloudList>(ftManager);
+    catalogue->requestFontTags();
+    catalogue->requestAllFonts();
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -110,14 +112,20 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 
     sizeSlider->setValue(6);
     startLocalFontScan();
-    catalogue->requestFontTags();
-    catalogue->requestAllFonts();
 
     ftManager.bLogin = false;
-    if (tryAutoLogin())
+    const bool signedIn = tryAutoLogin();
+    if (signedIn)
         refreshSignedIn();
-    else
-        reports->sendLaunchReport();
+    // Launch and install reports go out once the first cards are drawn or the catalogue
+    // failed, a few seconds after the start at the latest: nobody waits for them, and
+    // sent here and waited for they kept the window hidden for up to ten seconds each.
+    reports->queueStartupReports(!signedIn, !ftManager.bGuideDone);
+    connect(cloudView, &CardView::firstPictureDrawn, reports.get(),
+            &ReportSender::sendStartupReports);
+    connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, reports.get(),
+            &ReportSender::sendStartupReports);
+    QTimer::singleShot(3000, reports.get(), &ReportSender::sendStartupReports);
 
     if (ftManager.bGuideDone) {
         cloudView->ownScrollBar()->setFocus();
@@ -125,7 +133,6 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
         ftManager.writeLog(QStringLiteral("guide create"));
         showGuide();
         ftManager.bGuideDone = true;
-        reports->sendInstallReport();
     }
 
     startTime = QDateTime::currentDateTime();
@@ -507,11 +514,7 @@ void MainWindow::buildWidgets()
     mainFrame->setStyleSheet(
         QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
     outer->addWidget(mainFrame);
-    auto *shadow = new QGraphicsDropShadowEffect(mainFrame);
-    shadow->setBlurRadius(10);
-    shadow->setColor(Qt::gray);
-    shadow->setOffset(0, 0);
-    mainFrame->setGraphicsEffect(shadow);
+    new FrameShadow(mainFrame, 10, Qt::gray, 4);
     auto *column = new QVBoxLayout(mainFrame);
     column->setObjectName(QStringLiteral("verticalLayout"));
     column->setSpacing(0);
