@@ -20,8 +20,10 @@ ReportSender::ReportSender(FtManager &manager, QNetworkAccessManager &network, Q
 ReportSender::~ReportSender()
 {
     m_queue.clear();
-    if (m_inFlight)
+    if (m_inFlight) {
+        m_inFlight->disconnect(this);
         m_inFlight->abort();
+    }
 }
 
 int ReportSender::sendUsageReport()
@@ -59,6 +61,13 @@ int ReportSender::sendInstallReport()
     const int result = postAndWait(RequestBuilder::installReport(), reply, m_timeoutMs, m_manager);
     logInstallResult(result);
     return result;
+}
+
+int ReportSender::sendLaunchReport()
+{
+    QByteArray reply;
+    return postAndWait(RequestBuilder::launchReport(m_manager.requestContext.token), reply,
+                       m_timeoutMs, m_manager);
 }
 
 void ReportSender::logInstallResult(int result)

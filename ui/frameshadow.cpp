@@ -15,7 +15,6 @@ FrameShadow::FrameShadow(QWidget *frame, qreal blurRadius, const QColor &color,
                          qreal cornerRadius)
     : QObject(frame), m_frame(frame), m_blur(blurRadius), m_color(color), m_corner(cornerRadius)
 {
-    frame->installEventFilter(this);
     frame->parentWidget()->installEventFilter(this);
 }
 
@@ -52,16 +51,18 @@ QImage FrameShadow::picture()
     m_picture = QImage((area.size() * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
     m_picture.setDevicePixelRatio(ratio);
     m_picture.fill(Qt::transparent);
-    QPainter painter(&m_picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    scene.render(&painter, QRectF(QPointF(0, 0), area.size()), area);
-    return m_picture;
+    {
+        QPainter painter(&m_picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene.render(&painter, QRectF(QPointF(0, 0), area.size()), area);
+    }
+    return m_picture; // a copy taken while painting would be a deep one
 }
 
 bool FrameShadow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_frame->parentWidget() && event->type() == QEvent::Paint &&
-        m_frame->isVisible() && !m_frame->size().isEmpty()) {
+        !m_frame->isHidden() && !m_frame->size().isEmpty()) {
         // Beneath whatever the window paints itself, inside the region being repainted.
         QPainter painter(m_frame->parentWidget());
         painter.setClipRegion(static_cast<QPaintEvent *>(event)->region());
