@@ -63,6 +63,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                                         &downloadNetwork);
     previews = std::make_unique<PreviewLoader>(ftManager, network);
     cloudNames = std::make_unique<CloudList>(ftManager);
+    // Asked for before the widgets are built: the first cards wait for the reply.
     catalogue->requestFontTags();
     catalogue->requestAllFonts();
     setObjectName(QStringLiteral("MainWindow"));
