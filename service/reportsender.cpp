@@ -8,12 +8,22 @@
 #include "transport.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 ReportSender::ReportSender(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
     : QObject(parent), m_manager(manager), m_network(network)
 {
+}
+
+ReportSender::~ReportSender()
+{
+    m_queue.clear();
+    if (m_inFlight) {
+        m_inFlight->disconnect(this);
+        m_inFlight->abort();
+    }
 }
 
 int ReportSender::sendUsageReport()
@@ -49,7 +59,7 @@ int ReportSender::sendInstallReport()
 {
     QByteArray reply;
     const int result = postAndWait(RequestBuilder::installReport(), reply, m_timeoutMs, m_manager);
-    m_manager.writeLog(QStringLiteral("installPost():") + QString::number(result));
+    logInstallResult(result);
     return result;
 }
 
@@ -60,8 +70,61 @@ int ReportSender::sendLaunchReport()
                        m_timeoutMs, m_manager);
 }
 
+void ReportSender::logInstallResult(int result)
+{
+    m_manager.writeLog(QStringLiteral("installPost():") + QString::number(result));
+}
+
+void ReportSender::queueStartupReports(bool launch, bool install)
+{
+    if (launch)
+        m_queue.append({RequestBuilder::launchReport(m_manager.requestContext.token), nullptr});
+    if (install)
+        m_queue.append({RequestBuilder::installReport(), &ReportSender::logInstallResult});
+    if (m_sendQueued && !m_inFlight)
+        postNextQueued();
+}
+
+void ReportSender::sendStartupReports()
+{
+    m_sendQueued = true;
+    if (!m_inFlight)
+        postNextQueued();
+}
+
+void ReportSender::postNextQueued()
+{
+    if (m_queue.isEmpty())
+        return;
+    const Queued next = m_queue.takeFirst();
+    m_inFlight = postWithLimit(m_network, next.body, m_timeoutMs, m_manager, this,
+                               [this, next](int result, const QByteArray &) {
+                                   m_inFlight = nullptr;
+                                   if (next.after)
+                                       (this->*next.after)(result);
+                                   postNextQueued();
+                               });
+}
+
+void ReportSender::finishStartupReports()
+{
+    sendStartupReports();
+    // Each report has its own time limit, so this ends.
+    while (startupReportsPending()) {
+        if (!m_inFlight) {
+            postNextQueued();
+            continue;
+        }
+        QEventLoop loop;
+        connect(m_inFlight.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        connect(m_inFlight.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
 void ReportSender::reportRunEnd(const QDateTime &start, const QDateTime &end)
 {
+    finishStartupReports();
     const qint64 seconds = start.secsTo(end);
     sendDurationReport(seconds);
     m_manager.writeLog(QStringLiteral("程序结束:") +

@@ -46,37 +46,23 @@ QNetworkReply *postForm(QNetworkAccessManager &manager, const QString &body)
     return manager.post(serviceRequest(bytes.size()), bytes);
 }
 
-int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage &log)
+namespace {
+
+// The result of a finished (or timed-out) post and its "bk=" line. On PostFailed and
+// PostSuccess the reply bytes go to `bytes`; otherwise `bytes` is left as it was.
+int postOutcome(QNetworkReply *reply, bool timedOut, QByteArray &bytes, FtStorage &log)
 {
-    QNetworkAccessManager manager;
-    QNetworkReply *reply = postForm(manager, body);
-
-    QTimer timer;
-    timer.setSingleShot(true);
-    QEventLoop loop;
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec();
-
     int result;
     QString networkError;
-    if (!timer.isActive() && !reply->isFinished()) {
-        QObject::disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (timedOut) {
         result = PostTimedOut;
+    } else if (reply->error() == QNetworkReply::NoError) {
+        bytes = reply->readAll();
+        result = PostFailed;
     } else {
-        timer.stop();
-        if (reply->error() == QNetworkReply::NoError) {
-            bytes = reply->readAll();
-            result = PostFailed;
-        } else {
-            result = PostNetworkError;
-            networkError = reply->errorString();
-        }
+        result = PostNetworkError;
+        networkError = reply->errorString();
     }
-    reply->abort();
-    reply->deleteLater();
 
     QString line = QStringLiteral("bk=") + QString::number(result);
     if (result == PostFailed) {
@@ -93,4 +79,54 @@ int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage
     }
     log.writeLog(line);
     return result;
+}
+
+} // namespace
+
+int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage &log)
+{
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = postForm(manager, body);
+
+    QTimer timer;
+    timer.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    timer.start(timeoutMs);
+    if (!reply->isFinished())
+        loop.exec();
+
+    const bool timedOut = !timer.isActive() && !reply->isFinished();
+    if (timedOut)
+        QObject::disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    else
+        timer.stop();
+    const int result = postOutcome(reply, timedOut, bytes, log);
+    reply->abort();
+    reply->deleteLater();
+    return result;
+}
+
+QNetworkReply *postWithLimit(QNetworkAccessManager &manager, const QString &body, int timeoutMs,
+                             FtStorage &log, QObject *context,
+                             const std::function<void(int, const QByteArray &)> &done)
+{
+    QNetworkReply *reply = postForm(manager, body);
+    auto *timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, reply, [reply] {
+        reply->setProperty("quilloraTimedOut", true);
+        reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, context, [reply, timer, &log, done] {
+        timer->stop();
+        QByteArray bytes;
+        const int result =
+            postOutcome(reply, reply->property("quilloraTimedOut").toBool(), bytes, log);
+        reply->deleteLater();
+        done(result, bytes);
+    });
+    timer->start(timeoutMs);
+    return reply;
 }

@@ -5,9 +5,12 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 class FtStorage;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QObject;
 
 // Results of postAndWait. Callers treat only PostSuccess as success.
 enum PostResult {
@@ -35,3 +38,10 @@ QNetworkReply *postForm(QNetworkAccessManager &manager, const QString &body);
 // `bytes` is left as it was. Writes one "bk=" line to FontMsg.log through `log`; a network
 // failure adds its description after ";error=".
 int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage &log);
+
+// postAndWait without the wait, on the caller's manager: writes the same "bk=" line and
+// calls `done` (while `context` lives) with the result and the reply bytes once the reply
+// is in or `timeoutMs` ran out. Aborting the returned reply counts as a network error.
+QNetworkReply *postWithLimit(QNetworkAccessManager &manager, const QString &body, int timeoutMs,
+                             FtStorage &log, QObject *context,
+                             const std::function<void(int, const QByteArray &)> &done);

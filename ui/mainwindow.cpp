@@ -7,6 +7,7 @@
 #include "catalogueloader.h"
 #include "favourites.h"
 #include "filterdlg.h"
+#include "frameshadow.h"
 #include "localfontscan.h"
 #include "feedbackdlg.h"
 #include "guideform.h"
@@ -39,7 +40,6 @@
 #include <QDesktopWidget>
 #include <QFile>
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -140,16 +140,25 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 void MainWindow::continueStartUp()
 {
     bStartUpDone = true;
-    sizeSlider->setValue(6);
-    startLocalFontScan();
+    // Asked for first: the first cards wait for the reply.
     catalogue->requestFontTags();
     catalogue->requestAllFonts();
+    sizeSlider->setValue(6);
+    startLocalFontScan();
 
     ftManager.bLogin = false;
-    if (tryAutoLogin())
+    const bool signedIn = tryAutoLogin();
+    if (signedIn)
         refreshSignedIn();
-    else
-        reports->sendLaunchReport();
+    // Launch and install reports go out once the first cards are drawn or the catalogue
+    // failed, a few seconds after the start at the latest: nobody waits for them, and
+    // sent here and waited for they kept the window hidden for up to ten seconds each.
+    reports->queueStartupReports(!signedIn, !ftManager.bGuideDone);
+    connect(cloudView, &CardView::firstPictureDrawn, reports.get(),
+            &ReportSender::sendStartupReports);
+    connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, reports.get(),
+            &ReportSender::sendStartupReports);
+    QTimer::singleShot(3000, reports.get(), &ReportSender::sendStartupReports);
 
     if (ftManager.bGuideDone) {
         cloudView->ownScrollBar()->setFocus();
@@ -157,7 +166,6 @@ void MainWindow::continueStartUp()
         ftManager.writeLog(QStringLiteral("guide create"));
         showGuide();
         ftManager.bGuideDone = true;
-        reports->sendInstallReport();
     }
 
     startTime = QDateTime::currentDateTime();
@@ -623,11 +631,7 @@ void MainWindow::buildWidgets()
     mainFrame->setStyleSheet(
         QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
     outer->addWidget(mainFrame);
-    auto *shadow = new QGraphicsDropShadowEffect(mainFrame);
-    shadow->setBlurRadius(10);
-    shadow->setColor(Qt::gray);
-    shadow->setOffset(0, 0);
-    mainFrame->setGraphicsEffect(shadow);
+    new FrameShadow(mainFrame, 10, Qt::gray, 4);
     auto *column = new QVBoxLayout(mainFrame);
     column->setObjectName(QStringLiteral("verticalLayout"));
     column->setSpacing(0);

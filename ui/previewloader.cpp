@@ -6,6 +6,7 @@
 #include "requestbuilder.h"
 #include "transport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -13,6 +14,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -42,19 +44,26 @@ QString PreviewLoader::picturePath(const QString &name) const
 
 bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes) const
 {
-    QImage image;
-    if (bytes.isEmpty() || bytes.size() > kMaxImageBytes || !image.loadFromData(bytes))
+    if (bytes.isEmpty() || bytes.size() > kMaxImageBytes)
+        return false;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer);
+    const bool png = reader.format() == "png";
+    const QImage image = reader.read();
+    if (image.isNull())
         return false;
     if (path.isEmpty())
         return false;
     if (!QFileInfo(m_manager.imagesDir()).isDir())
         m_manager.createDirectories();
-    // Write beside and rename, so a card never loads a half-written file.
-    const QString partial = path + QStringLiteral(".part");
-    if (!image.save(partial, "PNG"))
+    // Written beside and renamed, so a card never loads a half-written file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    QFile::remove(path);
-    return QFile::rename(partial, path);
+    // A PNG that decodes is kept as sent: encoding it again costs more than the fetch.
+    const bool written = png ? file.write(bytes) == bytes.size() : image.save(&file, "PNG");
+    return written && file.commit();
 }
 
 bool PreviewLoader::cachedPictureReadable(const QString &path) const

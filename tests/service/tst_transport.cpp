@@ -58,6 +58,8 @@ private slots:
     void usageReportClearsOnlyOnSuccess();
     void runEnd();
     void installAndLaunch();
+    void startupReports_data();
+    void startupReports();
     void problemReports_data();
     void problemReports();
     void capturedBodiesPassTheChecker();
@@ -340,6 +342,45 @@ void TestTransport::installAndLaunch()
     m_manager->requestContext.token = "tk";
     QCOMPARE(reports.sendLaunchReport(), int(PostSuccess));
     QVERIFY(m_server->requests().last().body.contains("&token=tk&"));
+}
+
+void TestTransport::startupReports_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<int>("result");
+    QTest::newRow("answered") << int(TestHttpsServer::Respond) << int(PostSuccess);
+    QTest::newRow("never answered") << int(TestHttpsServer::Hang) << int(PostTimedOut);
+    QTest::newRow("dropped") << int(TestHttpsServer::Drop) << int(PostNetworkError);
+}
+
+void TestTransport::startupReports()
+{
+    QFETCH(int, behaviour);
+    QFETCH(int, result);
+    m_server->setBehaviour(TestHttpsServer::Behaviour(behaviour));
+    ReportSender reports(*m_manager, *m_network);
+    reports.setTimeout(behaviour == TestHttpsServer::Hang ? kHangLimitMs : kEventWaitMs);
+    reports.queueStartupReports(true, true);
+    QTest::qWait(50);
+    QVERIFY(m_server->requests().isEmpty()); // held until asked for
+
+    QElapsedTimer timer;
+    timer.start();
+    reports.sendStartupReports();
+    QVERIFY(timer.elapsed() < kHangLimitMs); // never waits
+    QVERIFY(reports.startupReportsPending());
+
+    // The end of the run sees them through first.
+    reports.reportRunEnd(QDateTime::currentDateTime(), QDateTime::currentDateTime());
+    QVERIFY(!reports.startupReportsPending());
+    QStringList tags;
+    for (const CapturedRequest &request : m_server->requests())
+        if (tags.isEmpty() || tags.last() != request.body.left(7))
+            tags << QString::fromUtf8(request.body.left(7));
+    QCOMPARE(tags, QStringList({"tag=125", "tag=124", "tag=126"}));
+    const QString text = log();
+    const int install = text.indexOf(QStringLiteral("installPost():%1").arg(result));
+    QVERIFY(install > text.indexOf("bk=") && install < text.indexOf("程序结束:"));
 }
 
 void TestTransport::problemReports_data()

@@ -19,6 +19,8 @@
 #include "tlstrust.h"
 #include "transport.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QStackedWidget>
 #include <QtTest>
 
@@ -159,6 +161,20 @@ void TestMainWindow::picturesAreFetchedAndCached()
     // Bytes that are no picture are not stored.
     QVERIFY(!m_window->previewLoader()->storePicture("Broken", "<html>not found</html>"));
     QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath("Broken")));
+    // A PNG is kept as sent; other formats are stored as PNG.
+    QImage sample(8, 4, QImage::Format_RGB32);
+    sample.fill(Qt::red);
+    for (const char *format : {"PNG", "JPG"}) {
+        QByteArray bytes;
+        QBuffer out(&bytes);
+        QVERIFY(sample.save(&out, format));
+        QVERIFY(m_window->previewLoader()->storePicture(format, bytes));
+        const QString stored = m_window->previewLoader()->picturePath(format);
+        QCOMPARE(QImageReader(stored).format(), QByteArray("png"));
+        QFile file(stored);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll() == bytes, qstrcmp(format, "PNG") == 0);
+    }
 }
 
 void TestMainWindow::pageButtons()

@@ -2,6 +2,7 @@
 // links and layout, the first-run guide, and where the login dialog lands.
 #include "btlabel.h"
 #include "framelessdlg.h"
+#include "frameshadow.h"
 #include "ftmanager.h"
 #include "guideform.h"
 #include "logdlg.h"
@@ -52,6 +53,7 @@ private slots:
     void noticeLinks_data();
     void noticeLinks();
     void guidePagesAndClose();
+    void frameShadowMadeOncePerSize();
     void fitInside_data();
     void fitInside();
     void loginDialogStaysOnScreen();
@@ -219,6 +221,30 @@ void TestWidgets::guidePagesAndClose()
     QCOMPARE(closed.count(), 1);
     QVERIFY(!guide->isVisible());
 
+}
+
+void TestWidgets::frameShadowMadeOncePerSize()
+{
+    QWidget window;
+    window.resize(120, 80);
+    auto *frame = new QWidget(&window);
+    frame->setGeometry(10, 10, 100, 60);
+    auto *shadow = new FrameShadow(frame, 10, Qt::gray, 4);
+    const QImage picture = shadow->picture();
+    QCOMPARE(picture.size(), QSize(120, 80));
+    const auto alpha = [&](int x, int y) { return qAlpha(picture.pixel(x, y)); };
+    // Darkest at the frame's edge, fading outwards; the frame's shape on top.
+    QVERIFY(alpha(60, 8) > alpha(60, 3));
+    QVERIFY(alpha(60, 3) > alpha(60, 0));
+    QCOMPARE(picture.pixel(60, 40), qRgb(255, 255, 255));
+    QCOMPARE(shadow->picture().cacheKey(), picture.cacheKey());
+    frame->resize(50, 30);
+    QCOMPARE(shadow->picture().size(), QSize(70, 50));
+
+    // The window paints it beneath the frame.
+    frame->resize(100, 60);
+    const QImage drawn = window.grab().toImage();
+    QVERIFY(qGray(drawn.pixel(60, 9)) < qGray(drawn.pixel(60, 0)));
 }
 
 void TestWidgets::fitInside_data()
