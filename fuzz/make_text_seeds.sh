@@ -27,7 +27,8 @@ body 'tag=102&secret=0123456789abcdef&mac=m&app_version=1&app_platform=linux'
 body 'head=a%26b&tag=119&token=t&nick_name=n&secret=00'
 
 n=0
-user() { printf '%s' "$1" > "$out/userdata/seed$((n++)).json"; }
+# The user data file holds its JSON in Base64.
+user() { printf '%s' "$1" | base64 -w0 > "$out/userdata/seed$n.txt"; n=$((n + 1)); }
 user '{"m_preVersion":"1.0.0","autostart":true,"bGuideDone":true,"user":"138","bSavePass":true,"bAutoLogin":true,"pass":"pw","downlist":[{"fontname":"A","fontfile":"a.ttf"}],"activation":[{"fid":3,"num":2}],"download_ids":"1,5,9"}'
 user '{"user":"u","bSavePass":false}'
 user '{"activation":[{"fid":"3","num":2}],"download_ids":"x"}'
