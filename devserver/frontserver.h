@@ -70,7 +70,6 @@ private:
     std::vector<std::unique_ptr<Connection>> m_returned; // kept alive, back to waiting
     std::vector<std::unique_ptr<Connection>> m_waiting;  // owned by the collector thread
     int m_idleWorkers = 0;
-    int m_live = 0;
 
     std::thread m_collector;
     std::vector<std::thread> m_workers;

@@ -1,13 +1,16 @@
 // Feeds arbitrary bytes to the development service's body reader, then checks that a body
 // the client's signer builds from entries derived from the same bytes reads back to exactly
-// those entries. Only keys of the operation are used: with others a raw body can be read
-// two ways that sign alike, and the reader then keeps unknown keys inside values.
+// those entries. Only keys of the operation are used, in the operation's order, as the
+// client sends them: with unknown keys, or with keys out of order, a raw body can be read
+// two ways that sign alike ("a=&b=1" after an empty "a" is also "a" holding "&b=1"), and
+// the reader takes the way that holds for the client.
 #include "formbody.h"
 #include "signing.h"
 
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -36,6 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         keys.insert(key);
         params.append(lines.at(i));
     }
+    std::stable_sort(params.begin() + 1, params.end(), [&known](const QString &a, const QString &b) {
+        return known.indexOf(a.left(a.indexOf(QLatin1Char('=')))) <
+               known.indexOf(b.left(b.indexOf(QLatin1Char('='))));
+    });
     const SignedForm back = SignedForm::parse(signParams(params).toUtf8());
     if (!back.isValid() || back.entries().size() != params.size())
         std::abort();

@@ -10,6 +10,14 @@
 #include <cstdint>
 #include <cstdlib>
 
+// Qt 5.15's JSON parser leaks when an object repeats a key holding an array, with other
+// keys between ({"a":[{}],"c":2,"a":[{}],"d":3}; reproduced with QJsonDocument::fromJson
+// alone). Qt's frames carry no frame pointers, so the leak is matched by Qt's module.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libQt5Core.so\n";
+}
+
 namespace {
 
 void check(bool ok)
