@@ -54,8 +54,8 @@ GuideForm::GuideForm(QWidget *parent) : QWidget(parent), m_pages(new QStackedWid
         const QString name = QStringLiteral("page_%1").arg(p + 1);
         page->setObjectName(name);
         page->setStyleSheet(QStringLiteral("#%1{background: rgba(0,0,0,0.50);}").arg(name));
-        for (const GuideLabel &spec : kPages[p]) {
-            const QString file = QLatin1String(spec.picture);
+        for (const GuideLabel &entry : kPages[p]) {
+            const QString file = QLatin1String(entry.picture);
             QLabel *label;
             if (file == QLatin1String("iknow.png")) {
                 auto *button = new BtLabel(page);
@@ -65,10 +65,10 @@ GuideForm::GuideForm(QWidget *parent) : QWidget(parent), m_pages(new QStackedWid
             } else {
                 label = new QLabel(page);
             }
-            label->setObjectName(QLatin1String(spec.name));
+            label->setObjectName(QLatin1String(entry.name));
             label->setStyleSheet(QStringLiteral("border-image:url(:/guide/guide/%1);").arg(file));
-            label->setGeometry(spec.geometry);
-            m_design.append({label, spec.geometry});
+            label->setGeometry(entry.geometry);
+            m_design.append({label, entry.geometry});
         }
         m_pages->addWidget(page);
     }
