@@ -174,6 +174,10 @@ void MainWindow::continueStartUp()
 
 MainWindow::~MainWindow()
 {
+    // The children outlive this body and still signal on their way out (the focus leaving
+    // a field, the stacked pages changing): no slot of ours may run by then.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
     activation->stopEnableThread();
     if (localThread) {
         localThread->requestInterruption();
