@@ -46,10 +46,8 @@ FadeDlg::FadeDlg(QWidget *parent, const QSize &designSize)
     m_closeBt->setFocusPolicy(Qt::NoFocus);
     m_closeBt->setCursor(Qt::PointingHandCursor);
     m_closeBt->setToolTip(QStringLiteral("关闭"));
-    m_closeBt->setStyleSheet(
-        QStringLiteral("QPushButton{border-image:url(:/images/images/CloseInit.png);}"
-                       "QPushButton:hover,QPushButton:pressed"
-                       "{border-image:url(:/images/images/CloseHover.png);}"));
+    m_closeBt->setStyleSheet(DlgLook::hoverPicture(QStringLiteral("CloseInit.png"),
+                                                   QStringLiteral("CloseHover.png")));
     m_closeBt->setGeometry(m_body->width() - px(24), px(10), px(14), px(14));
     connect(m_closeBt, &QPushButton::clicked, this, &FadeDlg::onCloseBt);
 }

@@ -47,6 +47,14 @@ QString link()
     return QStringLiteral("color: #4EC4B8;");
 }
 
+QString hoverPicture(const QString &picture, const QString &hover)
+{
+    return QStringLiteral("QPushButton{border-image:url(:/images/images/%1);}"
+                          "QPushButton:hover,QPushButton:pressed"
+                          "{border-image:url(:/images/images/%2);}")
+        .arg(picture, hover);
+}
+
 } // namespace DlgLook
 
 namespace {
@@ -57,10 +65,7 @@ QPushButton *cornerButton(QWidget *body, const char *picture, const char *hover)
     bt->setFlat(true);
     bt->setFocusPolicy(Qt::NoFocus);
     bt->setCursor(Qt::PointingHandCursor);
-    bt->setStyleSheet(QStringLiteral("QPushButton{border-image:url(:/images/images/%1);}"
-                                     "QPushButton:hover,QPushButton:pressed"
-                                     "{border-image:url(:/images/images/%2);}")
-                          .arg(QLatin1String(picture), QLatin1String(hover)));
+    bt->setStyleSheet(DlgLook::hoverPicture(QLatin1String(picture), QLatin1String(hover)));
     return bt;
 }
 

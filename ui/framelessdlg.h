@@ -85,4 +85,6 @@ QString lineEdit();
 QString primaryButton();
 QString secondaryButton();
 QString link();
+// A push button drawn by a picture of the program, another one under the mouse or pressed.
+QString hoverPicture(const QString &picture, const QString &hover);
 } // namespace DlgLook

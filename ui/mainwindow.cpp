@@ -7,6 +7,7 @@
 #include "catalogueloader.h"
 #include "favourites.h"
 #include "filterdlg.h"
+#include "framelessdlg.h"
 #include "frameshadow.h"
 #include "localfontscan.h"
 #include "feedbackdlg.h"
@@ -585,14 +586,6 @@ QString imageStyle(const QString &file)
     return QStringLiteral("QPushButton{border-image: url(:/images/images/%1)}").arg(file);
 }
 
-QString hoverImageStyle(const QString &file, const QString &hover)
-{
-    return QStringLiteral("QPushButton{border-image:url(:/images/images/%1);}"
-                          "QPushButton:hover,QPushButton:pressed{border-image:url(:/images/"
-                          "images/%2);}")
-        .arg(file, hover);
-}
-
 QString roundedFieldStyle(const QString &base)
 {
     return base + QStringLiteral("border-radius:") + QString::number(int(12 * uiScaleY)) +
@@ -732,11 +725,11 @@ void MainWindow::buildTopBar()
     curNameLbl->setAlignment(Qt::AlignCenter);
     curNameLbl->setStyleSheet(QStringLiteral("QLabel{color:#555555;}"));
     minBt = flatButton(widgtTop, "minBt", QRect(256, 7, 14, 14),
-                       hoverImageStyle(QStringLiteral("Minimize.png"),
+                       DlgLook::hoverPicture(QStringLiteral("Minimize.png"),
                                        QStringLiteral("MinimizeHover.png")),
                        QString());
     closeBt = flatButton(widgtTop, "closeBt", QRect(276, 9, 14, 14),
-                         hoverImageStyle(QStringLiteral("CloseInit.png"),
+                         DlgLook::hoverPicture(QStringLiteral("CloseInit.png"),
                                          QStringLiteral("CloseHover.png")),
                          QString());
     cloudBt = flatButton(widgtTop, "cloudBt", QRect(80, 30, 20, 20), QString(),
