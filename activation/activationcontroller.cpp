@@ -1,11 +1,11 @@
-#include "activationcontroller.h"
+#include "activation/activationcontroller.h"
 
-#include "activationview.h"
-#include "fontnamereader.h"
-#include "fontsystem.h"
-#include "ftmanager.h"
-#include "problemreporter.h"
-#include "signing.h"
+#include "activation/activationview.h"
+#include "fonts/fontnamereader.h"
+#include "activation/fontsystem.h"
+#include "fonts/ftmanager.h"
+#include "activation/problemreporter.h"
+#include "service/signing.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "activationengine.h"
-#include "downloadmanager.h"
-#include "threadforenablefont.h"
+#include "activation/activationengine.h"
+#include "activation/downloadmanager.h"
+#include "activation/threadforenablefont.h"
 
 #include <QObject>
 #include <QPointer>

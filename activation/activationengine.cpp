@@ -1,8 +1,8 @@
-#include "activationengine.h"
+#include "activation/activationengine.h"
 
-#include "fontnamereader.h"
-#include "fontsystem.h"
-#include "ftmanager.h"
+#include "fonts/fontnamereader.h"
+#include "activation/fontsystem.h"
+#include "fonts/ftmanager.h"
 
 #include <QCoreApplication>
 #include <QDir>

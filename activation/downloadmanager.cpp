@@ -1,8 +1,8 @@
-#include "downloadmanager.h"
+#include "activation/downloadmanager.h"
 
-#include "ftmanager.h"
-#include "problemreporter.h"
-#include "signing.h"
+#include "fonts/ftmanager.h"
+#include "activation/problemreporter.h"
+#include "service/signing.h"
 #include "zipextract/extractarchive.h"
 
 #include <QDir>

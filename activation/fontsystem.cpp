@@ -1,6 +1,6 @@
-#include "fontsystem.h"
+#include "activation/fontsystem.h"
 
-#include "fontregistry.h"
+#include "platform/fontregistry.h"
 
 int FontSystem::registerFontFile(const QString &path)
 {

@@ -1,6 +1,6 @@
-#include "problemreporter.h"
+#include "activation/problemreporter.h"
 
-#include "reportsender.h"
+#include "service/reportsender.h"
 
 void ServiceProblemReporter::postBug(const QString &text)
 {

@@ -1,6 +1,6 @@
-#include "threadforenablefont.h"
+#include "activation/threadforenablefont.h"
 
-#include "fontsystem.h"
+#include "activation/fontsystem.h"
 
 #include <QFile>
 #include <QFileInfo>

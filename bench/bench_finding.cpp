@@ -4,14 +4,14 @@
 //
 //   bench_finding [--fonts N] [--rounds N]      (8000 fonts, 50 rounds)
 
-#include "cardmodel.h"
-#include "catalogue.h"
-#include "filterdlg.h"
-#include "mainwindow.h"
-#include "mtreewidget.h"
-#include "screenmetrics.h"
-#include "searchbox.h"
-#include "transport.h"
+#include "cards/cardmodel.h"
+#include "devserver/catalogue.h"
+#include "finding/filterdlg.h"
+#include "window/mainwindow.h"
+#include "finding/mtreewidget.h"
+#include "core/screenmetrics.h"
+#include "finding/searchbox.h"
+#include "service/transport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

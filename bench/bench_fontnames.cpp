@@ -3,8 +3,8 @@
 //
 //   bench_fontnames [DIR] [--rounds N]      (DIR defaults to /usr/share/fonts)
 
-#include "fontnamereader.h"
-#include "localfontscan.h"
+#include "fonts/fontnamereader.h"
+#include "fonts/localfontscan.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

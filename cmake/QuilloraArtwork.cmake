@@ -64,7 +64,7 @@ function(quillora_add_artwork)
     VERBATIM)
   set_source_files_properties(${cpp} PROPERTIES SKIP_AUTOGEN ON)
   add_library(${A_TARGET} STATIC ${A_SOURCES} ${cpp})
-  target_include_directories(${A_TARGET} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${A_TARGET} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${A_TARGET} PUBLIC Qt5::Core)
 endfunction()
 

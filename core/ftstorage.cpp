@@ -1,8 +1,8 @@
-#include "ftstorage.h"
+#include "core/ftstorage.h"
 
-#include "logging.h"
-#include "version.h"
-#include "autostart.h"
+#include "core/logging.h"
+#include "core/version.h"
+#include "platform/autostart.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "userprofile.h"
+#include "core/userprofile.h"
 
 #include <QMap>
 #include <QSet>

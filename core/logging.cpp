@@ -1,4 +1,4 @@
-#include "logging.h"
+#include "core/logging.h"
 
 #include <QFile>
 #include <QMutex>

@@ -1,4 +1,4 @@
-#include "screenmetrics.h"
+#include "core/screenmetrics.h"
 
 QRect deskRect;
 int pixelRatio = 1;

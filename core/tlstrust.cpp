@@ -1,4 +1,4 @@
-#include "tlstrust.h"
+#include "core/tlstrust.h"
 
 #include <QCoreApplication>
 #include <QSslCertificate>

@@ -1,4 +1,4 @@
-#include "userprofile.h"
+#include "core/userprofile.h"
 
 #include <QVariant>
 

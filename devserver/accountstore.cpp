@@ -1,4 +1,4 @@
-#include "accountstore.h"
+#include "devserver/accountstore.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "assets.h"
+#include "devserver/assets.h"
 
-#include "accountstore.h"
-#include "catalogue.h"
-#include "signing.h"
-#include "updatepackage.h"
+#include "devserver/accountstore.h"
+#include "devserver/catalogue.h"
+#include "service/signing.h"
+#include "devserver/updatepackage.h"
 #include "zipextract/zipwriter.h"
 
 #include <QBuffer>

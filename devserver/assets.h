@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "previews.h"
+#include "devserver/previews.h"
 
 #include <QByteArray>
 #include <QHash>

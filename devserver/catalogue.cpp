@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "devserver/catalogue.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "certificates.h"
+#include "devserver/certificates.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,14 +1,14 @@
-#include "devserver.h"
+#include "devserver/devserver.h"
 
-#include "accountstore.h"
-#include "assets.h"
-#include "catalogue.h"
-#include "certificates.h"
-#include "fontservice.h"
-#include "formbody.h"
-#include "frontserver.h"
-#include "resetpage.h"
-#include "throttle.h"
+#include "devserver/accountstore.h"
+#include "devserver/assets.h"
+#include "devserver/catalogue.h"
+#include "devserver/certificates.h"
+#include "devserver/fontservice.h"
+#include "devserver/formbody.h"
+#include "devserver/frontserver.h"
+#include "devserver/resetpage.h"
+#include "devserver/throttle.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "options.h"
+#include "devserver/options.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "faults.h"
+#include "devserver/faults.h"
 
 #include <QStringList>
 

@@ -1,10 +1,10 @@
-#include "fontservice.h"
+#include "devserver/fontservice.h"
 
-#include "accountstore.h"
-#include "assets.h"
-#include "catalogue.h"
-#include "formbody.h"
-#include "throttle.h"
+#include "devserver/accountstore.h"
+#include "devserver/assets.h"
+#include "devserver/catalogue.h"
+#include "devserver/formbody.h"
+#include "devserver/throttle.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "formbody.h"
+#include "devserver/formbody.h"
 
-#include "signing.h"
+#include "service/signing.h"
 
 #include <QHash>
 #include <QRegularExpression>

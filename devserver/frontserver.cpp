@@ -1,4 +1,4 @@
-#include "frontserver.h"
+#include "devserver/frontserver.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

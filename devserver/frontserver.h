@@ -5,7 +5,7 @@
 #endif
 #include <httplib.h>
 
-#include "options.h"
+#include "devserver/options.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,5 +1,5 @@
-#include "devserver.h"
-#include "options.h"
+#include "devserver/devserver.h"
+#include "devserver/options.h"
 
 #include <QGuiApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "options.h"
+#include "devserver/options.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "faults.h"
+#include "devserver/faults.h"
 
 #include <QList>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "previews.h"
+#include "devserver/previews.h"
 
 #include <QGlyphRun>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "resetpage.h"
+#include "devserver/resetpage.h"
 
-#include "accountstore.h"
-#include "fontservice.h"
-#include "throttle.h"
-#include "updatepackage.h"
+#include "devserver/accountstore.h"
+#include "devserver/fontservice.h"
+#include "devserver/throttle.h"
+#include "devserver/updatepackage.h"
 
 ResetPages::ResetPages(AccountStore *accounts, std::function<void(const QString &)> print,
                        Throttle *throttle)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "assets.h"
+#include "devserver/assets.h"
 
 #include <QMap>
 #include <QString>

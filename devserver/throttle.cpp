@@ -1,4 +1,4 @@
-#include "throttle.h"
+#include "devserver/throttle.h"
 
 #include <QDateTime>
 

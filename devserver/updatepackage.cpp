@@ -1,6 +1,6 @@
-#include "updatepackage.h"
+#include "devserver/updatepackage.h"
 
-#include "signing.h"
+#include "service/signing.h"
 #include "zipextract/zipwriter.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "fontrecords.h"
+#include "fonts/fontrecords.h"
 
 #include <algorithm>
 

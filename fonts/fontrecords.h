@@ -1,6 +1,6 @@
 #pragma once
 
-#include "userprofile.h"
+#include "core/userprofile.h"
 
 #include <QList>
 #include <QMap>

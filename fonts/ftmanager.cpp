@@ -1,4 +1,4 @@
-#include "ftmanager.h"
+#include "fonts/ftmanager.h"
 
 FtManager::FtManager() = default;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fontrecords.h"
-#include "ftstorage.h"
+#include "fonts/fontrecords.h"
+#include "core/ftstorage.h"
 
 #include <QList>
 #include <QMap>

@@ -1,7 +1,7 @@
-#include "localfontscan.h"
+#include "fonts/localfontscan.h"
 
-#include "fontnamereader.h"
-#include "fontregistry.h"
+#include "fonts/fontnamereader.h"
+#include "platform/fontregistry.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // libFuzzer target for the naming-table reader. Each input is a whole font file.
 // Besides the sanitizers it checks that the readers keep their buffer contract
 // and that reading through a file gives exactly what reading from memory gives.
-#include "fontnamereader.h"
-#include "localfontscan.h"
+#include "fonts/fontnamereader.h"
+#include "fonts/localfontscan.h"
 
 #include <QByteArray>
 #include <QString>

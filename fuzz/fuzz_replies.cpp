@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the service reply readers: both envelope readers, the
 // dispatcher for every operation tag, and the catalogue loader. The font manager lives in
 // a private HOME under the temporary directory.
-#include "catalogueloader.h"
-#include "ftmanager.h"
-#include "replyparser.h"
+#include "service/catalogueloader.h"
+#include "fonts/ftmanager.h"
+#include "service/replyparser.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,8 +4,8 @@
 // client sends them: with unknown keys, or with keys out of order, a raw body can be read
 // two ways that sign alike ("a=&b=1" after an empty "a" is also "a" holding "&b=1"), and
 // the reader takes the way that holds for the client.
-#include "formbody.h"
-#include "signing.h"
+#include "devserver/formbody.h"
+#include "service/signing.h"
 
 #include <QSet>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // libFuzzer target for the user data file. Each input is a whole file. Besides the
 // sanitizers it checks that whatever a load takes in survives a save and a second
 // load unchanged, and that a saved file always reads back as intact.
-#include "ftstorage.h"
+#include "core/ftstorage.h"
 
 #include <QByteArray>
 #include <QFile>

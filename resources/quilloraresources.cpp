@@ -1,4 +1,4 @@
-#include "quilloraresources.h"
+#include "resources/quilloraresources.h"
 
 #include <QtGlobal>
 

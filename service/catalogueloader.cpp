@@ -1,10 +1,10 @@
-#include "catalogueloader.h"
+#include "service/catalogueloader.h"
 
-#include "ftmanager.h"
-#include "previewimage.h"
-#include "replyparser.h"
-#include "requestbuilder.h"
-#include "transport.h"
+#include "fonts/ftmanager.h"
+#include "service/previewimage.h"
+#include "service/replyparser.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "retrybackoff.h"
+#include "service/retrybackoff.h"
 
 #include <QByteArray>
 #include <QObject>

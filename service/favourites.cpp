@@ -1,9 +1,9 @@
-#include "favourites.h"
+#include "service/favourites.h"
 
-#include "ftmanager.h"
-#include "replyparser.h"
-#include "requestbuilder.h"
-#include "transport.h"
+#include "fonts/ftmanager.h"
+#include "service/replyparser.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
 
 #include <QNetworkReply>
 

@@ -1,4 +1,4 @@
-#include "previewimage.h"
+#include "service/previewimage.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "profile.h"
+#include "service/profile.h"
 
-#include "ftmanager.h"
-#include "replyparser.h"
-#include "requestbuilder.h"
-#include "transport.h"
+#include "fonts/ftmanager.h"
+#include "service/replyparser.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
 
 #include <QBuffer>
 #include <QFile>

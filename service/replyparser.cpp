@@ -1,8 +1,8 @@
-#include "replyparser.h"
+#include "service/replyparser.h"
 
-#include "ftmanager.h"
-#include "requestbuilder.h"
-#include "versioninfo.h"
+#include "fonts/ftmanager.h"
+#include "service/requestbuilder.h"
+#include "service/versioninfo.h"
 
 #include <QDir>
 #include <QFile>

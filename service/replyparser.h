@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fontrecords.h"
+#include "fonts/fontrecords.h"
 
 #include <QByteArray>
 #include <QJsonArray>

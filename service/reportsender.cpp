@@ -1,11 +1,11 @@
-#include "reportsender.h"
+#include "service/reportsender.h"
 
-#include "ftmanager.h"
-#include "logging.h"
-#include "privatefile.h"
-#include "replyparser.h"
-#include "requestbuilder.h"
-#include "transport.h"
+#include "fonts/ftmanager.h"
+#include "core/logging.h"
+#include "platform/privatefile.h"
+#include "service/replyparser.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
-#include "requestbuilder.h"
+#include "service/requestbuilder.h"
 
-#include "signing.h"
+#include "service/signing.h"
 
 #include <QMutex>
 #include <QMutexLocker>

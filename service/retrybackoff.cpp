@@ -1,4 +1,4 @@
-#include "retrybackoff.h"
+#include "service/retrybackoff.h"
 
 #include <QtGlobal>
 

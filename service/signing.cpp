@@ -1,4 +1,4 @@
-#include "signing.h"
+#include "service/signing.h"
 
 #include <QCryptographicHash>
 #include <QUrl>

@@ -1,8 +1,8 @@
-#include "transport.h"
+#include "service/transport.h"
 
 #include "buildconfig.h"
-#include "ftstorage.h"
-#include "replyparser.h"
+#include "core/ftstorage.h"
+#include "service/replyparser.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -1,4 +1,4 @@
-#include "versioninfo.h"
+#include "service/versioninfo.h"
 
 LatestVersionInfo &latestVersionInfo()
 {

@@ -1,4 +1,4 @@
-#include "fontdesc.h"
+#include "sorvane/fontdesc.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "foreground.h"
+#include "sorvane/foreground.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "settingstool.h"
+#include "sorvane/settingstool.h"
 
 #include <algorithm>
 #include <cerrno>

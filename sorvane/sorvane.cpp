@@ -1,9 +1,9 @@
-#include "sorvane.h"
+#include "sorvane/sorvane.h"
 
-#include "fontdesc.h"
-#include "foreground.h"
-#include "resultcodes.h"
-#include "targets.h"
+#include "sorvane/fontdesc.h"
+#include "sorvane/foreground.h"
+#include "sorvane/resultcodes.h"
+#include "sorvane/targets.h"
 
 using namespace sorvane;
 

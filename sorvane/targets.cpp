@@ -1,8 +1,8 @@
-#include "targets.h"
+#include "sorvane/targets.h"
 
-#include "fontdesc.h"
-#include "resultcodes.h"
-#include "settingstool.h"
+#include "sorvane/fontdesc.h"
+#include "sorvane/resultcodes.h"
+#include "sorvane/settingstool.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
-#include "commands.h"
+#include "tools/commands.h"
 
-#include "activationengine.h"
-#include "fontnamereader.h"
-#include "ftmanager.h"
+#include "activation/activationengine.h"
+#include "fonts/fontnamereader.h"
+#include "fonts/ftmanager.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
-#include "commands.h"
+#include "tools/commands.h"
 
-#include "fontnamereader.h"
-#include "localfontscan.h"
+#include "fonts/fontnamereader.h"
+#include "fonts/localfontscan.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "commands.h"
+#include "tools/commands.h"
 
 #include <QCoreApplication>
 #include <QStringList>

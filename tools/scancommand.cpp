@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "tools/commands.h"
 
-#include "localfontscan.h"
+#include "fonts/localfontscan.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,10 +1,10 @@
-#include "logging.h"
-#include "mainwindow.h"
-#include "myproxystyle.h"
-#include "screenmetrics.h"
-#include "singleinstance.h"
-#include "termination.h"
-#include "tlstrust.h"
+#include "core/logging.h"
+#include "window/mainwindow.h"
+#include "window/myproxystyle.h"
+#include "core/screenmetrics.h"
+#include "platform/singleinstance.h"
+#include "platform/termination.h"
+#include "core/tlstrust.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
-#include "tlstrust.h"
-#include "updaterules.h"
-#include "vantoreldlg.h"
+#include "core/tlstrust.h"
+#include "updater/updaterules.h"
+#include "updater/vantoreldlg.h"
 
 #include <QApplication>
 

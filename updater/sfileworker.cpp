@@ -1,6 +1,6 @@
-#include "sfileworker.h"
+#include "updater/sfileworker.h"
 
-#include "updaterules.h"
+#include "updater/updaterules.h"
 
 #include <QDebug>
 #include <QDir>

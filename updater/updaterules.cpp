@@ -1,4 +1,4 @@
-#include "updaterules.h"
+#include "updater/updaterules.h"
 
 #include <QDir>
 #include <QFile>

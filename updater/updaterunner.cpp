@@ -1,8 +1,8 @@
-#include "updaterunner.h"
+#include "updater/updaterunner.h"
 
-#include "logging.h"
-#include "sfileworker.h"
-#include "updaterules.h"
+#include "core/logging.h"
+#include "updater/sfileworker.h"
+#include "updater/updaterules.h"
 #include "zipextract/extractarchive.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "vantoreldlg.h"
+#include "updater/vantoreldlg.h"
 
-#include "updaterules.h"
-#include "vantorelresources.h"
+#include "updater/updaterules.h"
+#include "updater/vantorelresources.h"
 
 #include <QFrame>
 #include <QGraphicsDropShadowEffect>

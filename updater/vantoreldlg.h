@@ -1,6 +1,6 @@
 #pragma once
 
-#include "updaterunner.h"
+#include "updater/updaterunner.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "vantorelresources.h"
+#include "updater/vantorelresources.h"
 
 #include <QtGlobal>
 

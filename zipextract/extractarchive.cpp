@@ -1,7 +1,7 @@
-#include "extractarchive.h"
+#include "zipextract/extractarchive.h"
 
-#include "zipcrypto.h"
-#include "ziplayout.h"
+#include "zipextract/zipcrypto.h"
+#include "zipextract/ziplayout.h"
 
 #include <QByteArray>
 #include <QDir>

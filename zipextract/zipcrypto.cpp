@@ -1,4 +1,4 @@
-#include "zipcrypto.h"
+#include "zipextract/zipcrypto.h"
 
 #include <zlib.h>
 

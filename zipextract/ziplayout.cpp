@@ -1,4 +1,4 @@
-#include "ziplayout.h"
+#include "zipextract/ziplayout.h"
 
 #include <algorithm>
 #include <cstring>

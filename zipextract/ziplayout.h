@@ -1,6 +1,6 @@
 #pragma once
 
-#include "zipfileio.h"
+#include "zipextract/zipfileio.h"
 
 #include <QByteArray>
 

@@ -1,7 +1,7 @@
-#include "zipwriter.h"
+#include "zipextract/zipwriter.h"
 
-#include "zipcrypto.h"
-#include "zipfileio.h"
+#include "zipextract/zipcrypto.h"
+#include "zipextract/zipfileio.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "fontregistry.h"
+#include "platform/fontregistry.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "privatefile.h"
+#include "platform/privatefile.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "activationkit.h"
 
-#include "activationengine.h"
-#include "ftmanager.h"
+#include "activation/activationengine.h"
+#include "fonts/ftmanager.h"
 #include "sfntbuilder.h"
 
 #include <QFile>

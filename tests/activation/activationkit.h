@@ -1,10 +1,10 @@
 #pragma once
 
-#include "activationview.h"
-#include "fontsystem.h"
+#include "activation/activationview.h"
+#include "activation/fontsystem.h"
 #include "httpfixture.h"
 #include "renamedfont.h"
-#include "problemreporter.h"
+#include "activation/problemreporter.h"
 
 #include <QElapsedTimer>
 #include <QMap>

@@ -1,10 +1,10 @@
 // The activation engine against the real session registration, the apply step
 // against stand-in Sorvane libraries, and quillora-cli activate.
-#include "activationcontroller.h"
+#include "activation/activationcontroller.h"
 #include "activationkit.h"
-#include "fontnamereader.h"
-#include "fontregistry.h"
-#include "ftmanager.h"
+#include "fonts/fontnamereader.h"
+#include "platform/fontregistry.h"
+#include "fonts/ftmanager.h"
 #include "testenv.h"
 
 #include <QFontDatabase>

@@ -1,11 +1,11 @@
 // Picking a card: fonts already usable, files on disk, downloads from a local HTTP
 // server, cached archives, failures; and the start-up re-activation thread.
-#include "activationcontroller.h"
+#include "activation/activationcontroller.h"
 #include "activationkit.h"
-#include "fontnamereader.h"
-#include "ftmanager.h"
+#include "fonts/fontnamereader.h"
+#include "fonts/ftmanager.h"
 #include "sfntbuilder.h"
-#include "signing.h"
+#include "service/signing.h"
 #include "testenv.h"
 #include "testnet.h"
 #include "zipextract/zipwriter.h"

@@ -1,16 +1,16 @@
 // Picking cloud fonts of the development service's catalogue: the archive comes over
 // verified TLS, is unpacked with its derived password, activated and applied; a
 // failed download reaches the service as a problem report.
-#include "activationcontroller.h"
+#include "activation/activationcontroller.h"
 #include "activationkit.h"
-#include "catalogueloader.h"
+#include "service/catalogueloader.h"
 #include "devserverprocess.h"
-#include "ftmanager.h"
-#include "reportsender.h"
+#include "fonts/ftmanager.h"
+#include "service/reportsender.h"
 #include "testenv.h"
 #include "testnet.h"
-#include "tlstrust.h"
-#include "transport.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
 
 #include <QNetworkAccessManager>
 #include <QSqlDatabase>

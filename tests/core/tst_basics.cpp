@@ -1,7 +1,7 @@
 // Version numbers, the UI scale factor and the log line formats: pure rules.
-#include "logging.h"
-#include "screenmetrics.h"
-#include "version.h"
+#include "core/logging.h"
+#include "core/screenmetrics.h"
+#include "core/version.h"
 
 #include <QtTest>
 

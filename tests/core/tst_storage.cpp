@@ -1,7 +1,7 @@
 // The folder tree, the user data file, the event log and the image cache, each test
 // in a fresh private HOME.
-#include "ftstorage.h"
-#include "logging.h"
+#include "core/ftstorage.h"
+#include "core/logging.h"
 
 #include "testenv.h"
 

@@ -1,13 +1,13 @@
 // The development service run as its own process on a free port, spoken to with the
 // client's request builders, transport and reply readers over verified TLS: every
 // operation, the downloads, signature refusal, a restart and each injected fault.
-#include "catalogue.h"
-#include "ftmanager.h"
-#include "replyparser.h"
-#include "requestbuilder.h"
-#include "signing.h"
-#include "tlstrust.h"
-#include "transport.h"
+#include "devserver/catalogue.h"
+#include "fonts/ftmanager.h"
+#include "service/replyparser.h"
+#include "service/requestbuilder.h"
+#include "service/signing.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
 #include "zipextract/extractarchive.h"
 
 #include "devserverprocess.h"

@@ -2,7 +2,7 @@
 // guessing codes, parse-bomb and oversized bodies, slow clients, a second service
 // on the port, flooding the disk, hoarding tokens and counting head images. It runs
 // with short clocks and small bounds, spoken to over raw sockets.
-#include "signing.h"
+#include "service/signing.h"
 
 #include "devserverprocess.h"
 #include "testenv.h"

@@ -1,11 +1,11 @@
 // The development service's parts that need no running server: reading signed bodies,
 // the fault and command-line syntax, manifest rules, and the certificate authority.
-#include "catalogue.h"
-#include "certificates.h"
-#include "faults.h"
-#include "formbody.h"
-#include "options.h"
-#include "signing.h"
+#include "devserver/catalogue.h"
+#include "devserver/certificates.h"
+#include "devserver/faults.h"
+#include "devserver/formbody.h"
+#include "devserver/options.h"
+#include "service/signing.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "fontnamereader.h"
+#include "fonts/fontnamereader.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
 

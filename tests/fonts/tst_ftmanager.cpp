@@ -1,7 +1,7 @@
 // The font side of FtManager: installed and activated collections, availability
 // and the catalogue lookup.
-#include "ftmanager.h"
-#include "localfontscan.h"
+#include "fonts/ftmanager.h"
+#include "fonts/localfontscan.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
 #include "testnet.h"

@@ -1,8 +1,8 @@
 // The installed-font scan: file listing, display names, list order, and the
 // style-name mapping of local cards.
-#include "fontnamereader.h"
-#include "fontregistry.h"
-#include "localfontscan.h"
+#include "fonts/fontnamereader.h"
+#include "platform/fontregistry.h"
+#include "fonts/localfontscan.h"
 #include "sfntbuilder.h"
 #include "testenv.h"
 #include "testnet.h"

@@ -2,8 +2,8 @@
 // acceptance, download and install into the per-user install, restart.
 #include "devserverprocess.h"
 #include "testenv.h"
-#include "transport.h"
-#include "updateoffer.h"
+#include "service/transport.h"
+#include "update/updateoffer.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Session font registration as other programs see it: a separate fc-match process,
 // with the system's fontconfig configuration and a private HOME.
-#include "fontregistry.h"
+#include "platform/fontregistry.h"
 
 #include "renamedfont.h"
 #include "testenv.h"

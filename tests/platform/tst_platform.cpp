@@ -1,6 +1,6 @@
 // The Linux side of the operating-system seams, in a private HOME.
-#include "autostart.h"
-#include "singleinstance.h"
+#include "platform/autostart.h"
+#include "platform/singleinstance.h"
 
 #include "testenv.h"
 

@@ -1,5 +1,5 @@
-#include "quilloraresources.h"
-#include "vantorelresources.h"
+#include "resources/quilloraresources.h"
+#include "updater/vantorelresources.h"
 
 #include <QDirIterator>
 #include <QFile>

@@ -1,8 +1,8 @@
 // Catalogue and tag-tree replies applied to the font manager, and what the interface is
 // told to redraw.
-#include "catalogueloader.h"
-#include "ftmanager.h"
-#include "previewimage.h"
+#include "service/catalogueloader.h"
+#include "fonts/ftmanager.h"
+#include "service/previewimage.h"
 
 #include "testenv.h"
 

@@ -1,8 +1,8 @@
 // The reply readers on the odd JSON types the service sends, and what the dispatcher
 // stores per operation.
-#include "ftmanager.h"
-#include "replyparser.h"
-#include "versioninfo.h"
+#include "fonts/ftmanager.h"
+#include "service/replyparser.h"
+#include "service/versioninfo.h"
 
 #include "testenv.h"
 

@@ -1,8 +1,8 @@
 // Request bodies of every operation: parameter order, optional parameters and common
 // sets, with and without a known MAC. Expected entries are written from the protocol's
 // request table; signatures are checked by the separate checker script.
-#include "requestbuilder.h"
-#include "signing.h"
+#include "service/requestbuilder.h"
+#include "service/signing.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // Signatures and archive passwords against digests computed independently (Python's
 // hashlib) from the protocol's rules.
-#include "signing.h"
+#include "service/signing.h"
 
 #include <QtTest>
 

@@ -2,12 +2,12 @@
 // the request frame, postAndWait's result codes and log line, catalogue loading over the
 // wire, and the reports. Every body the server receives is finally handed to the
 // separate checker script.
-#include "catalogueloader.h"
-#include "ftmanager.h"
-#include "reportsender.h"
-#include "requestbuilder.h"
-#include "tlstrust.h"
-#include "transport.h"
+#include "service/catalogueloader.h"
+#include "fonts/ftmanager.h"
+#include "service/reportsender.h"
+#include "service/requestbuilder.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
 
 #include "testenv.h"
 #include "testhttpsserver.h"

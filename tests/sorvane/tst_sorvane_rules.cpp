@@ -1,8 +1,8 @@
 // The pieces of libSorvane that need no display: font descriptions, the settings value
 // syntax, the application table and the tool runner.
-#include "fontdesc.h"
-#include "settingstool.h"
-#include "targets.h"
+#include "sorvane/fontdesc.h"
+#include "sorvane/settingstool.h"
+#include "sorvane/targets.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

@@ -1,6 +1,6 @@
 // What a card shows and how marks, busy state and progress find their cards.
-#include "cardmodel.h"
-#include "cardview.h"
+#include "cards/cardmodel.h"
+#include "cards/cardview.h"
 
 #include "testenv.h"
 

@@ -1,13 +1,13 @@
 // The login dialog's rules, and login, registration and agreement against the
 // development service.
 #include "devserverprocess.h"
-#include "ftmanager.h"
-#include "logdlg.h"
-#include "loginlogic.h"
+#include "fonts/ftmanager.h"
+#include "account/logdlg.h"
+#include "account/loginlogic.h"
 #include "testenv.h"
 #include "testnet.h"
-#include "tlstrust.h"
-#include "transport.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

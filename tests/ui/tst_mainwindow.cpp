@@ -1,23 +1,23 @@
 // The main window's pages and cards against the development service: the catalogue as
 // cards, pictures fetched into the images folder, the local page, page buttons, and
 // what the activation flow shows on the cards.
-#include "mainwindow.h"
+#include "window/mainwindow.h"
 
-#include "cardmodel.h"
-#include "cardview.h"
-#include "catalogueloader.h"
-#include "guideform.h"
-#include "mymsgbox.h"
-#include "warnservice.h"
+#include "cards/cardmodel.h"
+#include "cards/cardview.h"
+#include "service/catalogueloader.h"
+#include "window/guideform.h"
+#include "widgets/mymsgbox.h"
+#include "widgets/warnservice.h"
 #include "devserverprocess.h"
-#include "loginlogic.h"
-#include "previewloader.h"
-#include "requestbuilder.h"
-#include "screenmetrics.h"
+#include "account/loginlogic.h"
+#include "cards/previewloader.h"
+#include "service/requestbuilder.h"
+#include "core/screenmetrics.h"
 #include "testenv.h"
 #include "testnet.h"
-#include "tlstrust.h"
-#include "transport.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
 
 #include <QBuffer>
 #include <QImageReader>

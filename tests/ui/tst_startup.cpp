@@ -1,6 +1,6 @@
 // The program's start-up and shutdown, in process (MainWindow) and as real processes
 // (single instance, orderly close on a termination signal).
-#include "mainwindow.h"
+#include "window/mainwindow.h"
 
 #include "testenv.h"
 #include "testnet.h"

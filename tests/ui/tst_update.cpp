@@ -1,12 +1,12 @@
 // The version check, the update offer and the start of the updater, in process.
 #include "devserverprocess.h"
-#include "mainwindow.h"
-#include "screenmetrics.h"
+#include "window/mainwindow.h"
+#include "core/screenmetrics.h"
 #include "testenv.h"
-#include "tlstrust.h"
-#include "transport.h"
-#include "updateoffer.h"
-#include "versioncheckdlg.h"
+#include "core/tlstrust.h"
+#include "service/transport.h"
+#include "update/updateoffer.h"
+#include "update/versioncheckdlg.h"
 
 #include <QtTest>
 

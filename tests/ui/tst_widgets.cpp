@@ -1,18 +1,18 @@
 // The small widgets: toast sizes, times and restarts, the press-time label, the notices'
 // links and layout, the first-run guide, and where the login dialog lands.
-#include "btlabel.h"
-#include "framelessdlg.h"
-#include "frameshadow.h"
-#include "ftmanager.h"
-#include "guideform.h"
-#include "logdlg.h"
-#include "mymsgbox.h"
-#include "screenmetrics.h"
+#include "widgets/btlabel.h"
+#include "widgets/framelessdlg.h"
+#include "window/frameshadow.h"
+#include "fonts/ftmanager.h"
+#include "window/guideform.h"
+#include "account/logdlg.h"
+#include "widgets/mymsgbox.h"
+#include "core/screenmetrics.h"
 #include "testenv.h"
-#include "warnlog.h"
-#include "warnnolove.h"
-#include "warnsearch.h"
-#include "warnservice.h"
+#include "account/warnlog.h"
+#include "account/warnnolove.h"
+#include "finding/warnsearch.h"
+#include "widgets/warnservice.h"
 
 #include <QScreen>
 #include <QtTest>

@@ -1,10 +1,10 @@
 // Widget-free rules of the window and the cards: scaling, placement, edge resizing,
 // card layout and scrolling.
-#include "cardlayout.h"
-#include "retrybackoff.h"
-#include "screenmetrics.h"
-#include "scrollrules.h"
-#include "windowgeometry.h"
+#include "cards/cardlayout.h"
+#include "service/retrybackoff.h"
+#include "core/screenmetrics.h"
+#include "cards/scrollrules.h"
+#include "window/windowgeometry.h"
 
 #include <QtTest>
 

@@ -3,8 +3,8 @@
 #include "testenv.h"
 #include "testnet.h"
 #include "updatertestutil.h"
-#include "updaterunner.h"
-#include "vantoreldlg.h"
+#include "updater/updaterunner.h"
+#include "updater/vantoreldlg.h"
 #include "zipextract/zipwriter.h"
 
 #include <QLabel>

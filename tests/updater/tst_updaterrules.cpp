@@ -1,7 +1,7 @@
 // The updater's rules and its copy worker, without a window.
-#include "sfileworker.h"
+#include "updater/sfileworker.h"
 #include "updatertestutil.h"
-#include "updaterules.h"
+#include "updater/updaterules.h"
 
 #include <QtTest>
 

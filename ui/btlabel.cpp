@@ -1,7 +1,0 @@
-#include "btlabel.h"
-
-void BtLabel::mousePressEvent(QMouseEvent *event)
-{
-    emit clicked();
-    QLabel::mousePressEvent(event);
-}

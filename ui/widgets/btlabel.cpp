@@ -1,0 +1,7 @@
+#include "widgets/btlabel.h"
+
+void BtLabel::mousePressEvent(QMouseEvent *event)
+{
+    emit clicked();
+    QLabel::mousePressEvent(event);
+}

@@ -1,0 +1,263 @@
+#include "widgets/framelessdlg.h"
+
+#include "core/screenmetrics.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace DlgLook {
+
+int px(double designPixels)
+{
+    return qMax(1, int(designPixels * uiScaleY));
+}
+
+QString lineEdit()
+{
+    return QStringLiteral("QLineEdit{border:1px solid #E0E0E0;border-radius:%1px;padding-left:%2px;"
+                          "background:#FFFFFF;color:#333333;}"
+                          "QLineEdit:focus{border:1px solid #4EC4B8;}")
+        .arg(px(4))
+        .arg(px(8));
+}
+
+QString primaryButton()
+{
+    return QStringLiteral("QPushButton{background:#4EC4B8;color:white;border:none;border-radius:%1px;}"
+                          "QPushButton:hover{background:#45B5A9;}"
+                          "QPushButton:pressed{background:#3DA397;}")
+        .arg(px(4));
+}
+
+QString secondaryButton()
+{
+    return QStringLiteral("QPushButton{background:white;color:#4EC4B8;border:1px solid #4EC4B8;"
+                          "border-radius:%1px;}"
+                          "QPushButton:hover{background:#F0FAF9;}")
+        .arg(px(4));
+}
+
+QString link()
+{
+    return QStringLiteral("color: #4EC4B8;");
+}
+
+QString hoverPicture(const QString &picture, const QString &hover)
+{
+    return QStringLiteral("QPushButton{border-image:url(:/images/images/%1);}"
+                          "QPushButton:hover,QPushButton:pressed"
+                          "{border-image:url(:/images/images/%2);}")
+        .arg(picture, hover);
+}
+
+} // namespace DlgLook
+
+namespace {
+
+QPushButton *cornerButton(QWidget *body, const char *picture, const char *hover)
+{
+    auto *bt = new QPushButton(body);
+    bt->setFlat(true);
+    bt->setFocusPolicy(Qt::NoFocus);
+    bt->setCursor(Qt::PointingHandCursor);
+    bt->setStyleSheet(DlgLook::hoverPicture(QLatin1String(picture), QLatin1String(hover)));
+    return bt;
+}
+
+} // namespace
+
+FramelessDlg::FramelessDlg(QWidget *parent, bool stayOnTop)
+    : QDialog(parent), m_anim(new QPropertyAnimation(this, "geometry", this))
+{
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
+    if (stayOnTop)
+        flags |= Qt::WindowStaysOnTopHint;
+    setWindowFlags(flags);
+    setAttribute(Qt::WA_TranslucentBackground);
+    QFont f = font();
+    f.setPixelSize(DlgLook::px(13));
+    setFont(f);
+}
+
+void FramelessDlg::setBody(QWidget *body, const QSize &designSize)
+{
+    m_body = body;
+    auto *outer = new QVBoxLayout(this);
+    const int shadow = DlgLook::px(8);
+    outer->setContentsMargins(shadow, shadow, shadow, shadow);
+    // The grow and shrink animations take the window below its layout's minimum.
+    outer->setSizeConstraint(QLayout::SetNoConstraint);
+    outer->addWidget(body);
+    auto *effect = new QGraphicsDropShadowEffect(body);
+    effect->setBlurRadius(10);
+    effect->setColor(Qt::gray);
+    effect->setOffset(0, 0);
+    body->setGraphicsEffect(effect);
+
+    m_minBt = cornerButton(body, "Minimize.png", "MinimizeHover.png");
+    m_closeBt = cornerButton(body, "CloseInit.png", "CloseHover.png");
+    m_minBt->setToolTip(QStringLiteral("最小化"));
+    m_closeBt->setToolTip(QStringLiteral("关闭"));
+    connect(m_minBt, &QPushButton::clicked, this, &FramelessDlg::onMinForm);
+    connect(m_closeBt, &QPushButton::clicked, this, &FramelessDlg::onCloseForm);
+    body->installEventFilter(this);
+    // Widgets with their own style sheet do not take the dialog's scaled font on their own.
+    for (QWidget *child : body->findChildren<QWidget *>())
+        if (!child->testAttribute(Qt::WA_SetFont))
+            child->setFont(font());
+    resize(DlgLook::px(designSize.width()) + 2 * shadow,
+           DlgLook::px(designSize.height()) + 2 * shadow);
+    placeButtons();
+}
+
+void FramelessDlg::placeButtons()
+{
+    if (!m_body)
+        return;
+    const int side = DlgLook::px(14);
+    const int top = DlgLook::px(10);
+    m_closeBt->setGeometry(m_body->width() - DlgLook::px(24), top, side, side);
+    m_minBt->setGeometry(m_body->width() - DlgLook::px(46), top, side, side);
+    m_minBt->raise();
+    m_closeBt->raise();
+}
+
+bool FramelessDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_body && event->type() == QEvent::Resize)
+        placeButtons();
+    return QDialog::eventFilter(watched, event);
+}
+
+void FramelessDlg::setAnchor(const QPoint &globalPos)
+{
+    m_anchor = globalPos;
+    m_hasAnchor = true;
+}
+
+bool FramelessDlg::isAnimating() const
+{
+    return m_anim->state() == QAbstractAnimation::Running;
+}
+
+QRect FramelessDlg::fitInside(const QRect &wanted, const QRect &area)
+{
+    QRect r = wanted;
+    if (r.right() > area.right())
+        r.moveRight(area.right());
+    if (r.bottom() > area.bottom())
+        r.moveBottom(area.bottom());
+    if (r.left() < area.left())
+        r.moveLeft(area.left());
+    if (r.top() < area.top())
+        r.moveTop(area.top());
+    return r;
+}
+
+QRect FramelessDlg::availableArea(const QPoint &globalPos)
+{
+    QScreen *screen = QGuiApplication::screenAt(globalPos);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : deskRect;
+}
+
+void FramelessDlg::centreOver(const QRect &globalRect)
+{
+    QRect r(QPoint(0, 0), size());
+    r.moveCenter(globalRect.center());
+    move(fitInside(r, availableArea(globalRect.center())).topLeft());
+}
+
+void FramelessDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_grown)
+        return;
+    m_grown = true;
+    m_closing = false;
+    const QRect target = fitInside(geometry(), availableArea(geometry().center()));
+    setGeometry(target);
+    if (!m_hasAnchor)
+        return;
+    m_anim->stop();
+    m_anim->setDuration(kGrowMs);
+    m_anim->setStartValue(QRect(m_anchor, QSize(0, 0)));
+    m_anim->setEndValue(target);
+    m_anim->start();
+}
+
+void FramelessDlg::closeAnimated(int result)
+{
+    if (m_closing)
+        return;
+    if (!isVisible() || isMinimized()) {
+        done(result);
+        return;
+    }
+    m_closing = true;
+    // Closed while still growing, the full size is where the growth was heading.
+    const QRect full = isAnimating() ? m_anim->endValue().toRect() : geometry();
+    m_anim->stop();
+    disconnect(m_anim, &QPropertyAnimation::finished, this, nullptr);
+    connect(m_anim, &QPropertyAnimation::finished, this, [this, result, full] {
+        disconnect(m_anim, &QPropertyAnimation::finished, this, nullptr);
+        m_grown = false;
+        done(result);
+        // Shown again, the dialog comes back at its full size.
+        setGeometry(full);
+    });
+    const QPoint end = m_hasAnchor ? m_anchor : geometry().center();
+    m_anim->setDuration(kShrinkMs);
+    m_anim->setStartValue(geometry());
+    m_anim->setEndValue(QRect(end, QSize(0, 0)));
+    m_anim->start();
+}
+
+void FramelessDlg::onCloseForm()
+{
+    closeAnimated(QDialog::Rejected);
+}
+
+void FramelessDlg::reject()
+{
+    closeAnimated(QDialog::Rejected);
+}
+
+void FramelessDlg::onMinForm()
+{
+    showMinimized();
+    emit minOrder();
+}
+
+void FramelessDlg::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QDialog::mousePressEvent(event);
+        return;
+    }
+    m_dragging = true;
+    m_dragOffset = event->globalPos() - pos();
+    event->accept();
+}
+
+void FramelessDlg::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging || !(event->buttons() & Qt::LeftButton) || isAnimating()) {
+        QDialog::mouseMoveEvent(event);
+        return;
+    }
+    move(event->globalPos() - m_dragOffset);
+    event->accept();
+}
+
+void FramelessDlg::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_dragging = false;
+    QDialog::mouseReleaseEvent(event);
+}
