@@ -29,25 +29,34 @@ QString fileInside(const QString &dir, const QString &relative)
 
 } // namespace
 
-ActivationController::ActivationController(FtManager &ftManager, ActivationView *view,
-                                           ProblemReporter *reporter,
+ActivationController::ActivationController(FtManager &ftManager, ActivationNotifier *notifier,
+                                           CardMarks *marks, ProblemReporter *reporter,
                                            QNetworkAccessManager *network, FontSystem *system,
                                            QObject *parent)
-    : QObject(parent), m_ft(ftManager), m_view(view), m_reporter(reporter),
-      m_engine(ftManager, system), m_downloads(ftManager, network, this)
+    : QObject(parent), m_ft(ftManager), m_notifier(notifier), m_marks(marks),
+      m_reporter(reporter), m_engine(ftManager, system), m_downloads(ftManager, network, this)
 {
-    Q_ASSERT(m_view);
+    Q_ASSERT(m_notifier && m_marks);
     m_downloads.setProblemReporter(reporter);
-    connect(&m_downloads, &DownloadManager::downloadFailed, this, &ActivationController::busyClear);
+    connect(&m_downloads, &DownloadManager::downloadFailed, this,
+            &ActivationController::failDownload);
     connect(&m_downloads, &DownloadManager::archiveReady, this,
             [this](const QString &name, const QString &target, bool applyAfter) {
                 enableFont(name, target, applyAfter);
             });
     connect(&m_downloads, &DownloadManager::progressChanged, this,
-            [this](const QString &name, int percent) { m_view->showProgress(name, percent); });
+            [this](const QString &name, int percent) { m_marks->showProgress(name, percent); });
     connect(&m_downloads, &DownloadManager::progressEnded, this,
-            [this](const QString &name) { m_view->clearProgress(name); });
+            [this](const QString &name) { m_marks->clearProgress(name); });
     rememberSavedDownlist();
+}
+
+ActivationController::ActivationController(FtManager &ftManager, ActivationView *view,
+                                           ProblemReporter *reporter,
+                                           QNetworkAccessManager *network, FontSystem *system,
+                                           QObject *parent)
+    : ActivationController(ftManager, view, view, reporter, network, system, parent)
+{
 }
 
 ActivationController::~ActivationController()
@@ -63,9 +72,9 @@ ActivationController::~ActivationController()
 void ActivationController::onFtSelected(const QString &ftName, QObject *card)
 {
     if (!m_ft.bLogin) {
-        m_view->showTrayMessage(QStringLiteral("提示"),
+        m_notifier->showTrayMessage(QStringLiteral("提示"),
                                 QStringLiteral("字体激活、收藏、应用操作，需要登录后才可进行。"));
-        m_view->openLogin();
+        m_notifier->openLogin();
         return;
     }
     busyMark(ftName);
@@ -89,7 +98,7 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
     }
     if (m_ft.isActivated(name)) {
         busyClear(name);
-        m_view->setCardActivated(card, true);
+        m_marks->setCardActivated(card, true);
         return 1;
     }
     const int r = enableFont(name, path, applyAfter);
@@ -135,13 +144,13 @@ int ActivationController::enableFromCard(QObject *card, const QString &name, con
                           .arg(name, archive));
     }
 
-    if (m_downloads.startFontDownload(url, name, candidate1, m_view->currentPageIndex(),
+    if (m_downloads.startFontDownload(url, name, candidate1, m_marks->currentPageIndex(),
                                       applyAfter ? DownloadJob::ActivateApplyMode
                                                  : DownloadJob::ActivateMode) ||
         m_downloads.isDownloading(name))
         return 6;
     // No usable address: nothing will ever clear the busy mark otherwise.
-    busyClear(name);
+    failDownload(name);
     reportProblem(
         QStringLiteral("the TTF of [%1] download failed,url:%2").arg(name, font->download_url));
     return -1;
@@ -212,8 +221,8 @@ int ActivationController::checkAndActivate(const QString &path, const QString &n
     }
     const int r = m_engine.activateFont(path, name, true);
     if (r > 0) {
-        m_view->fillLocalPage();
-        m_view->markActivated(name, true);
+        m_marks->fillLocalPage();
+        m_marks->markActivated(name, true);
     }
     return r;
 }
@@ -226,12 +235,12 @@ void ActivationController::applyFont(const LocalFont &record, const QString &nam
 
     const int r = m_engine.applyToApp(record);
     if (r == 0) {
-        m_view->showTrayMessage(QStringLiteral("字体设置"),
+        m_notifier->showTrayMessage(QStringLiteral("字体设置"),
                                 name + QStringLiteral("已设置到当前应用"));
     } else {
         const QString message = QStringLiteral("不能与该应用程序进行字体交互。") +
                                 ActivationEngine::interactionDetail(r);
-        m_view->showTrayMessage(QStringLiteral("字体设置"), message);
+        m_notifier->showTrayMessage(QStringLiteral("字体设置"), message);
         reportProblem(QStringLiteral("%1\r\n%2{host:%3;sub:%4;ps:%5}")
                           .arg(message, name, record.familyName, record.styleName, record.psName));
     }
@@ -241,14 +250,14 @@ void ActivationController::applyFont(const LocalFont &record, const QString &nam
 void ActivationController::busyMark(const QString &name)
 {
     m_busy.insert(name);
-    m_view->setBusy(name, true);
+    m_marks->setBusy(name, true);
 }
 
 void ActivationController::busyClear(const QString &name)
 {
     if (!m_busy.remove(name))
         return;
-    m_view->setBusy(name, false);
+    m_marks->setBusy(name, false);
 }
 
 void ActivationController::rememberSavedDownlist()
@@ -326,11 +335,11 @@ void ActivationController::recordEnabledFonts(const ThreadForEnableFont &thread)
     m_ft.writeLog(QStringLiteral("threadEnable finished."));
     // One announcement for every font of the run.
     m_engine.fontSystem().announceFontChange();
-    m_view->showTrayMessage(QStringLiteral("本地字体加载"), QStringLiteral("用户字体加载完毕！"));
+    m_notifier->showTrayMessage(QStringLiteral("本地字体加载"), QStringLiteral("用户字体加载完毕！"));
     m_ft.writeLog(QStringLiteral("用户字体加载完毕！"));
-    m_view->fillLocalPage();
+    m_marks->fillLocalPage();
     if (!m_ft.loggedInUser().local.isEmpty())
-        m_view->refreshActivated();
+        m_marks->refreshActivated();
 }
 
 void ActivationController::onEnableThreadDestroy()
@@ -341,7 +350,7 @@ void ActivationController::onEnableThreadDestroy()
 
 void ActivationController::showActivationResult(const QString &name, bool ok)
 {
-    m_view->showTrayMessage(QStringLiteral("字体激活"), name + (ok ? QStringLiteral("激活成功")
+    m_notifier->showTrayMessage(QStringLiteral("字体激活"), name + (ok ? QStringLiteral("激活成功")
                                                                    : QStringLiteral("激活失败！")));
 }
 
@@ -350,6 +359,14 @@ void ActivationController::reportProblem(const QString &line)
     m_ft.writeLog(line);
     if (m_reporter)
         m_reporter->postBug(line);
+}
+
+void ActivationController::failDownload(const QString &name)
+{
+    busyClear(name);
+    // The log line alone left the user looking at a card that did nothing.
+    m_notifier->showTrayMessage(QStringLiteral("字体下载"),
+                                name + QStringLiteral("下载失败，请检查网络后重试。"));
 }
 
 void ActivationController::failMissingFile(const QString &name, const QString &path)

@@ -10,15 +10,18 @@
 #include <QString>
 #include <QVector>
 
+class ActivationNotifier;
 class ActivationView;
+class CardMarks;
 class FontSystem;
 class FtManager;
 class ProblemReporter;
 class QNetworkAccessManager;
 
 // Picking a font card, activating fonts, the start-up re-activation and font
-// downloads, without widgets: the main window forwards its slots here and shows
-// what it is told through ActivationView. GUI thread only.
+// downloads, without widgets: the main window forwards its slots here; what the user is
+// told goes through the notifier, what the cards show through the card marks. GUI
+// thread only.
 class ActivationController : public QObject
 {
     Q_OBJECT
@@ -27,9 +30,12 @@ public:
     // applications have taken in the font change first.
     static constexpr int kApplyDelayMs = 200;
 
-    // The view must outlive the controller; the reporter may be null. The network
-    // manager, if given, is for downloads only (see DownloadManager); without one the
-    // download manager makes its own.
+    // Notifier and marks must outlive the controller; the reporter may be null. The
+    // network manager, if given, is for downloads only (see DownloadManager); without
+    // one the download manager makes its own.
+    ActivationController(FtManager &ftManager, ActivationNotifier *notifier, CardMarks *marks,
+                         ProblemReporter *reporter, QNetworkAccessManager *network = nullptr,
+                         FontSystem *system = nullptr, QObject *parent = nullptr);
     ActivationController(FtManager &ftManager, ActivationView *view, ProblemReporter *reporter,
                          QNetworkAccessManager *network = nullptr, FontSystem *system = nullptr,
                          QObject *parent = nullptr);
@@ -85,9 +91,11 @@ private:
     void showActivationResult(const QString &name, bool ok);
     void reportProblem(const QString &line);
     void failMissingFile(const QString &name, const QString &path);
+    void failDownload(const QString &name);
 
     FtManager &m_ft;
-    ActivationView *m_view;
+    ActivationNotifier *m_notifier;
+    CardMarks *m_marks;
     ProblemReporter *m_reporter;
     ActivationEngine m_engine;
     DownloadManager m_downloads;

@@ -4,20 +4,30 @@
 
 class QObject;
 
-// What the activation flow shows the user. The main window implements it over its
-// tray icon and card pages; tests implement it to watch the flow.
-class ActivationView
+// What the activation flow tells the user: the window implements it over its tray icon
+// and dialogs; tests implement it to watch the flow.
+class ActivationNotifier
 {
 public:
-    virtual ~ActivationView() = default;
+    virtual ~ActivationNotifier() = default;
 
     // A tray balloon with the information icon, shown for 5000 ms.
     virtual void showTrayMessage(const QString &title, const QString &text) = 0;
     // Nobody is signed in: open the login dialog.
     virtual void openLogin() = 0;
+};
+
+// What the activation flow marks on the font cards: the owner of the card pages
+// implements it without widgets.
+class CardMarks
+{
+public:
+    virtual ~CardMarks() = default;
+
     // Busy state of the font's cards in the card grid and the favourites view.
     virtual void setBusy(const QString &name, bool busy) = 0;
-    // The activated mark of the card the user picked.
+    // The activated mark of the card the user picked (card: the page model it was
+    // picked on, as passed to the controller).
     virtual void setCardActivated(QObject *card, bool on) = 0;
     // The activated mark of the first grid card of that name, and of its favourites
     // card when the font is a favourite.
@@ -29,6 +39,11 @@ public:
     virtual void fillLocalPage() = 0;
     // Re-reads every card's activated mark from the font manager.
     virtual void refreshActivated() = 0;
-    // Index of the page the main window shows.
+    // Index of the page shown.
     virtual int currentPageIndex() const = 0;
+};
+
+// Both sides in one, for callers that watch the whole flow.
+class ActivationView : public ActivationNotifier, public CardMarks
+{
 };

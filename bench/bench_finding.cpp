@@ -110,8 +110,9 @@ int main(int argc, char **argv)
 
     setScreenMetrics(QRect(0, 0, 1920, 1080), 1);
     setServiceUrl(QUrl("https://127.0.0.1:1/")); // nothing answers: the window stays offline
-    MainWindow window;
-    FtManager &ft = window.fontManager();
+    AppServices services;
+    MainWindow window(services);
+    FtManager &ft = services.fontManager();
     ft.initCloudVec.clear();
     for (const CatalogueFont &f : catalogue.fonts()) {
         FontAV av;
@@ -135,12 +136,12 @@ int main(int argc, char **argv)
             group.children.append({t.id, t.name});
         groups.append(group);
     }
-    window.filterPanel()->buildTree(groups);
-    window.fillCloudPage();
-    const CardModel *cards = window.cloudCards();
+    window.findChild<FilterDlg *>()->buildTree(groups);
+    services.cards().fillCloudPage();
+    const CardModel *cards = services.cards().cloudCards();
     std::printf("catalogue: %d fonts, %d cards\n", int(ft.cloudFonts.size()), cards->rowCount());
 
-    SearchBox *box = window.searchInput();
+    SearchBox *box = window.findChild<SearchBox *>("searchBox");
     std::printf("%-24s %7s %9s %9s %9s   (ms)\n", "search", "listed", "cpu med", "wall med",
                 "wall max");
     for (const char *text :
@@ -155,7 +156,7 @@ int main(int argc, char **argv)
         printRow("\"" + query + "\"", cards->rowCount(), f);
     }
 
-    MTreeWidget *tree = window.filterPanel()->tree();
+    MTreeWidget *tree = window.findChild<FilterDlg *>()->tree();
     const auto tick = [tree](const QString &group, int id) {
         if (MTagCheckBox *b = tree->tagBox(group, id))
             b->click();

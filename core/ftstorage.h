@@ -62,7 +62,6 @@ public:
     bool bLoginRead = false;
     // Run state, never stored.
     bool bLogin = false;
-    bool bOnline = false;
     // Font bookkeeping kept in the user data file.
     QMap<int, int> activation;         // font id -> times applied
     QSet<int> download_ids;            // catalogue ids downloaded

@@ -59,17 +59,16 @@ public:
     // Catalogue, in the service's order.
     QVector<QString> initCloudVec;
     QMap<QString, int> cloudIndex;
-    // Names left by the tag filter and by the search, each with a position index.
-    QVector<QString> filteredList;
-    QMap<QString, int> filteredIndex;
-    QVector<QString> searchList;
-    QMap<QString, int> searchIndex;
     // Every catalogue font by name; a later record of a name replaces the earlier one.
     QMap<QString, FontAV> cloudFonts;
     QList<TagGroup> tagGroups;
     QMap<int, QString> imageList; // font id -> preview image address
 
     RequestContext requestContext;
+
+    // A reply of the service was understood in this run.
+    bool isOnline() const { return m_online; }
+    void noteOnline() { m_online = true; }
 
     // Installed fonts in scan order, indexed by display name; the first file of a
     // display name wins.
@@ -94,6 +93,7 @@ private:
     UserRecord m_guest;
     UserRecord m_loggedIn;
     UserRecord *m_current = &m_guest;
+    bool m_online = false;
 
     QList<LocalFont *> m_installed;
     QMap<QString, LocalFont *> m_installedIndex;

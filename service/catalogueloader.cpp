@@ -1,12 +1,10 @@
 #include "service/catalogueloader.h"
 
 #include "fonts/ftmanager.h"
-#include "service/previewimage.h"
 #include "service/replyparser.h"
 #include "service/requestbuilder.h"
 #include "service/transport.h"
 
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -57,12 +55,6 @@ bool CatalogueLoader::requestFontTagsIfMissing()
         return false;
     requestFontTags();
     return true;
-}
-
-bool CatalogueLoader::hasPreviewImage(const QString &name) const
-{
-    const QString path = previewImagePath(m_manager.imagesDir(), name, PreviewName);
-    return !path.isEmpty() && QFile::exists(path);
 }
 
 void CatalogueLoader::onGotAllFontRecords()
@@ -136,11 +128,6 @@ void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes, const QString
 
     // Every reply refills: a second reply may list other names behind the same first one.
     emit msgCloudPageRefill();
-    if (m_localScanFinished && m_localFirstCardName) {
-        const QString localFirst = m_localFirstCardName();
-        if (!localFirst.isEmpty() && !hasPreviewImage(localFirst))
-            emit msgLocalPageRefill();
-    }
     emit msgBalloon(QStringLiteral("云列表"), QStringLiteral("加载完毕."));
     m_manager.writeLog(QStringLiteral("ftManager.initCloudVec.size=") +
                        QString::number(m_manager.initCloudVec.size()));

@@ -44,15 +44,6 @@ public:
     bool catalogueReceived() const { return m_catalogueReceived; }
     int indexedFontCount() const { return m_indexedFonts; }
 
-    // The local page is refilled after a catalogue arrives only once the installed-font
-    // scan is done and its first card has no cached picture; the main window reports the
-    // first and supplies the second.
-    void setLocalScanFinished(bool finished) { m_localScanFinished = finished; }
-    void setLocalFirstCardName(std::function<QString()> firstName)
-    {
-        m_localFirstCardName = std::move(firstName);
-    }
-
     // The work of the two reply slots, on reply bytes. `networkError` is the transport's
     // description of a failed request, empty when a reply arrived.
     void applyCatalogueReply(const QByteArray &bytes, const QString &networkError = QString());
@@ -73,7 +64,6 @@ public slots:
 signals:
     void msgCloudTotalChanged(int total);
     void msgCloudPageRefill();
-    void msgLocalPageRefill();
     void msgTagTreeChanged();
     // A tray balloon (information icon, 5000 ms).
     void msgBalloon(const QString &title, const QString &text);
@@ -84,7 +74,6 @@ signals:
     void msgCatalogueReachable();
 
 private:
-    bool hasPreviewImage(const QString &name) const;
     void catalogueFailed(const QString &reason);
 
     FtManager &m_manager;
@@ -93,8 +82,6 @@ private:
     int m_catalogueCount = 0;
     bool m_catalogueReceived = false;
     int m_indexedFonts = 0;
-    bool m_localScanFinished = false;
-    std::function<QString()> m_localFirstCardName;
     bool m_unreachable = false;
     // Automatic attempts after a failure: at most once a minute in the long run.
     RetryBackoff m_backoff{2000, 60000};

@@ -175,7 +175,7 @@ ReplyEnvelope dispatchReply(const QByteArray &bytes, FtManager &manager)
         envelope.tag = integerOf(object.value(QLatin1String("tag")), true).value_or(0);
     if (envelope.errcode != 0)
         return envelope;
-    manager.bOnline = true;
+    manager.noteOnline();
     if (hasTag)
         storePayload(envelope.tag, object, manager, envelope);
     return envelope;

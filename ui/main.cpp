@@ -33,7 +33,8 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        MainWindow window;
+        AppServices services;
+        MainWindow window(services);
         window.show();
         if (!terminationRequested())
             result = QApplication::exec();

@@ -177,9 +177,6 @@ void TestCatalogue::failuresChangeNothing()
 void TestCatalogue::refillDecisions()
 {
     QSignalSpy cloud(m_loader.get(), &CatalogueLoader::msgCloudPageRefill);
-    QSignalSpy local(m_loader.get(), &CatalogueLoader::msgLocalPageRefill);
-    QString localFirst = "Installed Sans";
-    m_loader->setLocalFirstCardName([&] { return localFirst; });
 
     // Every reply refills the cloud page, even with the same first name and its picture
     // cached: the names behind it may have changed.
@@ -187,19 +184,8 @@ void TestCatalogue::refillDecisions()
     touch(previewImagePath(m_manager->imagesDir(), "A", PreviewName));
     m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
     QCOMPARE(cloud.size(), 1);
-    QCOMPARE(local.size(), 0); // the local scan has not finished
-
-    m_loader->setLocalScanFinished(true);
     m_loader->applyCatalogueReply(catalogue(2, {"A", "C"}));
     QCOMPARE(cloud.size(), 2);
-    QCOMPARE(local.size(), 1);
-
-    // Local first card with a cached picture, or none at all: the local page stays.
-    touch(previewImagePath(m_manager->imagesDir(), localFirst, PreviewName));
-    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
-    localFirst.clear();
-    m_loader->applyCatalogueReply(catalogue(2, {"A", "B"}));
-    QCOMPARE(local.size(), 1);
 }
 
 void TestCatalogue::absurdCountIsBounded()

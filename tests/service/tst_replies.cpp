@@ -114,7 +114,7 @@ void TestReplies::envelopes()
     QTEST(tolerant.tag, "tolerantTag");
     QTEST(tolerant.errcode, "tolerantErr");
     QTEST(tolerant.message, "tolerantMessage");
-    QCOMPARE(m_manager->bOnline, tolerant.errcode == 0);
+    QCOMPARE(m_manager->isOnline(), tolerant.errcode == 0);
 }
 
 void TestReplies::fontObjects()
@@ -244,11 +244,11 @@ void TestReplies::failedReplyStoresNothing()
     QCOMPARE(m_manager->imageList.size(), 1);
     QVERIFY(!m_manager->isLoggedInCurrent());
     QVERIFY(m_manager->requestContext.token.isEmpty());
-    QVERIFY(!m_manager->bOnline);
+    QVERIFY(!m_manager->isOnline());
 
     // Success without a tag still proves the service is reachable.
     dispatchReply(R"({"errcode":0})", *m_manager);
-    QVERIFY(m_manager->bOnline);
+    QVERIFY(m_manager->isOnline());
 }
 
 void TestReplies::tagTreeIsReplacedNotDoubled()

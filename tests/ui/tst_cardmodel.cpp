@@ -212,6 +212,13 @@ void TestCardModel::viewEmitsPickedName()
     QSignalSpy picked(&view, &CardView::selectFont);
     const QRect second = view.visualRect(m.index(1));
     QCOMPARE(second.height(), 95);
+    // Only the preview strip picks: the name line and the margins are for reading.
+    for (const QPoint &away : {second.topLeft() + QPoint(20, 12), second.topLeft() + QPoint(2, 50),
+                               second.bottomLeft() + QPoint(60, -4)}) {
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, away);
+        QCOMPARE(picked.count(), 0);
+    }
+    QVERIFY(view.previewRect(1).contains(second.center()));
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, second.center());
     QCOMPARE(picked.count(), 1);
     QCOMPARE(picked.at(0).at(0).toString(), QString("Second"));

@@ -104,6 +104,9 @@ private:
     std::unique_ptr<TestEnv> m_env;
     QTemporaryDir m_data;
     DevServerProcess m_server;
+    CardPages &cardPages() { return m_services->cards(); }
+
+    std::unique_ptr<AppServices> m_services;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -118,6 +121,7 @@ void TestFinding::initTestCase()
 void TestFinding::cleanupTestCase()
 {
     m_window.reset();
+    m_services.reset();
     if (m_server.isRunning())
         QVERIFY(m_server.stop());
     m_env.reset();
@@ -134,10 +138,11 @@ bool TestFinding::openWindow()
     }
     addTrustedCertificateAuthorities(m_server.caFile());
     setServiceUrl(m_server.url());
-    m_window = std::make_unique<MainWindow>();
-    return QTest::qWaitFor([this] { return m_window->cloudCards()->rowCount() == 8000; }, 20000) &&
+    m_services = std::make_unique<AppServices>();
+    m_window = std::make_unique<MainWindow>(*m_services);
+    return QTest::qWaitFor([this] { return cardPages().cloudCards()->rowCount() == 8000; }, 20000) &&
            QTest::qWaitFor(
-               [this] { return m_window->filterPanel()->tree()->topLevelItemCount() > 0; }, 10000);
+               [this] { return m_window->findChild<FilterDlg *>()->tree()->topLevelItemCount() > 0; }, 10000);
 }
 
 void TestFinding::matchesSearch_data()
@@ -327,41 +332,41 @@ void TestFinding::searchAndTagsClearEachOther()
 {
     QVERIFY(openWindow());
     MainWindow &w = *m_window;
-    const FtManager &ft = w.fontManager();
-    MTreeWidget *tree = w.filterPanel()->tree();
+    const FtManager &ft = m_services->fontManager();
+    MTreeWidget *tree = w.findChild<FilterDlg *>()->tree();
     const auto search = [&](const QString &text) {
-        w.searchInput()->setText(text);
-        QTest::keyClick(w.searchInput(), Qt::Key_Return);
+        w.findChild<SearchBox *>("searchBox")->setText(text);
+        QTest::keyClick(w.findChild<SearchBox *>("searchBox"), Qt::Key_Return);
     };
     search("heros7");
-    QCOMPARE(listed(w.cloudCards()), expected(ft, [](const FontAV &f) {
+    QCOMPARE(listed(cardPages().cloudCards()), expected(ft, [](const FontAV &f) {
                  return ::matchesSearch(f.fontname, "heros7") ||
                         ::matchesSearch(f.font_en_name, "heros7");
              }));
-    QVERIFY(w.cloudCards()->rowCount() > 0);
+    QVERIFY(cardPages().cloudCards()->rowCount() > 0);
 
     // A language and a provider tick list their union, and clear the search.
     tree->tagBox("language", 3)->click();
     tree->tagBox("provider", 17)->click();
-    QVERIFY(w.searchInput()->text().isEmpty());
+    QVERIFY(w.findChild<SearchBox *>("searchBox")->text().isEmpty());
     const QStringList both =
         expected(ft, [](const FontAV &f) { return f.language == 3 || f.provider == 17; });
     QVERIFY(both.size() > 1000);
-    QCOMPARE(listed(w.cloudCards()), both);
+    QCOMPARE(listed(cardPages().cloudCards()), both);
 
     search("ipa");
     QVERIFY(!tree->hasSelection());
     QVERIFY(!tree->tagBox("language", 3)->isChecked());
     // Return in an empty box: the whole catalogue.
     search("");
-    QCOMPARE(w.cloudList().current(), CloudList::Full);
-    QCOMPARE(w.cloudCards()->rowCount(), 8000);
+    QCOMPARE(cardPages().cloudList().current(), CloudList::Full);
+    QCOMPARE(cardPages().cloudCards()->rowCount(), 8000);
     // Unticking the last tag brings the whole catalogue back too.
     tree->tagBox("provider", 17)->click();
-    QCOMPARE(listed(w.cloudCards()),
+    QCOMPARE(listed(cardPages().cloudCards()),
              expected(ft, [](const FontAV &f) { return f.provider == 17; }));
     tree->tagBox("provider", 17)->click();
-    QCOMPARE(w.cloudCards()->rowCount(), 8000);
+    QCOMPARE(cardPages().cloudCards()->rowCount(), 8000);
 }
 
 void TestFinding::noResultPageAndBack()
@@ -373,31 +378,55 @@ void TestFinding::noResultPageAndBack()
         if (byTags) {
             w.onCurrTagsChanged(&nothing);
         } else {
-            w.searchInput()->setText("qqqqzzzz");
+            w.findChild<SearchBox *>("searchBox")->setText("qqqqzzzz");
             w.onSearchTextEdited();
         }
-        QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoSearchResult));
-        QCOMPARE(w.cloudCards()->rowCount(), 0);
+        QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNoSearchResult));
+        QCOMPARE(cardPages().cloudCards()->rowCount(), 0);
+        // The cloud button leaves a search for the whole catalogue; a tag filter stays.
         w.oncloudBt();
-        QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoSearchResult));
+        QVERIFY(w.findChild<SearchBox *>("searchBox")->text().isEmpty());
+        QCOMPARE(cardPages().currentPageIndex(),
+                 int(byTags ? MainWindow::PageNoSearchResult : MainWindow::PageCloud));
         w.onClearSearch();
-        QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
-        QCOMPARE(w.cloudCards()->rowCount(), 8000);
+        QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageCloud));
+        QCOMPARE(cardPages().cloudCards()->rowCount(), 8000);
     }
+
+    // Typing over a search that found nothing takes the stale notice away at once; the
+    // new search waits for Return.
+    auto *box = w.findChild<SearchBox *>("searchBox");
+    box->setFocus();
+    QTest::keyClicks(box, "qqqqzzzz");
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNoSearchResult));
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageCloud));
+    QCOMPARE(cardPages().cloudCards()->rowCount(), 8000);
+    QCOMPARE(box->text(), QString("qqqqzzz"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNoSearchResult));
+    // The other page buttons clear the search text too.
+    for (auto button : {&MainWindow::onlocalBt, &MainWindow::oncollectBt}) {
+        box->setText("qqqq");
+        (w.*button)();
+        QVERIFY(box->text().isEmpty());
+    }
+    w.oncloudBt();
 }
 
 void TestFinding::treeRebuildDropsFilter()
 {
     QVERIFY(openWindow());
     MainWindow &w = *m_window;
-    w.filterPanel()->tree()->tagBox("language", 1)->click();
-    QVERIFY(w.cloudCards()->rowCount() < 8000);
-    w.fontManager().tagGroups.append(w.fontManager().tagGroups); // a second reply's copy
-    w.filterPanel()->buildTree(w.fontManager().tagGroups);
-    QVERIFY(!w.filterPanel()->tree()->hasSelection());
-    QCOMPARE(w.cloudList().current(), CloudList::Full);
-    QCOMPARE(w.cloudCards()->rowCount(), 8000);
-    QCOMPARE(w.filterPanel()->tree()->topLevelItemCount(), 4);
+    w.findChild<FilterDlg *>()->tree()->tagBox("language", 1)->click();
+    QVERIFY(cardPages().cloudCards()->rowCount() < 8000);
+    m_services->fontManager().tagGroups.append(m_services->fontManager().tagGroups); // a second reply's copy
+    w.findChild<FilterDlg *>()->buildTree(m_services->fontManager().tagGroups);
+    QVERIFY(!w.findChild<FilterDlg *>()->tree()->hasSelection());
+    QCOMPARE(cardPages().cloudList().current(), CloudList::Full);
+    QCOMPARE(cardPages().cloudCards()->rowCount(), 8000);
+    QCOMPARE(w.findChild<FilterDlg *>()->tree()->topLevelItemCount(), 4);
 }
 
 void TestFinding::previewKinds_data()
@@ -422,17 +451,17 @@ void TestFinding::previewKinds()
     QVERIFY(openWindow());
     MainWindow &w = *m_window;
     if (menuEntry >= 0) {
-        w.previewMenu()->actions().at(menuEntry)->trigger();
+        w.findChild<QMenu *>("showMenu")->actions().at(menuEntry)->trigger();
     } else {
-        w.previewInput()->setText("");
-        QTest::keyClicks(w.previewInput(), "Hi ");
+        w.findChild<MLineEdit *>("ftTextEdt")->setText("");
+        QTest::keyClicks(w.findChild<MLineEdit *>("ftTextEdt"), "Hi ");
         QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, "你");
-        QApplication::sendEvent(w.previewInput(), &typed);
-        QTest::keyClick(w.previewInput(), Qt::Key_Return);
+        QApplication::sendEvent(w.findChild<MLineEdit *>("ftTextEdt"), &typed);
+        QTest::keyClick(w.findChild<MLineEdit *>("ftTextEdt"), Qt::Key_Return);
     }
-    CardModel *cards = w.cloudCards();
+    CardModel *cards = cardPages().cloudCards();
     const QString name = cards->nameAt(0);
-    const QString path = w.previewLoader()->picturePath(name);
+    const QString path = m_services->previews().picturePath(name);
     QFETCH(QString, suffix);
     QVERIFY2(path.endsWith(name + suffix), qPrintable(path));
     w.show();
@@ -440,7 +469,7 @@ void TestFinding::previewKinds()
                               path, 15000);
     QVERIFY(!QImage(path).isNull());
     // Installed fonts draw the text itself (the name while there is none).
-    QCOMPARE(w.localPage()->previewText(), localText);
+    QCOMPARE(w.findChild<CardView *>("localPage")->previewText(), localText);
 }
 
 QTEST_MAIN(TestFinding)

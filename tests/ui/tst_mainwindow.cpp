@@ -3,6 +3,8 @@
 // what the activation flow shows on the cards.
 #include "window/mainwindow.h"
 
+#include "cards/cardpages.h"
+
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
 #include "service/catalogueloader.h"
@@ -22,6 +24,7 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QStackedWidget>
+#include <QSystemTrayIcon>
 #include <QtTest>
 
 #include <memory>
@@ -65,13 +68,26 @@ private slots:
     void noticesWithoutTrayAndSecondCatalogue();
     void serviceFailuresRecover();
     void guideOnFirstRunDragsTheWindow();
+    void serviceGoneWhilePicking();
 
 private:
     std::unique_ptr<TestEnv> m_env;
     QTemporaryDir m_data;
     DevServerProcess m_server;
+    CardPages &cardPages() { return m_services->cards(); }
+    FtManager &fontManager() { return m_services->fontManager(); }
+    void openWindow();
+
+    std::unique_ptr<AppServices> m_services;
     std::unique_ptr<MainWindow> m_window;
 };
+
+void TestMainWindow::openWindow()
+{
+    m_window.reset();
+    m_services = std::make_unique<AppServices>();
+    m_window = std::make_unique<MainWindow>(*m_services);
+}
 
 void TestMainWindow::initTestCase()
 {
@@ -91,23 +107,24 @@ void TestMainWindow::cleanupTestCase()
 
 void TestMainWindow::init()
 {
-    m_window = std::make_unique<MainWindow>();
-    FtManager &ft = m_window->fontManager();
+    openWindow();
+    FtManager &ft = m_services->fontManager();
     // Start-up work that refills pages: the catalogue and the installed-font scan.
-    QTRY_VERIFY_WITH_TIMEOUT(m_window->cloudCards()->rowCount() > 0, kEventWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(cardPages().cloudCards()->rowCount() > 0, kEventWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(readLog(ft).contains("系统字体加载完毕"), kEventWaitMs);
 }
 
 void TestMainWindow::cleanup()
 {
     m_window.reset();
+    m_services.reset();
     setServiceUrl(m_server.url());
 }
 
 void TestMainWindow::catalogueBecomesCards()
 {
-    const FtManager &ft = m_window->fontManager();
-    const CardModel *cards = m_window->cloudCards();
+    const FtManager &ft = fontManager();
+    const CardModel *cards = cardPages().cloudCards();
     const QVector<QString> names = withoutPlaceholders(ft.initCloudVec);
     QVERIFY(names.size() > 1);
     QCOMPARE(cards->rowCount(), names.size());
@@ -119,14 +136,14 @@ void TestMainWindow::catalogueBecomesCards()
         QVERIFY(!cards->entry(i)->loved);
         QVERIFY(!cards->entry(i)->textMode);
     }
-    QCOMPARE(m_window->currentPageIndex(), int(MainWindow::PageCloud));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageCloud));
 }
 
 void TestMainWindow::picturesAreFetchedAndCached()
 {
-    CardModel *cards = m_window->cloudCards();
+    CardModel *cards = cardPages().cloudCards();
     const QString first = cards->nameAt(0);
-    const QString path = m_window->previewLoader()->picturePath(first);
+    const QString path = m_services->previews().picturePath(first);
     QVERIFY(!QFile::exists(path));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -140,27 +157,27 @@ void TestMainWindow::picturesAreFetchedAndCached()
     // Cards far below the view were never asked for.
     const QString last = cards->nameAt(cards->rowCount() - 1);
     if (cards->rowCount() > 20)
-        QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath(last)));
+        QVERIFY(!QFile::exists(m_services->previews().picturePath(last)));
     // The other cards in sight have their pictures on the way; they arrive one by one.
-    QTRY_COMPARE_WITH_TIMEOUT(m_window->previewLoader()->pendingCount(), 0, kEventWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(m_services->previews().pendingCount(), 0, kEventWaitMs);
 
     // A second window takes the picture from the cache: no new request for it.
     m_window.reset();
     init();
-    QSignalSpy ready(m_window->previewLoader(), &PreviewLoader::pictureReady);
+    QSignalSpy ready(&m_services->previews(), &PreviewLoader::pictureReady);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QVERIFY(!m_window->cloudCards()
-                 ->data(m_window->cloudCards()->index(0), CardModel::ImagePathRole)
+    QVERIFY(!cardPages().cloudCards()
+                 ->data(cardPages().cloudCards()->index(0), CardModel::ImagePathRole)
                  .toString()
                  .isEmpty());
     QTest::qWait(200);
-    QCOMPARE(m_window->previewLoader()->pendingCount(), 0);
+    QCOMPARE(m_services->previews().pendingCount(), 0);
     QCOMPARE(ready.count(), 0);
 
     // Bytes that are no picture are not stored.
-    QVERIFY(!m_window->previewLoader()->storePicture("Broken", "<html>not found</html>"));
-    QVERIFY(!QFile::exists(m_window->previewLoader()->picturePath("Broken")));
+    QVERIFY(!m_services->previews().storePicture("Broken", "<html>not found</html>"));
+    QVERIFY(!QFile::exists(m_services->previews().picturePath("Broken")));
     // A PNG is kept as sent; other formats are stored as PNG.
     QImage sample(8, 4, QImage::Format_RGB32);
     sample.fill(Qt::red);
@@ -168,8 +185,8 @@ void TestMainWindow::picturesAreFetchedAndCached()
         QByteArray bytes;
         QBuffer out(&bytes);
         QVERIFY(sample.save(&out, format));
-        QVERIFY(m_window->previewLoader()->storePicture(format, bytes));
-        const QString stored = m_window->previewLoader()->picturePath(format);
+        QVERIFY(m_services->previews().storePicture(format, bytes));
+        const QString stored = m_services->previews().picturePath(format);
         QCOMPARE(QImageReader(stored).format(), QByteArray("png"));
         QFile file(stored);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -180,51 +197,50 @@ void TestMainWindow::picturesAreFetchedAndCached()
 void TestMainWindow::pageButtons()
 {
     MainWindow &w = *m_window;
-    FtManager &ft = w.fontManager();
+    FtManager &ft = fontManager();
     w.oncollectBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNotLoggedIn));
     w.onlocalBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageLocal));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageLocal));
     ft.bLogin = true;
     w.oncollectBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNoFavourites));
     ft.switchToLoggedIn();
-    FontAV loved = *ft.cloudFont(w.cloudCards()->nameAt(1));
+    FontAV loved = *ft.cloudFont(cardPages().cloudCards()->nameAt(1));
     ft.loggedInUser().favourites.add(loved);
-    w.fillFavouritesPage();
+    cardPages().fillFavouritesPage();
     w.oncollectBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
-    QCOMPARE(w.favouriteCards()->rowCount(), 1);
-    QVERIFY(w.favouriteCards()->entry(0)->loved);
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageFavourites));
+    QCOMPARE(cardPages().favouriteCards()->rowCount(), 1);
+    QVERIFY(cardPages().favouriteCards()->entry(0)->loved);
     w.oncloudBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageCloud));
 
     // The slider changes the row height of the page shown.
-    CardView *cloud = w.cloudPage();
+    CardView *cloud = w.findChild<CardView *>("cloudPage");
     w.resize(320, 700);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // Rows start 6 pixels above the smallest.
-    QCOMPARE(cloud->visualRect(w.cloudCards()->index(0)).height(), w.rowHeightMin() + 6);
+    QCOMPARE(cloud->visualRect(cardPages().cloudCards()->index(0)).height(), int(95 * uiScaleY) + 6);
     w.onFtHeightChanged(40);
-    QCOMPARE(cloud->visualRect(w.cloudCards()->index(0)).height(), w.rowHeightMin() + 40);
+    QCOMPARE(cloud->visualRect(cardPages().cloudCards()->index(0)).height(), int(95 * uiScaleY) + 40);
 }
 
 void TestMainWindow::localPageListsActivatedThenInstalled()
 {
-    MainWindow &w = *m_window;
-    FtManager &ft = w.fontManager();
+    FtManager &ft = fontManager();
     LocalFont installed{"Installed Bold", "Installed", "Installed", "Bold", "Installed-Bold"};
     ft.setInstalledFonts({installed});
-    const QString cloudName = w.cloudCards()->nameAt(0);
+    const QString cloudName = cardPages().cloudCards()->nameAt(0);
     LocalFont activated{cloudName, cloudName, cloudName, "Regular", "PS"};
 
     // Signed out: only installed fonts, in text mode.
-    w.fillLocalPage();
-    QCOMPARE(w.localCards()->rowCount(), 1);
-    QVERIFY(w.localCards()->entry(0)->textMode);
-    QCOMPARE(w.localCards()->entry(0)->family, QString("Installed"));
-    QCOMPARE(w.localCards()->entry(0)->style, QString("Bold"));
+    cardPages().fillLocalPage();
+    QCOMPARE(cardPages().localCards()->rowCount(), 1);
+    QVERIFY(cardPages().localCards()->entry(0)->textMode);
+    QCOMPARE(cardPages().localCards()->entry(0)->family, QString("Installed"));
+    QCOMPARE(cardPages().localCards()->entry(0)->style, QString("Bold"));
 
     // Signed in with one font activated in this run: it leads, as a picture card.
     ft.bLogin = true;
@@ -232,25 +248,25 @@ void TestMainWindow::localPageListsActivatedThenInstalled()
     QVERIFY(ft.addActivated(cloudName, activated, ft.usedDir() + "x.ttf"));
     ft.loggedInUser().local.add(*ft.cloudFont(cloudName));
     // An entry of the group without a font activated in this run is not listed.
-    FontAV older = *ft.cloudFont(w.cloudCards()->nameAt(1));
+    FontAV older = *ft.cloudFont(cardPages().cloudCards()->nameAt(1));
     QVector<FontAV> keep = ft.loggedInUser().local.fonts();
     ft.loggedInUser().local.clear();
     ft.loggedInUser().local.add(older);
     for (const FontAV &f : keep)
         ft.loggedInUser().local.add(f);
-    w.fillLocalPage();
-    QCOMPARE(w.localCards()->rowCount(), 2);
-    QCOMPARE(w.localCards()->nameAt(0), cloudName);
-    QVERIFY(!w.localCards()->entry(0)->textMode);
-    QVERIFY(w.localCards()->entry(0)->available);
-    QCOMPARE(w.localCards()->nameAt(1), QString("Installed Bold"));
+    cardPages().fillLocalPage();
+    QCOMPARE(cardPages().localCards()->rowCount(), 2);
+    QCOMPARE(cardPages().localCards()->nameAt(0), cloudName);
+    QVERIFY(!cardPages().localCards()->entry(0)->textMode);
+    QVERIFY(cardPages().localCards()->entry(0)->available);
+    QCOMPARE(cardPages().localCards()->nameAt(1), QString("Installed Bold"));
 }
 
 void TestMainWindow::activationMarksOnCards()
 {
     MainWindow &w = *m_window;
-    ActivationView &view = w;
-    CardModel *cloud = w.cloudCards();
+    CardMarks &view = cardPages();
+    CardModel *cloud = cardPages().cloudCards();
     const QString name = cloud->nameAt(2);
     const QModelIndex row = cloud->index(2);
 
@@ -281,8 +297,8 @@ void TestMainWindow::pickWhileSignedOutAsksForLogin()
     MainWindow &w = *m_window;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    CardView *page = w.cloudPage();
-    const QString name = w.cloudCards()->nameAt(0);
+    CardView *page = w.findChild<CardView *>("cloudPage");
+    const QString name = cardPages().cloudCards()->nameAt(0);
     bool dialogSeen = false;
     // The login dialog is modal: close it from inside its event loop.
     QTimer::singleShot(300, [&] {
@@ -292,16 +308,16 @@ void TestMainWindow::pickWhileSignedOutAsksForLogin()
         }
     });
     QTest::mouseClick(page->viewport(), Qt::LeftButton, {},
-                      page->visualRect(w.cloudCards()->index(0)).center());
+                      page->visualRect(cardPages().cloudCards()->index(0)).center());
     QVERIFY(dialogSeen);
     QCOMPARE(page->lastPickedName(), name);
-    QVERIFY(!w.cloudCards()->isBusy(name));
+    QVERIFY(!cardPages().cloudCards()->isBusy(name));
 
     // Signed in, the picked card itself is marked once the font is active.
-    w.fontManager().bLogin = true;
-    ActivationView &view = w;
-    view.setCardActivated(page, true);
-    QVERIFY(w.cloudCards()->entry(0)->available);
+    fontManager().bLogin = true;
+    CardMarks &view = cardPages();
+    view.setCardActivated(cardPages().cloudCards(), true);
+    QVERIFY(cardPages().cloudCards()->entry(0)->available);
 }
 
 void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
@@ -329,7 +345,7 @@ void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
     QCOMPARE(w.pos(), start + QPoint(-30, 12));
 
     // A press among the cards does not move it.
-    const QPoint inside = w.pages()->mapTo(&w, QPoint(100, 100));
+    const QPoint inside = w.findChild<QStackedWidget *>("fontArea")->mapTo(&w, QPoint(100, 100));
     send(QEvent::MouseButtonPress, inside, Qt::LeftButton);
     send(QEvent::MouseMove, inside + QPoint(50, 50), Qt::LeftButton);
     send(QEvent::MouseButtonRelease, inside + QPoint(50, 50), Qt::NoButton);
@@ -339,7 +355,7 @@ void TestMainWindow::placedAtRightEdgeAndDraggedByItsBars()
 void TestMainWindow::favouritesArriveAfterLogin()
 {
     MainWindow &w = *m_window;
-    FtManager &ft = w.fontManager();
+    FtManager &ft = fontManager();
     const QString phone = "13700000003";
     LoginLogic logic(ft);
     QSignalSpy handled(&logic, &LoginLogic::replyHandled);
@@ -350,7 +366,7 @@ void TestMainWindow::favouritesArriveAfterLogin()
     QVERIFY(signedIn.wait(kEventWaitMs));
 
     // The account keeps one favourite on the service.
-    const QString name = w.cloudCards()->nameAt(3);
+    const QString name = cardPages().cloudCards()->nameAt(3);
     QByteArray bytes;
     QCOMPARE(postAndWait(RequestBuilder::collectFont(ft.requestContext.token,
                                                      ft.cloudFont(name)->fontid, true),
@@ -358,49 +374,49 @@ void TestMainWindow::favouritesArriveAfterLogin()
              int(PostSuccess));
 
     w.oncollectBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNoFavourites));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNoFavourites));
     w.onSignedIn();
-    QTRY_COMPARE_WITH_TIMEOUT(w.favouriteCards()->rowCount(), 1, kEventWaitMs);
-    QCOMPARE(w.favouriteCards()->nameAt(0), name);
-    QVERIFY(w.cloudCards()->entry(3)->loved);
-    QVERIFY(!w.cloudCards()->entry(2)->loved);
+    QTRY_COMPARE_WITH_TIMEOUT(cardPages().favouriteCards()->rowCount(), 1, kEventWaitMs);
+    QCOMPARE(cardPages().favouriteCards()->nameAt(0), name);
+    QVERIFY(cardPages().cloudCards()->entry(3)->loved);
+    QVERIFY(!cardPages().cloudCards()->entry(2)->loved);
     // The favourites page replaces the notice once there is something to show.
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageFavourites));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageFavourites));
 
     // Logging out takes the marks and favourites away, keeps the name for next time.
-    w.markActivated(name, true);
+    cardPages().markActivated(name, true);
     w.logout();
     QVERIFY(!ft.bLogin);
     QVERIFY(!ft.bAutoLogin);
     QVERIFY(ft.requestContext.token.isEmpty());
     QVERIFY(!ft.isLoggedInCurrent());
     QCOMPARE(ft.loggedInUser().user, phone);
-    QCOMPARE(w.favouriteCards()->rowCount(), 0);
-    QVERIFY(!w.cloudCards()->entry(3)->loved);
-    QVERIFY(!w.cloudCards()->entry(3)->available);
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageCloud));
+    QCOMPARE(cardPages().favouriteCards()->rowCount(), 0);
+    QVERIFY(!cardPages().cloudCards()->entry(3)->loved);
+    QVERIFY(!cardPages().cloudCards()->entry(3)->available);
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageCloud));
     w.oncollectBt();
-    QCOMPARE(w.currentPageIndex(), int(MainWindow::PageNotLoggedIn));
+    QCOMPARE(cardPages().currentPageIndex(), int(MainWindow::PageNotLoggedIn));
 }
 
 void TestMainWindow::noticesWithoutTrayAndSecondCatalogue()
 {
     MainWindow &w = *m_window;
     // The test platform has no tray: the catalogue's balloon went to the window.
-    QVERIFY(!w.trayIcon());
-    auto *toast = qobject_cast<MyMsgBox *>(w.messageBox());
+    QVERIFY(!w.findChild<QSystemTrayIcon *>());
+    auto *toast = qobject_cast<MyMsgBox *>(w.findChild<MyMsgBox *>());
     QVERIFY(toast);
     QCOMPARE(toast->text(), QString("加载完毕."));
 
     // A second reply with the same first font shows its own list.
-    const QString first = w.cloudCards()->nameAt(0);
-    w.catalogueLoader()->applyCatalogueReply(
+    const QString first = cardPages().cloudCards()->nameAt(0);
+    m_services->catalogue().applyCatalogueReply(
         QString(R"({"errcode":0,"tag":"100","count":2,"lists":[{"fontid":"1","fontname":"%1"},)"
                 R"({"fontid":"99999","fontname":"Zeta Sans"}]})")
             .arg(first)
             .toUtf8());
-    QCOMPARE(w.cloudCards()->rowCount(), 2);
-    QCOMPARE(w.cloudCards()->nameAt(1), QString("Zeta Sans"));
+    QCOMPARE(cardPages().cloudCards()->rowCount(), 2);
+    QCOMPARE(cardPages().cloudCards()->nameAt(1), QString("Zeta Sans"));
 }
 
 void TestMainWindow::serviceFailuresRecover()
@@ -413,58 +429,62 @@ void TestMainWindow::serviceFailuresRecover()
              qPrintable(faulty.errorString()));
     QVERIFY(addTrustedCertificateAuthorities(faulty.caFile()) > 0);
     setServiceUrl(faulty.url());
-    m_window.reset();
-    m_window = std::make_unique<MainWindow>();
+    openWindow();
     MainWindow &w = *m_window;
-    w.fontManager().clearImageCache(); // earlier tests cached the same fonts' pictures
-    w.previewLoader()->setRetryPause(0);
-    QTRY_VERIFY_WITH_TIMEOUT(w.catalogueLoader()->isUnreachable(), 10000);
-    QVERIFY(w.serviceNotice()->isVisibleTo(w.cloudPage()));
-    QVERIFY(w.catalogueLoader()->retryPendingMs() > 0);
-    QVERIFY(readLog(w.fontManager()).contains("cloudList failed: "));
+    fontManager().clearImageCache(); // earlier tests cached the same fonts' pictures
+    m_services->previews().setRetryPause(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m_services->catalogue().isUnreachable(), 10000);
+    QVERIFY(w.findChild<WarnService *>()->isVisibleTo(w.findChild<CardView *>("cloudPage")));
+    QVERIFY(m_services->catalogue().retryPendingMs() > 0);
+    QVERIFY(readLog(fontManager()).contains("cloudList failed: "));
 
     // "重试" asks at once; the notice goes when the catalogue comes.
-    emit qobject_cast<WarnService *>(w.serviceNotice())->retryClicked();
-    QTRY_VERIFY_WITH_TIMEOUT(w.cloudCards()->rowCount() > 0, 10000);
-    QVERIFY(!w.serviceNotice()->isVisibleTo(w.cloudPage()));
+    emit qobject_cast<WarnService *>(w.findChild<WarnService *>())->retryClicked();
+    QTRY_VERIFY_WITH_TIMEOUT(cardPages().cloudCards()->rowCount() > 0, 10000);
+    QVERIFY(!w.findChild<WarnService *>()->isVisibleTo(w.findChild<CardView *>("cloudPage")));
 
     // The picture that failed is fetched on the next refill.
     // Looked at when it fails: with no retry pause, a repaint may fetch it again at once.
     QString name;
     bool keptAfterFailure = true;
     QObject scope; // the window outlives this test; the connection must not
-    connect(w.previewLoader(), &PreviewLoader::pictureFailed, &scope, [&](const QString &failed) {
+    connect(&m_services->previews(), &PreviewLoader::pictureFailed, &scope, [&](const QString &failed) {
         if (name.isEmpty()) {
             name = failed;
-            keptAfterFailure = QFile::exists(w.previewLoader()->picturePath(failed));
+            keptAfterFailure = QFile::exists(m_services->previews().picturePath(failed));
         }
     });
-    QSignalSpy ready(w.previewLoader(), &PreviewLoader::pictureReady);
+    QSignalSpy ready(&m_services->previews(), &PreviewLoader::pictureReady);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_VERIFY_WITH_TIMEOUT(!name.isEmpty(), 10000);
     QVERIFY(!keptAfterFailure);
-    w.fillCloudPage();
+    cardPages().fillCloudPage();
     QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
 
     // A cached file that does not decode is fetched again.
-    QFile broken(w.previewLoader()->picturePath(name));
+    QFile broken(m_services->previews().picturePath(name));
     QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("\x89PNG\r\n\x1a\n truncated");
     broken.close();
     ready.clear();
-    w.previewLoader()->request(name);
+    m_services->previews().request(name);
     QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
-    QVERIFY(!QImage(w.previewLoader()->picturePath(name)).isNull());
+    QVERIFY(!QImage(m_services->previews().picturePath(name)).isNull());
 }
 
 void TestMainWindow::guideOnFirstRunDragsTheWindow()
 {
     m_window.reset();
     TestEnv fresh; // a first run
-    auto window = std::make_unique<MainWindow>();
-    QVERIFY(window->isGuideShowing());
-    GuideForm *guide = window->guideForm();
+    const auto guideShowing = [](MainWindow &w) {
+        auto *guide = w.findChild<GuideForm *>();
+        return guide && guide->isVisibleTo(&w);
+    };
+    m_services = std::make_unique<AppServices>();
+    auto window = std::make_unique<MainWindow>(*m_services);
+    QVERIFY(guideShowing(*window));
+    GuideForm *guide = window->findChild<GuideForm *>();
     QVERIFY(guide);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -481,13 +501,47 @@ void TestMainWindow::guideOnFirstRunDragsTheWindow()
     send(QEvent::MouseButtonRelease, at + QPoint(-25, 10), Qt::NoButton);
     QCOMPARE(window->pos(), start + QPoint(-25, 10));
     guide->close();
-    QVERIFY(!window->isGuideShowing());
+    QVERIFY(!guideShowing(*window));
 
     // The next run shows no guide.
     window.reset();
-    window = std::make_unique<MainWindow>();
-    QVERIFY(!window->isGuideShowing());
-    QVERIFY(!window->guideForm());
+    m_services = std::make_unique<AppServices>();
+    window = std::make_unique<MainWindow>(*m_services);
+    QVERIFY(!window->findChild<GuideForm *>());
+    window.reset();
+}
+
+void TestMainWindow::serviceGoneWhilePicking()
+{
+    // The catalogue comes, then the service goes before any picture or font is fetched.
+    QTemporaryDir dir;
+    DevServerProcess brief;
+    QVERIFY2(brief.start(dir.filePath("state")), qPrintable(brief.errorString()));
+    QVERIFY(addTrustedCertificateAuthorities(brief.caFile()) > 0);
+    setServiceUrl(brief.url());
+    openWindow();
+    MainWindow &w = *m_window;
+    fontManager().clearImageCache();
+    QTRY_VERIFY_WITH_TIMEOUT(cardPages().cloudCards()->rowCount() > 3, 10000);
+    QVERIFY(brief.stop());
+
+    // No blank cards: the cloud page says the service cannot be reached.
+    auto *notice = w.findChild<WarnService *>();
+    auto *page = w.findChild<CardView *>("cloudPage");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isVisibleTo(page), 10000);
+
+    // Picking a font that is not here yet says it could not be fetched, and the card's
+    // busy mark goes.
+    notice->hide();
+    fontManager().bLogin = true;
+    const QString name = cardPages().cloudCards()->nameAt(0);
+    QTest::mouseClick(page->viewport(), Qt::LeftButton, {},
+                      page->previewRect(0).center());
+    QTRY_VERIFY_WITH_TIMEOUT(w.findChild<MyMsgBox *>()->text().contains("下载失败"), 10000);
+    QVERIFY(w.findChild<MyMsgBox *>()->text().startsWith(name));
+    QVERIFY(!cardPages().cloudCards()->isBusy(name));
 }
 
 QTEST_MAIN(TestMainWindow)

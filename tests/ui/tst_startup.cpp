@@ -57,7 +57,8 @@ void TestStartup::constructionAndEscape()
     QElapsedTimer lifetime;
     lifetime.start();
     {
-        MainWindow window;
+        AppServices services;
+        MainWindow window(services);
         for (const char *dir : {"downft/used", "msg", "imgs"})
             QVERIFY2(QDir(documents(env) + dir).exists(), dir);
         const QString log = readLog(env);

@@ -119,20 +119,21 @@ void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
             dlg->onUpdateVersion();
     });
     accept.start(100);
-    MainWindow window;
+    AppServices services;
+    MainWindow window(services);
     accept.stop();
-    QVERIFY(window.isUpdateRequested());
+    QVERIFY(services.updates().isRequested());
     auto logText = [&] {
         QFile f(m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log");
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     };
     QVERIFY(!logText().contains("启动加载本地字体线程"));
-    window.updateOffer()->setLauncher([](const QString &, const QStringList &) { return false; });
+    services.updates().setLauncher([](const QString &, const QStringList &) { return false; });
     window.show();
     // The updater did not start: the whole start-up runs after all.
     QTRY_VERIFY_WITH_TIMEOUT(logText().contains("构造函数完毕"), 15000);
     QVERIFY(logText().contains("启动加载本地字体线程"));
-    QVERIFY(!window.isUpdateRequested());
+    QVERIFY(!services.updates().isRequested());
 }
 
 QTEST_MAIN(TestUpdate)

@@ -310,9 +310,10 @@ void TestUserCentre::signedInJourney()
     QVERIFY2(server.start(data.filePath("state")), qPrintable(server.errorString()));
     QCOMPARE(addTrustedCertificateAuthorities(server.caFile()), 1);
     setServiceUrl(server.url());
-    auto w = std::make_unique<MainWindow>();
-    FtManager &ft = w->fontManager();
-    QTRY_VERIFY_WITH_TIMEOUT(w->cloudCards()->rowCount() > 3, 15000);
+    auto services = std::make_unique<AppServices>();
+    auto w = std::make_unique<MainWindow>(*services);
+    FtManager &ft = services->fontManager();
+    QTRY_VERIFY_WITH_TIMEOUT(services->cards().cloudCards()->rowCount() > 3, 15000);
 
     const QString phone = "13700000012", password = "secret123";
     {
@@ -327,19 +328,19 @@ void TestUserCentre::signedInJourney()
     w->logout();
 
     // Signed out, the heart asks for a login and then goes on with the toggle.
-    const QString a = w->cloudCards()->nameAt(1), b = w->cloudCards()->nameAt(3);
+    const QString a = services->cards().cloudCards()->nameAt(1), b = services->cards().cloudCards()->nameAt(3);
     answerDialogs(w.get(), password);
     w->onFtCollect(a);
     QVERIFY(ft.bLogin);
     w->onFtCollect(b);
-    QTRY_COMPARE_WITH_TIMEOUT(w->favouritesController()->pendingCount(), 0, 10000);
-    QCOMPARE(w->favouriteCards()->nameAt(0), b);
-    QCOMPARE(w->favouriteCards()->nameAt(1), a);
+    QTRY_COMPARE_WITH_TIMEOUT(services->favourites().pendingCount(), 0, 10000);
+    QCOMPARE(services->cards().favouriteCards()->nameAt(0), b);
+    QCOMPARE(services->cards().favouriteCards()->nameAt(1), a);
     w->onFtCollect(a);
-    QTRY_COMPARE_WITH_TIMEOUT(w->favouritesController()->pendingCount(), 0, 10000);
-    QCOMPARE(w->favouriteCards()->rowCount(), 1);
-    QVERIFY(!w->cloudCards()->entry(1)->loved);
-    QVERIFY(w->cloudCards()->entry(3)->loved);
+    QTRY_COMPARE_WITH_TIMEOUT(services->favourites().pendingCount(), 0, 10000);
+    QCOMPARE(services->cards().favouriteCards()->rowCount(), 1);
+    QVERIFY(!services->cards().cloudCards()->entry(1)->loved);
+    QVERIFY(services->cards().cloudCards()->entry(3)->loved);
 
     // The profile, edited in the user centre with a new head image.
     QImage picture(300, 200, QImage::Format_RGB32);
@@ -361,14 +362,15 @@ void TestUserCentre::signedInJourney()
 
     // A restart signs in by itself and finds all of it again.
     w.reset();
-    w = std::make_unique<MainWindow>();
-    FtManager &again = w->fontManager();
+    services = std::make_unique<AppServices>();
+    w = std::make_unique<MainWindow>(*services);
+    FtManager &again = services->fontManager();
     QVERIFY(again.bLogin);
     QCOMPARE(again.loggedInUser().nick_name, QString("字体迷"));
     QVERIFY(again.loggedInUser().head.startsWith(server.url().toString() + "heads/"));
     QTRY_VERIFY_WITH_TIMEOUT(QImage(again.headImageFile()).width() > 0, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->favouriteCards()->rowCount(), 1, 10000);
-    QCOMPARE(w->favouriteCards()->nameAt(0), b);
+    QTRY_COMPARE_WITH_TIMEOUT(services->cards().favouriteCards()->rowCount(), 1, 10000);
+    QCOMPARE(services->cards().favouriteCards()->nameAt(0), b);
     w.reset();
     QVERIFY(server.stop());
 }

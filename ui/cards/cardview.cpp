@@ -310,6 +310,14 @@ QRect CardView::heartRect(int row) const
     return layoutFor(r).heart.translated(r.topLeft());
 }
 
+QRect CardView::previewRect(int row) const
+{
+    if (!m_model || row < 0 || row >= m_model->rowCount())
+        return {};
+    const QRect r = visualRect(m_model->index(row));
+    return layoutFor(r).preview.translated(r.topLeft());
+}
+
 int CardView::heartRowAt(const QPoint &pos) const
 {
     const QModelIndex index = indexAt(pos);
@@ -343,6 +351,7 @@ void CardView::mousePressEvent(QMouseEvent *event)
         emit collected(m_model->nameAt(row));
         return;
     }
+    m_pressPos = event->pos();
     QListView::mousePressEvent(event);
 }
 
@@ -394,7 +403,7 @@ void CardView::placeScrollBar()
 
 void CardView::onClicked(const QModelIndex &index)
 {
-    if (!m_model || !index.isValid())
+    if (!m_model || !index.isValid() || !previewRect(index.row()).contains(m_pressPos))
         return;
     const QString name = m_model->nameAt(index.row());
     if (name.isEmpty())

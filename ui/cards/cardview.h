@@ -31,7 +31,8 @@ private:
 };
 
 // A page of cards. Only the rows in sight are painted, so thousands of fonts cost
-// nothing until scrolled to. A click on a card asks for its font; a click on its heart
+// nothing until scrolled to. A click on a card's preview strip asks for its font (the
+// rest of the card is for reading and scrolling); a click on its heart
 // asks to add it to or remove it from the favourites. Scrolls by its own thin bar, which
 // also takes the keyboard (arrows, Page Up/Down, Home, End).
 class CardView : public QListView
@@ -66,6 +67,8 @@ public:
     bool dotVisible(int row) const;
     // The heart's rectangle of a row, in viewport coordinates (empty when not visible).
     QRect heartRect(int row) const;
+    // The preview strip of a row, in viewport coordinates: presses there pick the font.
+    QRect previewRect(int row) const;
     QPixmap loadingFrame() const { return m_movie.currentPixmap(); }
 
 signals:
@@ -95,6 +98,7 @@ private:
     QMovie m_movie;
     QString m_previewText;
     int m_picked = -1;
+    QPoint m_pressPos{-1, -1};
     QString m_pickedName;
     int m_hoverRow = -1;
     bool m_pictureDrawn = false;

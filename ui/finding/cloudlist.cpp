@@ -79,9 +79,9 @@ const QVector<QString> &CloudList::names() const
 {
     switch (m_current) {
     case Filtered:
-        return m_manager.filteredList;
+        return m_filtered;
     case Search:
-        return m_manager.searchList;
+        return m_found;
     case Full:
         break;
     }
@@ -94,13 +94,12 @@ int CloudList::applyTags(const QList<QPoint> &points)
         m_current = Full;
         return m_manager.initCloudVec.size();
     }
-    filterByTags(m_manager.cloudFonts, m_manager.filteredList, points);
-    m_manager.filteredIndex.clear();
-    for (int i = 0; i < m_manager.filteredList.size(); ++i)
-        m_manager.filteredIndex.insert(m_manager.filteredIndex.constEnd(),
-                                       m_manager.filteredList.at(i), i);
+    filterByTags(m_manager.cloudFonts, m_filtered, points);
+    m_filteredIndex.clear();
+    for (int i = 0; i < m_filtered.size(); ++i)
+        m_filteredIndex.insert(m_filteredIndex.constEnd(), m_filtered.at(i), i);
     m_current = Filtered;
-    return m_manager.filteredList.size();
+    return m_filtered.size();
 }
 
 int CloudList::search(const QString &text)
@@ -110,7 +109,7 @@ int CloudList::search(const QString &text)
         m_current = Full;
         return m_manager.initCloudVec.size();
     }
-    searchFonts(m_manager.cloudFonts, text, m_manager.searchList, m_manager.searchIndex);
+    searchFonts(m_manager.cloudFonts, text, m_found, m_foundIndex);
     m_current = Search;
-    return m_manager.searchList.size();
+    return m_found.size();
 }

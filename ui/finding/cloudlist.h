@@ -22,14 +22,14 @@ int searchFonts(const QMap<QString, FontAV> &records, const QString &text, QVect
                 QMap<QString, int> &index);
 
 // Which list of names the cloud page reads: the whole catalogue in the service's
-// order, the fonts left by the tag filter, or a search result. The lists themselves are
-// the font manager's; this keeps the choice and rebuilds the derived two.
+// order, the fonts left by the tag filter, or a search result. The catalogue is the font
+// manager's; the two derived lists are this object's, and only it writes them.
 class CloudList
 {
 public:
     enum Which { Full, Filtered, Search };
 
-    explicit CloudList(FtManager &manager) : m_manager(manager) {}
+    explicit CloudList(const FtManager &manager) : m_manager(manager) {}
 
     Which current() const { return m_current; }
     const QVector<QString> &names() const;
@@ -45,8 +45,16 @@ public:
     int search(const QString &text);
     const QString &lastSearchText() const { return m_lastSearch; }
 
+    const QVector<QString> &filteredNames() const { return m_filtered; }
+    const QVector<QString> &foundNames() const { return m_found; }
+
 private:
-    FtManager &m_manager;
+    const FtManager &m_manager;
     Which m_current = Full;
     QString m_lastSearch;
+    // Names left by the tag filter and by the search, each with a position index.
+    QVector<QString> m_filtered;
+    QMap<QString, int> m_filteredIndex;
+    QVector<QString> m_found;
+    QMap<QString, int> m_foundIndex;
 };

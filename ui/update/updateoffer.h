@@ -47,6 +47,9 @@ public:
     QString fetchUpdateLog();
 
     State state() const { return m_state; }
+    // The user asked for the update offered at the start: the rest of the start-up waits.
+    void setRequested(bool on) { m_requested = on; }
+    bool isRequested() const { return m_requested; }
     // True when no update is to be offered: the flag the dialogs read.
     bool isLatest() const { return m_state != Available; }
     QString latestVersion() const { return m_latest; }
@@ -72,4 +75,5 @@ private:
     State m_state = NotChecked;
     int m_timeLimit = 10000;
     Launcher m_launcher;
+    bool m_requested = false;
 };

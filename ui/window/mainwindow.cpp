@@ -1,15 +1,13 @@
 #include "window/mainwindow.h"
 
 #include "activation/activationcontroller.h"
-#include "buildconfig.h"
 #include "cards/cardmodel.h"
+#include "cards/cardpages.h"
 #include "cards/cardview.h"
 #include "service/catalogueloader.h"
 #include "service/favourites.h"
 #include "finding/filterdlg.h"
 #include "widgets/framelessdlg.h"
-#include "window/frameshadow.h"
-#include "fonts/localfontscan.h"
 #include "update/feedbackdlg.h"
 #include "window/guideform.h"
 #include "account/logdlg.h"
@@ -29,9 +27,6 @@
 #include "update/updateoffer.h"
 #include "update/versioncheckdlg.h"
 #include "update/versiondlg.h"
-#include "account/warnlog.h"
-#include "account/warnnolove.h"
-#include "finding/warnsearch.h"
 #include "widgets/warnservice.h"
 #include "window/windowgeometry.h"
 
@@ -41,14 +36,11 @@
 #include <QDesktopWidget>
 #include <QFile>
 #include <QFrame>
-#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QNetworkReply>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -58,26 +50,20 @@
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QVBoxLayout>
 
-namespace {
-QString imageStyle(const QString &file);
-} // namespace
-
-MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
+MainWindow::MainWindow(AppServices &services, QWidget *parent)
+    : QDialog(parent), m_services(services), ftManager(services.fontManager())
 {
     initQuilloraResources();
-    ftManager.initialize();
-    catalogue = std::make_unique<CatalogueLoader>(ftManager, network);
-    reports = std::make_unique<ReportSender>(ftManager, network);
-    problemReporter = std::make_unique<ServiceProblemReporter>(*reports);
-    activation = std::make_unique<ActivationController>(ftManager, this, problemReporter.get(),
-                                                        &downloadNetwork);
-    previews = std::make_unique<PreviewLoader>(ftManager, network);
-    cloudNames = std::make_unique<CloudList>(ftManager);
-    favourites = std::make_unique<FavouritesController>(ftManager, network);
-    headLoader = std::make_unique<HeadImageLoader>(network, ftManager.headImageFile());
-    updates = std::make_unique<UpdateOffer>(ftManager, QCoreApplication::applicationFilePath());
+    m_services.start(*this);
+    cards = &m_services.cards();
+    catalogue = &m_services.catalogue();
+    reports = &m_services.reports();
+    activation = &m_services.activation();
+    previews = &m_services.previews();
+    favourites = &m_services.favourites();
+    headLoader = &m_services.headLoader();
+    updates = &m_services.updates();
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -86,18 +72,13 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
                                     : QString());
     buildWidgets();
     connectFinder();
-    for (CardView *view : {cloudView, localView, loveView})
-        connect(view, &CardView::collected, this, &MainWindow::onFtCollect);
-    connect(favourites.get(), &FavouritesController::lovedChanged, this,
-            &MainWindow::onLovedChanged);
-    connect(favourites.get(), &FavouritesController::loveListArrived, this,
+    connectPages();
+    connect(favourites, &FavouritesController::lovedChanged, this, &MainWindow::onLovedChanged);
+    connect(favourites, &FavouritesController::loveListArrived, this,
             &MainWindow::onGotLoveList);
-    connect(favourites.get(), &FavouritesController::message, this, &MainWindow::showNotice);
+    connect(favourites, &FavouritesController::message, this, &MainWindow::showNotice);
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
-    // Unfilled positions of the catalogue and of the filtered list.
-    ftManager.initCloudVec.resize(500);
-    ftManager.filteredList.resize(1000);
     scaleWidgets();
     placeWindow();
 
@@ -114,23 +95,17 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     fontArea->setFocus();
 
     connect(cloudView, &CardView::firstPictureDrawn, this, &MainWindow::onFirstPictureDrawn);
-    connect(catalogue.get(), &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
-    connect(catalogue.get(), &CatalogueLoader::msgCloudPageRefill, this,
-            &MainWindow::fillCloudPage);
-    connect(catalogue.get(), &CatalogueLoader::msgLocalPageRefill, this,
-            &MainWindow::fillLocalPage);
-    connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, this,
+    connect(catalogue, &CatalogueLoader::msgBalloon, this, &MainWindow::showTrayMessage);
+    connect(catalogue, &CatalogueLoader::msgCatalogueUnreachable, this,
             &MainWindow::showCatalogueUnreachable);
-    connect(catalogue.get(), &CatalogueLoader::msgCatalogueReachable, this,
+    connect(catalogue, &CatalogueLoader::msgCatalogueReachable, this,
             [this] { m_serviceNotice->hide(); });
-    catalogue->setLocalFirstCardName([this] { return localModel->nameAt(0); });
 
-    logScreenMetrics();
+    m_services.logScreenMetrics();
 
     checkVersionAtStart();
-    if (ftManager.imageCacheIsStale())
-        ftManager.clearImageCache();
-    if (bUpdateRequested) {
+    m_services.cleanStaleImageCache();
+    if (updates->isRequested()) {
         startTime = QDateTime::currentDateTime(); // the run-length report still needs a start
         QTimer::singleShot(0, this, &MainWindow::onStartUpdate);
         return;
@@ -141,11 +116,9 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 void MainWindow::continueStartUp()
 {
     bStartUpDone = true;
-    // Asked for first: the first cards wait for the reply.
-    catalogue->requestFontTags();
-    catalogue->requestAllFonts();
+    m_services.requestCatalogue();
     sizeSlider->setValue(6);
-    startLocalFontScan();
+    m_services.startLocalFontScan();
 
     ftManager.bLogin = false;
     const bool signedIn = tryAutoLogin();
@@ -154,12 +127,8 @@ void MainWindow::continueStartUp()
     // Launch and install reports go out once the first cards are drawn or the catalogue
     // failed, a few seconds after the start at the latest: nobody waits for them, and
     // sent here and waited for they kept the window hidden for up to ten seconds each.
-    reports->queueStartupReports(!signedIn, !ftManager.bGuideDone);
-    connect(cloudView, &CardView::firstPictureDrawn, reports.get(),
-            &ReportSender::sendStartupReports);
-    connect(catalogue.get(), &CatalogueLoader::msgCatalogueUnreachable, reports.get(),
-            &ReportSender::sendStartupReports);
-    QTimer::singleShot(3000, reports.get(), &ReportSender::sendStartupReports);
+    m_services.queueStartupReports(!signedIn, !ftManager.bGuideDone);
+    connect(cloudView, &CardView::firstPictureDrawn, reports, &ReportSender::sendStartupReports);
 
     if (ftManager.bGuideDone) {
         cloudView->ownScrollBar()->setFocus();
@@ -179,59 +148,20 @@ MainWindow::~MainWindow()
     // a field, the stacked pages changing): no slot of ours may run by then.
     for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
-    activation->stopEnableThread();
-    if (localThread) {
-        localThread->requestInterruption();
-        localThread->wait();
-    }
-    ftManager.deleteHeadImage();
-    reports->reportRunEnd(startTime, QDateTime::currentDateTime());
-    // Fonts saved last time that this run never got to re-activate stay saved.
-    activation->keepUnrecordedDownlist();
-    ftManager.saveUserData();
+    for (CardView *view : {cloudView, localView, loveView})
+        view->disconnect();
+    m_services.shutDown(startTime);
     delete trayMenu;
-}
-
-void MainWindow::logScreenMetrics()
-{
-    ftManager.writeLog(QStringLiteral("desk_width=%1; desk_height=%2")
-                           .arg(deskRect.right() - deskRect.left() + 1)
-                           .arg(deskRect.bottom() - deskRect.top() + 1));
-    ftManager.writeLog(QStringLiteral("像素密度=") + QString::number(pixelRatio));
-    ftManager.writeLog(QStringLiteral("缩放比=") +
-                       QString::number(uiScaleY, 'g', QLocale::FloatingPointShortest));
-    ftManager.writeLog(QStringLiteral("QSS设置图片?:%1").arg(QStringLiteral("NO")));
-    ftManager.writeLog(QStringLiteral("url_serv=") + QStringLiteral(QUILLORA_SERVICE_URL));
-}
-
-void MainWindow::startLocalFontScan()
-{
-    ftManager.writeLog(QStringLiteral("启动加载本地字体线程"));
-    auto *thread = new ThreadForLocalFonts();
-    localThread = thread;
-    connect(thread, &QThread::finished, this, &MainWindow::onLocalThreadDone);
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    connect(thread, &QObject::destroyed, this, &MainWindow::onLocalThreadDestroy);
-    thread->start(QThread::InheritPriority);
 }
 
 void MainWindow::onLocalThreadDone()
 {
-    if (auto *thread = qobject_cast<ThreadForLocalFonts *>(sender()))
-        ftManager.setInstalledFonts(thread->localFonts());
-    ftManager.writeLog(QStringLiteral("threadLocal finished."));
-    ftManager.writeLog(QStringLiteral("已获取系统字体信息:n=") +
-                       QString::number(ftManager.installedFonts().size()));
-    catalogue->setLocalScanFinished(true);
-    fillLocalPage();
-    ftManager.writeLog(QStringLiteral("系统字体加载完毕"));
-    activation->startEnableThread();
+    m_services.onLocalThreadDone();
 }
 
 void MainWindow::onLocalThreadDestroy()
 {
-    localThread = nullptr;
-    ftManager.writeLog(QStringLiteral("threadLocal destroyed."));
+    m_services.onLocalThreadDestroy();
 }
 
 int MainWindow::checkVersionAtStart()
@@ -253,7 +183,7 @@ void MainWindow::fetchUpdateLogAndAsk()
     dlg.setUpdateLog(log);
     dlg.centreOver(this);
     dlg.exec();
-    bUpdateRequested = dlg.updateRequested();
+    updates->setRequested(dlg.updateRequested());
 }
 
 void MainWindow::onStartUpdate()
@@ -263,7 +193,7 @@ void MainWindow::onStartUpdate()
         close();
         return;
     }
-    bUpdateRequested = false;
+    updates->setRequested(false);
     showTrayMessage(QStringLiteral("Quillora"), UpdateOffer::failureText(result));
     if (!bStartUpDone)
         continueStartUp();
@@ -296,9 +226,14 @@ void MainWindow::onAutoStart(bool bAutoStart)
     ftManager.autostart = bAutoStart;
 }
 
+
 void MainWindow::onFtSelected(const QString &ftName)
 {
-    activation->onFtSelected(ftName, sender());
+    auto *view = qobject_cast<CardView *>(sender());
+    CardModel *page = view ? cards->notePick(view->cardModel(), view->lastPickedRow(),
+                                             view->lastPickedName())
+                           : nullptr;
+    activation->onFtSelected(ftName, page);
 }
 
 void MainWindow::showTrayMessage(const QString &title, const QString &text)
@@ -379,14 +314,10 @@ void MainWindow::requestLoveList()
     favourites->requestLoveList();
 }
 
+
 void MainWindow::onGotLoveList()
 {
-    const auto loved = [this](const QString &name) { return isLoved(name); };
-    cloudModel->refreshLoved(loved);
-    localModel->refreshLoved(loved);
-    fillFavouritesPage();
-    if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
-        oncollectBt();
+    cards->refreshLoved();
 }
 
 void MainWindow::onFtCollect(const QString &ftName)
@@ -405,14 +336,10 @@ void MainWindow::onFtCollect(const QString &ftName)
     favourites->toggle(ftName, add);
 }
 
+
 void MainWindow::onLovedChanged(const QString &name, bool loved)
 {
-    cloudModel->setLoved(name, loved);
-    if (ftManager.loggedInUser().local.contains(name))
-        localModel->setLoved(name, loved);
-    fillFavouritesPage();
-    if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
-        oncollectBt();
+    cards->setLoved(name, loved);
 }
 
 void MainWindow::onModifyUsr()
@@ -443,432 +370,9 @@ void MainWindow::refreshSignedIn()
         loginBt->setStyleSheet(imageStyle(QStringLiteral("imgUsr.png")));
         loginBt->setToolTip(QStringLiteral("登录"));
     }
-    refreshActivated();
-    const auto loved = [this](const QString &name) { return isLoved(name); };
-    cloudModel->refreshLoved(loved);
-    localModel->refreshLoved(loved);
-    fillLocalPage();
-    fillFavouritesPage();
-    if (fontArea->currentIndex() >= PageFavourites && fontArea->currentIndex() <= PageNoFavourites)
-        oncollectBt();
+    cards->refreshSignedIn();
     if (ftManager.bLogin)
         requestLoveList();
-}
-
-bool MainWindow::isLoved(const QString &name) const
-{
-    return ftManager.bLogin && ftManager.currentUser().favourites.contains(name);
-}
-
-void MainWindow::setBusy(const QString &name, bool busy)
-{
-    for (CardModel *model : {cloudModel, localModel, loveModel})
-        model->setBusy(name, busy);
-}
-
-void MainWindow::setCardActivated(QObject *card, bool on)
-{
-    auto *view = qobject_cast<CardView *>(card);
-    if (!view || !view->cardModel())
-        return;
-    CardModel *model = view->cardModel();
-    // The page may have been refilled since the click: go by name then.
-    if (model->nameAt(view->lastPickedRow()) == view->lastPickedName())
-        model->setAvailableAt(view->lastPickedRow(), on);
-    else
-        model->setAvailable(view->lastPickedName(), on);
-}
-
-void MainWindow::markActivated(const QString &name, bool on)
-{
-    cloudModel->setAvailable(name, on);
-    if (ftManager.currentUser().favourites.contains(name))
-        loveModel->setAvailable(name, on);
-}
-
-void MainWindow::showProgress(const QString &name, int percent)
-{
-    switch (fontArea->currentIndex()) {
-    case PageCloud:
-        cloudModel->setProgress(name, percent);
-        break;
-    case PageFavourites:
-        loveModel->setProgress(name, percent);
-        break;
-    default:
-        break;
-    }
-}
-
-void MainWindow::clearProgress(const QString &name)
-{
-    cloudModel->clearProgress(name);
-    loveModel->clearProgress(name);
-}
-
-void MainWindow::fillCloudPage()
-{
-    const auto available = [this](const QString &name) { return ftManager.isAvailable(name); };
-    const auto loved = [this](const QString &name) { return isLoved(name); };
-    cloudModel->setEntries(CardModel::pictureCards(cloudNames->names(), available, loved));
-}
-
-void MainWindow::fillLocalPage()
-{
-    QVector<CardEntry> cards;
-    // Fonts activated in this run come first, newest first, shown like cloud cards.
-    if (ftManager.bLogin) {
-        const QVector<FontAV> &group = ftManager.loggedInUser().local.fonts();
-        const int n = qMin(group.size(), ftManager.activatedFonts().size());
-        for (int i = 0; i < n; ++i) {
-            CardEntry e;
-            e.name = group.at(group.size() - 1 - i).fontname;
-            e.available = ftManager.isAvailable(e.name);
-            e.loved = isLoved(e.name);
-            cards.append(e);
-        }
-    }
-    for (const LocalFont *font : ftManager.installedFonts()) {
-        CardEntry e;
-        e.name = font->showName;
-        e.textMode = true;
-        e.family = font->familyName;
-        e.style = font->styleName;
-        cards.append(e);
-    }
-    localModel->setEntries(cards);
-}
-
-void MainWindow::fillFavouritesPage()
-{
-    QVector<QString> names;
-    if (ftManager.bLogin)
-        for (const FontAV &font : ftManager.loggedInUser().favourites.fonts())
-            names.append(font.fontname);
-    const auto available = [this](const QString &name) { return ftManager.isAvailable(name); };
-    loveModel->setEntries(
-        CardModel::pictureCards(names, available, [](const QString &) { return true; }));
-}
-
-void MainWindow::refreshActivated()
-{
-    const auto available = [this](const QString &name) { return ftManager.isAvailable(name); };
-    cloudModel->refreshAvailable(available);
-    localModel->refreshAvailable(available);
-    loveModel->refreshAvailable(available);
-}
-
-int MainWindow::currentPageIndex() const
-{
-    return fontArea->currentIndex();
-}
-
-namespace {
-
-QPushButton *flatButton(QWidget *parent, const char *objectName, const QRect &designed,
-                        const QString &style, const QString &tip)
-{
-    auto *button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(objectName));
-    button->setGeometry(designed);
-    button->setFlat(true);
-    button->setAutoDefault(false); // Return must not press a bar button
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setCursor(Qt::PointingHandCursor);
-    if (!style.isEmpty())
-        button->setStyleSheet(style);
-    button->setToolTip(tip);
-    return button;
-}
-
-QString imageStyle(const QString &file)
-{
-    return QStringLiteral("QPushButton{border-image: url(:/images/images/%1)}").arg(file);
-}
-
-QString roundedFieldStyle(const QString &base)
-{
-    return base + QStringLiteral("border-radius:") + QString::number(int(12 * uiScaleY)) +
-           QStringLiteral("px;");
-}
-
-const char kSliderStyle[] =
-    "QSlider::groove:horizontal {                                \n     height: 4px;      "
-    "                                     \n     left: 5px; right: 5px; \n\t background: "
-    "#cccccc;\nborder-radius: 2px;\n}\nQSlider::handle:horizontal {                        "
-    "       \n     width: 12px;\n     background: #ffffff; \n\t border: 2px solid #bbbbbb;  "
-    "                           \n     margin: -6px 0px -6px 0px;\n     border-radius: 8px;"
-    "                  \n} \nQSlider::add-page:horizontal{\nbackground: #cccccc; \n"
-    "border-radius: 2px;\n}\nQSlider::sub-page:horizontal{                               \n "
-    "background: #4ec4b8;   \nborder-radius: 2px;                  \n}";
-
-} // namespace
-
-void MainWindow::buildWidgets()
-{
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-                   (bWinTop ? Qt::WindowStaysOnTopHint : Qt::WindowFlags()));
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setCursor(Qt::ArrowCursor);
-    setMouseTracking(true);
-    setWindowIcon(QIcon(QStringLiteral(":/images/images/logo.png")));
-    setWindowTitle(QStringLiteral("Quillora"));
-    setWindowIconText(QStringLiteral("Quillora"));
-    resize(308, 656);
-
-    auto *outer = new QHBoxLayout(this);
-    outer->setObjectName(QStringLiteral("horizontalLayout"));
-    outer->setContentsMargins(4, 4, 4, 4);
-    mainFrame = new QFrame(this);
-    mainFrame->setObjectName(QStringLiteral("mainFrame"));
-    mainFrame->setMouseTracking(true);
-    mainFrame->setCursor(Qt::ArrowCursor);
-    mainFrame->setStyleSheet(
-        QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
-    outer->addWidget(mainFrame);
-    new FrameShadow(mainFrame, 10, Qt::gray, 4);
-    auto *column = new QVBoxLayout(mainFrame);
-    column->setObjectName(QStringLiteral("verticalLayout"));
-    column->setSpacing(0);
-    column->setContentsMargins(0, 0, 0, 0);
-
-    buildTopBar();
-    column->addWidget(widgtTop, 90);
-
-    // The font area's six pages.
-    fontArea = new QStackedWidget(mainFrame);
-    fontArea->setObjectName(QStringLiteral("fontArea"));
-    fontArea->setFrameShape(QFrame::NoFrame);
-    QPalette white = fontArea->palette();
-    white.setColor(QPalette::Base, Qt::white);
-    white.setColor(QPalette::Window, Qt::white);
-    fontArea->setPalette(white);
-    fontArea->setAutoFillBackground(true);
-    const auto imagePath = [this](const QString &name) { return previews->picturePath(name); };
-    cloudModel = new CardModel(imagePath, this);
-    localModel = new CardModel(imagePath, this);
-    loveModel = new CardModel(imagePath, this);
-    cloudView = new CardView(fontArea);
-    localView = new CardView(fontArea);
-    loveView = new CardView(fontArea);
-    cloudView->setObjectName(QStringLiteral("cloudPage"));
-    localView->setObjectName(QStringLiteral("localPage"));
-    loveView->setObjectName(QStringLiteral("lovePage"));
-    const QPair<CardView *, CardModel *> grids[] = {
-        {cloudView, cloudModel}, {localView, localModel}, {loveView, loveModel}};
-    for (const auto &grid : grids) {
-        grid.first->setCardModel(grid.second);
-        connect(grid.second, &CardModel::previewNeeded, previews.get(), &PreviewLoader::request,
-                Qt::QueuedConnection);
-        connect(grid.first, &CardView::selectFont, this, &MainWindow::onFtSelected);
-        fontArea->addWidget(grid.first);
-    }
-    connect(previews.get(), &PreviewLoader::pictureReady, this, [this](const QString &name) {
-        for (CardModel *model : {cloudModel, localModel, loveModel})
-            model->pictureChanged(name);
-    });
-    connect(previews.get(), &PreviewLoader::pictureFailed, this, [this](const QString &name) {
-        for (CardModel *model : {cloudModel, localModel, loveModel})
-            model->pictureFailed(name);
-    });
-    auto *notLoggedIn = new WarnLog(fontArea);
-    connect(notLoggedIn, &WarnLog::loginClicked, this, &MainWindow::onlogin);
-    fontArea->addWidget(notLoggedIn);
-    auto *noFavourites = new WarnNolove(fontArea);
-    connect(noFavourites, &WarnNolove::cloudClicked, this, &MainWindow::oncloudBt);
-    fontArea->addWidget(noFavourites);
-    fontArea->addWidget(new WarnSearch(fontArea));
-    column->addWidget(fontArea, 516);
-
-    // Over the cloud cards while the catalogue cannot be had.
-    auto *unreachable = new WarnService(cloudView);
-    connect(unreachable, &WarnService::retryClicked, catalogue.get(), &CatalogueLoader::retryNow);
-    unreachable->hide();
-    m_serviceNotice = unreachable;
-    cloudView->installEventFilter(this);
-    m_msgBox = new MyMsgBox(this);
-    m_msgBox->hide();
-
-    buildLowBar();
-    column->addWidget(widgtLow, 42);
-
-    connect(setMenuBt, &QPushButton::clicked, this, &MainWindow::onFeedback);
-    connect(minBt, &QPushButton::clicked, this, &MainWindow::onMainMinimize);
-    connect(closeBt, &QPushButton::clicked, this, &MainWindow::onMainClose);
-    connect(cloudBt, &QPushButton::clicked, this, &MainWindow::oncloudBt);
-    connect(localBt, &QPushButton::clicked, this, &MainWindow::onlocalBt);
-    connect(collectBt, &QPushButton::clicked, this, &MainWindow::oncollectBt);
-    connect(loginBt, &QPushButton::clicked, this, &MainWindow::onlogin);
-    connect(fontArea, &QStackedWidget::currentChanged, this, &MainWindow::onTableChanged);
-}
-
-void MainWindow::buildTopBar()
-{
-    widgtTop = new QWidget(mainFrame);
-    widgtTop->setObjectName(QStringLiteral("widgtTop"));
-    widgtTop->setMouseTracking(true);
-    widgtTop->setStyleSheet(
-        QStringLiteral("QWidget#widgtTop{border-radius:4px;background:#f9f9f9;}"));
-    widgtTop->setFixedHeight(int(uiScaleY * 90));
-
-    // Not built yet: feedback, search and the tag filter come with their own dialogs.
-    setMenuBt = flatButton(widgtTop, "setMenuBt", QRect(10, 9, 20, 20),
-                           imageStyle(QStringLiteral("feedback.png")),
-                           QStringLiteral("意见反馈"));
-    loginBt = flatButton(widgtTop, "loginBt", QRect(35, 9, 20, 20),
-                         imageStyle(QStringLiteral("imgUsr.png")), QStringLiteral("登录"));
-    curNameLbl = new QLabel(QStringLiteral("云字库"), widgtTop);
-    curNameLbl->setObjectName(QStringLiteral("curNameLbl"));
-    curNameLbl->setGeometry(115, 6, 70, 14);
-    curNameLbl->setAlignment(Qt::AlignCenter);
-    curNameLbl->setStyleSheet(QStringLiteral("QLabel{color:#555555;}"));
-    minBt = flatButton(widgtTop, "minBt", QRect(256, 7, 14, 14),
-                       DlgLook::hoverPicture(QStringLiteral("Minimize.png"),
-                                       QStringLiteral("MinimizeHover.png")),
-                       QString());
-    closeBt = flatButton(widgtTop, "closeBt", QRect(276, 9, 14, 14),
-                         DlgLook::hoverPicture(QStringLiteral("CloseInit.png"),
-                                         QStringLiteral("CloseHover.png")),
-                         QString());
-    cloudBt = flatButton(widgtTop, "cloudBt", QRect(80, 30, 20, 20), QString(),
-                         QStringLiteral("云字库"));
-    collectBt = flatButton(widgtTop, "collectBt", QRect(140, 30, 20, 20), QString(),
-                           QStringLiteral("我的收藏"));
-    localBt = flatButton(widgtTop, "localBt", QRect(200, 30, 20, 20), QString(),
-                         QStringLiteral("本地字库"));
-    searchBox = new SearchBox(widgtTop);
-    searchBox->setObjectName(QStringLiteral("searchBox"));
-    searchBox->setGeometry(30, 58, 240, 24);
-    searchBox->setStyleSheet(
-        roundedFieldStyle(QStringLiteral("border:1px solid #F0F0F0;background:#ffffff;")));
-    typeBt = flatButton(widgtTop, "typeBt", QRect(278, 64, 12, 12),
-                        QStringLiteral("QPushButton{border-image:url(:/images/images/screen.png);}"),
-                        QStringLiteral("筛选"));
-}
-
-void MainWindow::buildLowBar()
-{
-    widgtLow = new QWidget(mainFrame);
-    widgtLow->setObjectName(QStringLiteral("widgtLow"));
-    widgtLow->setMouseTracking(true);
-    widgtLow->setStyleSheet(QStringLiteral("QWidget#widgtLow{border-radius:4px;background:white;}"));
-    widgtLow->setFixedHeight(int(uiScaleY * 42));
-
-    lineLow = new QFrame(widgtLow);
-    lineLow->setObjectName(QStringLiteral("lineLow"));
-    lineLow->setGeometry(0, 0, 300, 1);
-    lineLow->setFrameShape(QFrame::HLine);
-    lineLow->setStyleSheet(QStringLiteral("border: 1px solid #D3D3D3;"));
-    ftTextEdt = new MLineEdit(widgtLow);
-    ftTextEdt->setObjectName(QStringLiteral("ftTextEdt"));
-    ftTextEdt->setGeometry(6, 8, 166, 24);
-    ftTextEdt->setStyleSheet(
-        roundedFieldStyle(QStringLiteral("border:1px solid #ececec;background:#F5F5F5;")));
-    aLBt = new QLabel(QStringLiteral("A"), widgtLow);
-    aLBt->setObjectName(QStringLiteral("aLBt"));
-    aLBt->setGeometry(196, 15, 14, 12);
-    aLBt->setStyleSheet(QStringLiteral("color:#909090;"));
-    sizeSlider = new QSlider(Qt::Horizontal, widgtLow);
-    sizeSlider->setObjectName(QStringLiteral("sizeSlider"));
-    sizeSlider->setGeometry(205, 10, 70, 20);
-    sizeSlider->setStyleSheet(QLatin1String(kSliderStyle));
-    sizeSlider->setCursor(Qt::PointingHandCursor);
-    aHBt = new QLabel(QStringLiteral("A"), widgtLow);
-    aHBt->setObjectName(QStringLiteral("aHBt"));
-    aHBt->setGeometry(276, 10, 14, 18);
-    aHBt->setStyleSheet(QStringLiteral("color:#909090;"));
-}
-
-void MainWindow::scaleWidgets()
-{
-    const double sx = uiScaleX;
-    const double sy = uiScaleY;
-    const QSize size = WindowGeometry::scaledWindowSize(sx, sy);
-    setMinimumSize(size);
-    for (QWidget *bar : {widgtTop, widgtLow}) {
-        const auto children = bar->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
-        for (QWidget *child : children) {
-            QRect r = WindowGeometry::scaledChildRect(child->geometry(), sx, sy);
-            if (child == lineLow)
-                r.setHeight(child->height());
-            child->setGeometry(r);
-            if (qobject_cast<QLabel *>(child) && r.height() > 0) {
-                QFont font = child->font();
-                const double points = font.pointSizeF() * r.height() /
-                                    (QFontMetricsF(font).height() + 0.1);
-                if (points >= 1)
-                    font.setPointSize(int(points));
-                // Small screens: still readable.
-                if (QFontInfo(font).pixelSize() < 9)
-                    font.setPixelSize(9);
-                child->setFont(font);
-            }
-        }
-    }
-    for (QPushButton *page : {cloudBt, collectBt, localBt})
-        page->setIconSize(page->size());
-    // Text fields and the "A" labels take pixel sizes of their own.
-    for (QLineEdit *field : std::initializer_list<QLineEdit *>{searchBox, ftTextEdt}) {
-        QFont font = field->font();
-        font.setPixelSize(qMax(1, int(12 * sy)));
-        field->setFont(font);
-    }
-    const QPair<QLabel *, int> letters[] = {{aLBt, 10}, {aHBt, 16}};
-    for (const auto &letter : letters) {
-        QFont arial(QStringLiteral("Arial"));
-        arial.setPixelSize(qMax(1, int(letter.second * sy)));
-        letter.first->setFont(arial);
-    }
-    // The font area gets what the bars leave of the window.
-    fontArea->setMinimumSize(int(sx * 292),
-                             qMin(int(sy * 514), size.height() - 8 - widgtTop->height() -
-                                                     widgtLow->height()));
-    ftHeightMin = int(sy * 95);
-    ftHeightMax = int(sy * 162);
-    ftHeight = ftHeightMin;
-    resize(size);
-}
-
-void MainWindow::placeWindow()
-{
-    // The screen less its panels, when the screen is the one measured at start.
-    QRect available = deskRect;
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        if (screen->geometry() == deskRect)
-            available = screen->availableGeometry();
-    const QRect placed = WindowGeometry::placeWindow(deskRect, available, size(), uiScaleY);
-    if (placed.size() != size()) {
-        // A screen smaller than the window: the window shrinks into it.
-        setMinimumSize(minimumSize().boundedTo(placed.size()));
-        fontArea->setMinimumHeight(0);
-        resize(placed.size());
-    }
-    move(placed.topLeft());
-    // Lay the frame out now: notices shown before the window appears centre on it.
-    layout()->activate();
-    bWindowPlaced = true;
-}
-
-void MainWindow::buildTray()
-{
-    // The menu exists either way: without a tray it is simply never shown.
-    trayMenu = new QMenu(QApplication::desktop());
-    trayMenu->addAction(QStringLiteral("还原"), this, &QWidget::showNormal);
-    trayMenu->addAction(QStringLiteral("退出"), qApp, &QApplication::quit);
-    QAction *autoStart = trayMenu->addAction(QStringLiteral("开机启动"));
-    autoStart->setCheckable(true);
-    autoStart->setChecked(ftManager.autostart);
-    connect(autoStart, &QAction::toggled, this, &MainWindow::onAutoStart);
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return;
-    tray = new QSystemTrayIcon(this);
-    tray->setIcon(QIcon(QStringLiteral(":/images/images/logo.png")));
-    tray->setToolTip(QStringLiteral("Quillora"));
-    tray->setContextMenu(trayMenu);
-    connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
-    tray->show();
 }
 
 void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
@@ -880,29 +384,45 @@ void MainWindow::iconActivated(QSystemTrayIcon::ActivationReason reason)
     activateWindow();
 }
 
+void MainWindow::connectPages()
+{
+    connect(cards, &CardPages::pageChosen, fontArea, &QStackedWidget::setCurrentIndex);
+    connect(cards, &CardPages::listChanged, cloudView, &CardView::scrollToTop);
+    connect(cards, &CardPages::picturesUnavailable, this, &MainWindow::showServiceNotice);
+    connect(cards, &CardPages::picturesArrived, this, [this] {
+        if (!catalogue->isUnreachable())
+            m_serviceNotice->hide();
+    });
+    for (CardView *view : {cloudView, localView, loveView}) {
+        connect(view, &CardView::collected, this, &MainWindow::onFtCollect);
+        connect(view, &CardView::selectFont, this, &MainWindow::onFtSelected);
+    }
+}
+
 void MainWindow::oncloudBt()
 {
     catalogue->askAgainIfSparse();
-    showCloudFace();
+    searchBox->clear();
+    cards->showCloud();
 }
 
 void MainWindow::onlocalBt()
 {
-    fontArea->setCurrentIndex(PageLocal);
+    searchBox->clear();
+    cards->showLocal();
 }
 
 void MainWindow::oncollectBt()
 {
-    if (!ftManager.bLogin)
-        fontArea->setCurrentIndex(PageNotLoggedIn);
-    else if (!ftManager.loggedInUser().favourites.isEmpty())
-        fontArea->setCurrentIndex(PageFavourites);
-    else
-        fontArea->setCurrentIndex(PageNoFavourites);
+    searchBox->clear();
+    cards->showFavourites();
 }
 
 void MainWindow::onTableChanged(int indx)
 {
+    // Pages set directly (logout, tests) still count as chosen.
+    cards->show(indx);
+
     const bool local = indx == PageLocal;
     const bool favourites = indx >= PageFavourites && indx <= PageNoFavourites;
     const bool cloud = !local && !favourites;
@@ -1061,11 +581,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 // Finding fonts: search, tag filter and preview text.
 
+// Finding fonts: search, tag filter and preview text.
+
 void MainWindow::connectFinder()
 {
     filterDlg = new FilterDlg(this);
     filterDlg->hide();
     showMenu = new QMenu(this);
+    showMenu->setObjectName(QStringLiteral("showMenu"));
     showMenu->setStyleSheet(
         QStringLiteral("QMenu::item{padding: 5px 20px 5px 20px;width:85px;font:12px;}"));
     for (int kind : {PreviewName, PreviewEnglish, PreviewDigits})
@@ -1075,29 +598,22 @@ void MainWindow::connectFinder()
 
     connect(typeBt, &QPushButton::clicked, this, &MainWindow::onShowTypeWidget);
     connect(filterDlg, &FilterDlg::selectChanged, this, &MainWindow::onCurrTagsChanged);
-    connect(catalogue.get(), &CatalogueLoader::msgTagTreeChanged, this,
+    connect(catalogue, &CatalogueLoader::msgTagTreeChanged, this,
             [this] { filterDlg->buildTree(ftManager.tagGroups); });
     connect(searchBox, &SearchBox::askSearch, this, &MainWindow::onSearchTextEdited);
     connect(searchBox, &SearchBox::loseFocus, this, &MainWindow::onSearchLoseFocus);
     connect(searchBox, &SearchBox::msgCloseSearch, this, &MainWindow::onClearSearch);
+    // The search starts on Return; typing only takes a stale "no result" page away.
+    connect(searchBox, &QLineEdit::textEdited, cards, &CardPages::leaveStaleResult);
     connect(ftTextEdt, &MLineEdit::dropMenu, this, &MainWindow::onDropBt);
     connect(ftTextEdt, &MLineEdit::editDone, this, &MainWindow::onFtShowEdited);
-}
-
-void MainWindow::showCloudFace()
-{
-    // A filter or search that found nothing shows the notice instead of a blank page.
-    fontArea->setCurrentIndex(cloudNames->isEmptyResult() ? PageNoSearchResult : PageCloud);
 }
 
 void MainWindow::showList(CloudList::Which which)
 {
     if (which != CloudList::Filtered)
         filterDlg->tree()->resetTags(false);
-    cloudNames->show(which);
-    cloudView->scrollToTop();
-    fillCloudPage();
-    showCloudFace();
+    cards->showList(which);
 }
 
 void MainWindow::onShowTypeWidget()
@@ -1113,9 +629,7 @@ void MainWindow::onCurrTagsChanged(QMap<QString, QPoint> *tags)
         return;
     if (!tags->isEmpty())
         searchBox->clear();
-    cloudNames->applyTags(tags->values());
-    fillCloudPage();
-    showCloudFace();
+    cards->applyTags(tags->values());
 }
 
 void MainWindow::onSearchTextEdited()
@@ -1128,24 +642,22 @@ void MainWindow::onSearchTextEdited()
     }
     // The list changes here; the panel only loses its ticks.
     filterDlg->tree()->resetTags(false);
-    cloudNames->search(text);
-    fillCloudPage();
-    showCloudFace();
+    cards->search(text);
 }
 
 void MainWindow::onClearSearch()
 {
     if (!searchBox->text().isEmpty())
         searchBox->clear();
-    if (cloudNames->current() == CloudList::Search ||
-        fontArea->currentIndex() == PageNoSearchResult)
+    if (cards->cloudList().current() == CloudList::Search ||
+        cards->current() == PageNoSearchResult)
         showList(CloudList::Full);
 }
 
 void MainWindow::onSearchLoseFocus()
 {
-    const int page = fontArea->currentIndex();
-    if (searchBox->text().isEmpty() && cloudNames->current() == CloudList::Search &&
+    const int page = cards->current();
+    if (searchBox->text().isEmpty() && cards->cloudList().current() == CloudList::Search &&
         (page == PageCloud || page == PageNoSearchResult))
         showList(CloudList::Full);
 }
@@ -1178,15 +690,15 @@ void MainWindow::onShowTextChanged()
     refreshPreviews();
 }
 
+
 void MainWindow::refreshPreviews()
 {
     ftManager.requestContext.previewText = preview.text;
     previews->setPreview(preview.kind, preview.text);
-    CardModel *const models[] = {cloudModel, localModel, loveModel};
     CardView *const views[] = {cloudView, localView, loveView};
     for (int page : previewPages.takeStale(preview, fontArea->currentIndex())) {
         views[page]->setPreviewText(preview.text);
-        models[page]->refreshPictures();
+        cards->model(page)->refreshPictures();
         if (page == PageCloud)
             cloudView->scrollToTop();
     }
@@ -1194,16 +706,15 @@ void MainWindow::refreshPreviews()
 
 void MainWindow::showCatalogueUnreachable()
 {
-    if (cloudModel->rowCount() > 0)
-        return;
+    if (cards->cloudCards()->rowCount() == 0)
+        showServiceNotice();
+}
+
+void MainWindow::showServiceNotice()
+{
     m_serviceNotice->setGeometry(cloudView->rect());
     m_serviceNotice->show();
     m_serviceNotice->raise();
-}
-
-QWidget *MainWindow::messageBox() const
-{
-    return m_msgBox;
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

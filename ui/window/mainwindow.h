@@ -1,8 +1,10 @@
 #pragma once
 
 #include "activation/activationview.h"
+#include "cards/cardpages.h"
 #include "finding/cloudlist.h"
 #include "fonts/ftmanager.h"
+#include "window/appservices.h"
 #include "finding/previewsetting.h"
 #include "activation/problemreporter.h"
 
@@ -19,12 +21,13 @@
 #include <memory>
 
 class ActivationController;
+class AppServices;
+class CardPages;
 class FavouritesController;
 class HeadImageLoader;
 class UserDlg;
 
 class MyMsgBox;
-class CardModel;
 class CardView;
 class CatalogueLoader;
 class FilterDlg;
@@ -41,84 +44,34 @@ class QStackedWidget;
 class QKeyEvent;
 class QMouseEvent;
 class ReportSender;
-class ThreadForLocalFonts;
 class UpdateOffer;
 
-// The program's one window. Its constructor is the start-up sequence and its
-// destructor the shutdown; the work itself lives in widget-free classes that the
-// slots forward to.
-class MainWindow : public QDialog, public ActivationView
+// The program's one window: a switchboard. Its constructor runs the start-up steps
+// through the services it is given and its destructor their shutdown; the card pages,
+// the activation flow and the service work live in widget-free owners that the slots
+// forward to. It tells the user what the activation flow has to say.
+class MainWindow : public QDialog, public ActivationNotifier
 {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // The services must outlive the window.
+    explicit MainWindow(AppServices &services, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Pages of the font area.
+    // Pages of the font area (the card pages' owner decides which one shows).
     enum Page {
-        PageCloud = 0,
-        PageLocal = 1,
-        PageFavourites = 2,
-        PageNotLoggedIn = 3,
-        PageNoFavourites = 4,
-        PageNoSearchResult = 5,
+        PageCloud = CardPages::Cloud,
+        PageLocal = CardPages::Local,
+        PageFavourites = CardPages::Favourites,
+        PageNotLoggedIn = CardPages::NotLoggedIn,
+        PageNoFavourites = CardPages::NoFavourites,
+        PageNoSearchResult = CardPages::NoSearchResult,
     };
 
-    FtManager &fontManager() { return ftManager; }
-    CardModel *cloudCards() const { return cloudModel; }
-    CardModel *localCards() const { return localModel; }
-    CardModel *favouriteCards() const { return loveModel; }
-    CardView *cloudPage() const { return cloudView; }
-    CardView *localPage() const { return localView; }
-    PreviewLoader *previewLoader() const { return previews.get(); }
-    QStackedWidget *pages() const { return fontArea; }
-    // Finding fonts: the search field, tag panel, preview field and menu, and which list
-    // the cloud page reads.
-    SearchBox *searchInput() const { return searchBox; }
-    FilterDlg *filterPanel() const { return filterDlg; }
-    MLineEdit *previewInput() const { return ftTextEdt; }
-    QMenu *previewMenu() const { return showMenu; }
-    const CloudList &cloudList() const { return *cloudNames; }
-    const PreviewSetting &previewSetting() const { return preview; }
-
-    // Makes one of the lists current and shows it on the cloud page.
-    void showList(CloudList::Which which);
-    // Redraws the pages whose cards were drawn with another preview.
-    void refreshPreviews();
-    CardView *favouritesPage() const { return loveView; }
-    CatalogueLoader *catalogueLoader() const { return catalogue.get(); }
-    QFrame *frame() const { return mainFrame; }
-    QSystemTrayIcon *trayIcon() const { return tray; }
-    int rowHeight() const { return ftHeight; }
-    int rowHeightMin() const { return ftHeightMin; }
-    int rowHeightMax() const { return ftHeightMax; }
-    // The notice over the cloud page while the catalogue cannot be loaded.
-    QWidget *serviceNotice() const { return m_serviceNotice; }
-    // The in-window notice that stands in for tray balloons.
-    QWidget *messageBox() const;
-    GuideForm *guideForm() const { return guide; }
-    bool isGuideShowing() const { return bGuideShowing; }
-    // What the version check found; the user centre's version dialog reads and renews it.
-    UpdateOffer *updateOffer() const { return updates.get(); }
-    // The start-up check asked for the update: the rest of the start-up waits for it.
-    bool isUpdateRequested() const { return bUpdateRequested; }
-
-    // The cloud page from the catalogue, in the service's order.
-    void fillCloudPage();
-    void fillFavouritesPage();
-
-    // ActivationView
+    // ActivationNotifier
     void showTrayMessage(const QString &title, const QString &text) override;
     void openLogin() override;
-    void setBusy(const QString &name, bool busy) override;
-    void setCardActivated(QObject *card, bool on) override;
-    void markActivated(const QString &name, bool on) override;
-    void showProgress(const QString &name, int percent) override;
-    void clearProgress(const QString &name) override;
-    void fillLocalPage() override;
-    void refreshActivated() override;
-    int currentPageIndex() const override;
 
 public slots:
     void onFtSelected(const QString &ftName);
@@ -157,8 +110,6 @@ public slots:
     void onFeedback();
 
 public:
-    FavouritesController *favouritesController() const { return favourites.get(); }
-    QPushButton *loginButton() const { return loginBt; }
     // Runs when the user centre has been built, before it is shown (tests look inside).
     std::function<void(UserDlg &)> userDlgOpened;
 
@@ -174,9 +125,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Makes one of the lists current and shows it on the cloud page.
+    void showList(CloudList::Which which);
+    // Redraws the pages whose cards were drawn with another preview.
+    void refreshPreviews();
+
+    static QString imageStyle(const QString &file);
     void buildWidgets();
     void connectFinder();
-    void showCloudFace();
+    void connectPages();
     void buildTopBar();
     void buildLowBar();
     void buildTray();
@@ -184,15 +141,14 @@ private:
     void placeWindow();
     void fadeThen(double from, double to, const std::function<void()> &then);
     void showCatalogueUnreachable();
+    void showServiceNotice();
     void showGuide();
     void onFirstPictureDrawn();
     void refreshSignedIn();
     void requestLoveList();
     void onLovedChanged(const QString &name, bool loved);
     void showNotice(const QString &text);
-    bool isLoved(const QString &name) const;
-    void logScreenMetrics();
-    void startLocalFontScan();
+    bool isLoved(const QString &name) const { return cards->isLoved(name); }
     bool tryAutoLogin();
     int checkVersionAtStart();
     void fetchUpdateLogAndAsk();
@@ -200,21 +156,18 @@ private:
     void continueStartUp();
 
     QDateTime startTime;
-    // Declared in dependency order: members are destroyed in reverse, so everything
-    // that refers to the font manager or a network manager goes before them.
-    FtManager ftManager;
-    QNetworkAccessManager network;
-    QNetworkAccessManager downloadNetwork; // font archives only
-    std::unique_ptr<CatalogueLoader> catalogue;
-    std::unique_ptr<ReportSender> reports;
-    std::unique_ptr<ServiceProblemReporter> problemReporter;
-    std::unique_ptr<ActivationController> activation;
-    std::unique_ptr<PreviewLoader> previews;
-    std::unique_ptr<FavouritesController> favourites;
-    std::unique_ptr<HeadImageLoader> headLoader;
-    std::unique_ptr<UpdateOffer> updates;
+    AppServices &m_services;
+    FtManager &ftManager;
+    // The services' parts, as the start-up built them.
+    CardPages *cards = nullptr;
+    CatalogueLoader *catalogue = nullptr;
+    ReportSender *reports = nullptr;
+    ActivationController *activation = nullptr;
+    PreviewLoader *previews = nullptr;
+    FavouritesController *favourites = nullptr;
+    HeadImageLoader *headLoader = nullptr;
+    UpdateOffer *updates = nullptr;
     QSystemTrayIcon *tray = nullptr;
-    QPointer<ThreadForLocalFonts> localThread;
 
     QFrame *mainFrame = nullptr;
     QWidget *widgtTop = nullptr;
@@ -239,22 +192,17 @@ private:
     QPushButton *collectBt = nullptr;
     QSlider *sizeSlider = nullptr;
     QStackedWidget *fontArea = nullptr;
-    CardModel *cloudModel = nullptr;
-    CardModel *localModel = nullptr;
-    CardModel *loveModel = nullptr;
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
     FilterDlg *filterDlg = nullptr;
     QMenu *showMenu = nullptr;
-    std::unique_ptr<CloudList> cloudNames;
     PreviewSetting preview;
     PreviewPages previewPages;
     int ftHeightMin = 95;
     int ftHeightMax = 162;
     int ftHeight = 95;
     int visibleRows = 7;
-    bool bUpdateRequested = false;
     bool bStartUpDone = false;  // continueStartUp ran
     bool bShownLogged = false;
     bool bWindowPlaced = false; // resizing follows the bars only once placed
