@@ -45,9 +45,6 @@ public:
     int search(const QString &text);
     const QString &lastSearchText() const { return m_lastSearch; }
 
-    const QVector<QString> &filteredNames() const { return m_filtered; }
-    const QVector<QString> &foundNames() const { return m_found; }
-
 private:
     const FtManager &m_manager;
     Which m_current = Full;

@@ -148,8 +148,6 @@ MainWindow::~MainWindow()
     // a field, the stacked pages changing): no slot of ours may run by then.
     for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
-    for (CardView *view : {cloudView, localView, loveView})
-        view->disconnect();
     m_services.shutDown(startTime);
     delete trayMenu;
 }

@@ -6,19 +6,16 @@
 #include "fonts/ftmanager.h"
 #include "window/appservices.h"
 #include "finding/previewsetting.h"
-#include "activation/problemreporter.h"
 
 #include "window/guideform.h"
 #include "window/windowgeometry.h"
 
 #include <QDateTime>
 #include <QDialog>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QSystemTrayIcon>
 
 #include <functional>
-#include <memory>
 
 class ActivationController;
 class AppServices;
