@@ -13,8 +13,9 @@ class FtManager;
 class QNetworkAccessManager;
 
 // Loads the service's whole catalogue (tag 100, one page of 8000) and its tag tree
-// (tag 102) into the font manager, and tells the interface what to redraw. The main
-// window owns one and only wires its signals; everything runs on the GUI thread.
+// (tag 102) into the font manager, and tells the interface what to redraw. The run's
+// services own one; the card pages and the window only wire its signals. Everything runs
+// on the GUI thread.
 class CatalogueLoader : public QObject
 {
     Q_OBJECT
