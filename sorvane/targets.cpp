@@ -122,6 +122,19 @@ const Target *findTarget(std::string_view instance, std::string_view windowClass
     return nullptr;
 }
 
+const Target *findTargetForProcess(std::string_view name)
+{
+    constexpr size_t kKernelNameLength = 15;
+    if (name.empty())
+        return nullptr;
+    for (const Target &target : kTargets)
+        for (const char *candidate : target.names)
+            if (candidate &&
+                equalsIgnoringCase(name, std::string_view(candidate).substr(0, kKernelNameLength)))
+                return &target;
+    return nullptr;
+}
+
 int applyToTarget(const Target &target, const std::string &family, const std::string &style)
 {
     std::string schema;

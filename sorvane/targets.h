@@ -18,6 +18,10 @@ struct Target
 // The supported application for a window's WM_CLASS, or null.
 const Target *findTarget(std::string_view instance, std::string_view windowClass);
 
+// The supported application whose process has this short name (at most 15 bytes of the
+// program's name, as the kernel keeps it), or null.
+const Target *findTargetForProcess(std::string_view name);
+
 // Writes the font into the target's settings and reads it back: 0 when confirmed, else one
 // of the failure codes of resultcodes.h.
 int applyToTarget(const Target &target, const std::string &family, const std::string &style);

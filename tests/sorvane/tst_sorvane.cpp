@@ -1,6 +1,6 @@
 // libSorvane as the program uses it: loaded by path and called with three UTF-8 names.
-// The foreground application comes from a private Xvfb display on which the test marks
-// its own windows active (there is no window manager), and the application's settings
+// The application in use comes from a private Xvfb display on which the test marks windows
+// active and stacks them as a window manager would, and the application's settings
 // from a key-file store in the private HOME with schemas compiled by the test.
 #include "testenv.h"
 
@@ -108,12 +108,20 @@ private slots:
     void unsupportedApplication();
     void settingsUnreachable();
     void writeNotConfirmed();
+    void choosesWindowUserWorkedIn_data();
+    void choosesWindowUserWorkedIn();
+    void withoutWindowManager_data();
+    void withoutWindowManager();
+    void inkscapeLive();
 
 private:
     int call(const char *host, const char *sub, const char *ps);
-    Window makeWindow(const char *instance, const char *windowClass);
+    Window makeWindow(const char *instance, const char *windowClass, long pid = 0,
+                      const char *machine = nullptr);
     void setActive(Window window);
+    void setStacking(const QVector<Window> &bottomToTop);
     void clearActive();
+    QProcess *startNamedProcess(const QString &name, const QByteArray &display);
     QString keyFile() const;
 
     QLibrary m_library;
@@ -195,7 +203,8 @@ int TestSorvane::call(const char *host, const char *sub, const char *ps)
     return m_fn(host, sub, ps, 0, nullptr);
 }
 
-Window TestSorvane::makeWindow(const char *instance, const char *windowClass)
+Window TestSorvane::makeWindow(const char *instance, const char *windowClass, long pid,
+                              const char *machine)
 {
     const Window window =
         XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 10, 10, 0, 0, 0);
@@ -205,6 +214,17 @@ Window TestSorvane::makeWindow(const char *instance, const char *windowClass)
         hint.res_class = const_cast<char *>(windowClass ? windowClass : "");
         XSetClassHint(m_display, window, &hint);
     }
+    if (pid) {
+        unsigned long value = static_cast<unsigned long>(pid);
+        XChangeProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False),
+                        XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(&value), 1);
+    }
+    if (machine) {
+        XChangeProperty(m_display, window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(machine), int(strlen(machine)));
+    }
+    XMapWindow(m_display, window);
     XSync(m_display, False);
     return window;
 }
@@ -218,11 +238,42 @@ void TestSorvane::setActive(Window window)
     XSync(m_display, False);
 }
 
+void TestSorvane::setStacking(const QVector<Window> &bottomToTop)
+{
+    QVector<unsigned long> values;
+    for (Window w : bottomToTop)
+        values << w;
+    XChangeProperty(m_display, DefaultRootWindow(m_display),
+                    XInternAtom(m_display, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char *>(values.data()),
+                    values.size());
+    XSync(m_display, False);
+}
+
 void TestSorvane::clearActive()
 {
-    const Atom active = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
-    XDeleteProperty(m_display, DefaultRootWindow(m_display), active);
+    for (const char *name : {"_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST_STACKING"})
+        XDeleteProperty(m_display, DefaultRootWindow(m_display), XInternAtom(m_display, name, False));
     XSync(m_display, False);
+}
+
+// A process the kernel knows by that name, running "on" the given display.
+QProcess *TestSorvane::startNamedProcess(const QString &name, const QByteArray &display)
+{
+    const QString program = m_env->path(name);
+    if (!QFile::exists(program) && !QFile::copy("/bin/sleep", program))
+        return nullptr;
+    auto *process = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromLatin1(display));
+    env.remove("WAYLAND_DISPLAY");
+    process->setProcessEnvironment(env);
+    process->start(program, {"60"});
+    if (!process->waitForStarted(10000)) {
+        delete process;
+        return nullptr;
+    }
+    return process;
 }
 
 QString TestSorvane::keyFile() const
@@ -459,6 +510,195 @@ void TestSorvane::writeNotConfirmed()
     setActive(makeWindow("gedit", "Gedit"));
     ScopedEnv display("DISPLAY", m_displayName);
     QCOMPARE(call("DejaVu Sans", "Bold", "DejaVuSans-Bold"), 26);
+}
+
+void TestSorvane::choosesWindowUserWorkedIn_data()
+{
+    // Windows from the bottom of the stack to the top; the top one is active. Each is
+    // "app:flag" with flag own (the calling process), hidden (unmapped), gone (destroyed),
+    // far (the caller's pid, but another machine).
+    QTest::addColumn<QStringList>("stack");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("setIn"); // gedit or mousepad
+    QTest::newRow("own window on top, editor below")
+        << QStringList{"mousepad", "gedit", "quillora:own"} << 0 << "gedit";
+    QTest::newRow("own window and its dialog skipped")
+        << QStringList{"mousepad", "quillora:own", "quillora:own"} << 0 << "mousepad";
+    QTest::newRow("minimised editor passed over")
+        << QStringList{"mousepad", "gedit:hidden", "quillora:own"} << 0 << "mousepad";
+    QTest::newRow("closed editor passed over")
+        << QStringList{"mousepad", "gedit:gone", "quillora:own"} << 0 << "mousepad";
+    QTest::newRow("same pid on another machine is not ours")
+        << QStringList{"mousepad", "gedit:far"} << 0 << "gedit";
+    QTest::newRow("unsupported application below") << QStringList{"firefox", "quillora:own"} << 25
+                                                   << QString();
+    QTest::newRow("only own window") << QStringList{"quillora:own"} << 21 << QString();
+}
+
+void TestSorvane::choosesWindowUserWorkedIn()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    if (QStandardPaths::findExecutable("gsettings").isEmpty())
+        QSKIP("needs gsettings (libglib2.0-bin)");
+    QFETCH(QStringList, stack);
+    QFETCH(int, code);
+    QFETCH(QString, setIn);
+
+    QVector<Window> windows, gone;
+    for (const QString &entry : stack) {
+        const QStringList parts = entry.split(':');
+        const QByteArray app = parts[0].toLatin1();
+        const QString flag = parts.value(1);
+        const long pid = flag == "own" || flag == "far" ? long(QCoreApplication::applicationPid())
+                                                        : 0;
+        const Window w = makeWindow(app.constData(), app.constData(), pid,
+                                    flag == "far" ? "elsewhere.example" : nullptr);
+        if (flag == "hidden")
+            XUnmapWindow(m_display, w);
+        if (flag == "gone")
+            gone << w;
+        windows << w;
+    }
+    setStacking(windows);
+    setActive(windows.last());
+    for (Window w : gone)
+        XDestroyWindow(m_display, w);
+    XSync(m_display, False);
+    ScopedEnv display("DISPLAY", m_displayName);
+
+    QCOMPARE(call("DejaVu Serif", "Italic", "DejaVuSerif-Italic"), code);
+    const QString gedit = storedValue(keyFile(), "org/gnome/gedit/preferences/editor", "editor-font");
+    const QString mousepad =
+        storedValue(keyFile(), "org/xfce/mousepad/preferences/view", "font-name");
+    QCOMPARE(gedit.isEmpty(), setIn != "gedit");
+    QCOMPARE(mousepad.isEmpty(), setIn != "mousepad");
+}
+
+void TestSorvane::withoutWindowManager_data()
+{
+    QTest::addColumn<QStringList>("processes"); // "name" on the test's display, "name@other"
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("set");
+    QTest::newRow("one editor running") << QStringList{"mousepad"} << 0 << true;
+    QTest::newRow("nothing running") << QStringList{} << 21 << false;
+    QTest::newRow("editor on another display") << QStringList{"mousepad@other"} << 21 << false;
+    QTest::newRow("two applications: no guess")
+        << QStringList{"mousepad", "gedit"} << 25 << false;
+    QTest::newRow("other programs do not count")
+        << QStringList{"mousepad", "bash"} << 0 << true;
+}
+
+void TestSorvane::withoutWindowManager()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    if (QStandardPaths::findExecutable("gsettings").isEmpty())
+        QSKIP("needs gsettings (libglib2.0-bin)");
+    QFETCH(QStringList, processes);
+    QFETCH(int, code);
+    QFETCH(bool, set);
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &entry : processes) {
+        const QStringList parts = entry.split('@');
+        QProcess *p = startNamedProcess(parts[0], parts.size() > 1 ? ":31998" : m_displayName);
+        QVERIFY(p);
+        running.emplace_back(p);
+    }
+    ScopedEnv display("DISPLAY", m_displayName);
+    ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
+    QCOMPARE(call("DejaVu Serif", "Bold", "DejaVuSerif-Bold"), code);
+    QCOMPARE(storedValue(keyFile(), "org/xfce/mousepad/preferences/view", "font-name"),
+             set ? QString("'DejaVu Serif, Bold 10'") : QString());
+    for (auto &p : running) {
+        p->kill();
+        p->waitForFinished(5000);
+    }
+}
+
+namespace {
+
+// One action of the running Inkscape, as a user's script would call it.
+bool inkscapeAction(const QString &action, const QString &parameter = QString())
+{
+    QProcess gdbus;
+    gdbus.start("gdbus", {"call", "--session", "--dest", "org.inkscape.Inkscape", "--object-path",
+                          "/org/inkscape/Inkscape", "--method", "org.gtk.Actions.Activate",
+                          action, parameter.isEmpty() ? "[]" : "[<" + parameter + ">]", "{}"});
+    return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
+}
+
+QString inkscapeExport(const QString &file)
+{
+    QFile::remove(file);
+    if (!inkscapeAction("export-filename", "'" + file + "'") ||
+        !inkscapeAction("export-type", "'svg'") || !inkscapeAction("export-plain-svg", "true") ||
+        !inkscapeAction("export-do"))
+        return {};
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+void TestSorvane::inkscapeLive()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    for (const char *program : {"inkscape", "dbus-daemon", "gdbus"})
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QSKIP(qPrintable(QString("Inkscape is not installed here (no %1): live check skipped")
+                                 .arg(program)));
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1",
+                              "--address=unix:tmpdir=" + m_env->home()});
+    QVERIFY(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
+    const QByteArray address = bus.readLine().trimmed();
+    ScopedEnv busEnv("DBUS_SESSION_BUS_ADDRESS", address);
+    ScopedEnv display("DISPLAY", m_displayName);
+    ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
+
+    const QString document = m_env->path("poster.svg");
+    QFile svg(document);
+    QVERIFY(svg.open(QIODevice::WriteOnly));
+    svg.write(R"(<svg xmlns="http://www.w3.org/2000/svg" width="400" height="200">)"
+              R"(<text id="title" x="20" y="80" style="font-family:'DejaVu Sans';font-size:40px">)"
+              R"(<tspan id="line" x="20" y="80">Headline</tspan></text>)"
+              R"(<rect id="box" x="10" y="150" width="50" height="20"/></svg>)");
+    svg.close();
+    QProcess inkscape;
+    // Inkscape needs the system's schemas, which the rest of this test hides.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("GSETTINGS_SCHEMA_DIR");
+    env.insert("GSETTINGS_BACKEND", "memory");
+    env.insert("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+    inkscape.setProcessEnvironment(env);
+    inkscape.start("inkscape", {document});
+    QVERIFY(inkscape.waitForStarted(10000));
+    bool up = false;
+    for (int i = 0; i < 180 && !up && inkscape.state() == QProcess::Running; ++i) {
+        QThread::msleep(500);
+        up = inkscapeExport(m_env->path("before.svg")).contains("Headline");
+    }
+    const auto stop = qScopeGuard([&] {
+        inkscape.kill();
+        inkscape.waitForFinished(10000);
+        bus.kill();
+        bus.waitForFinished(5000);
+    });
+    QVERIFY2(up, "Inkscape did not open the document on the private bus");
+
+    // Nothing selected: nothing is set, and that is no success.
+    QCOMPARE(call("DejaVu Serif", "Bold Italic", "DejaVuSerif-BoldItalic"), 12);
+    QVERIFY(inkscapeExport(m_env->path("before.svg")).contains("font-family:'DejaVu Sans'"));
+
+    QVERIFY(inkscapeAction("select-by-id", "'title'"));
+    QCOMPARE(call("DejaVu Serif", "Bold Italic", "DejaVuSerif-BoldItalic"), 0);
+    const QString after = inkscapeExport(m_env->path("after.svg"));
+    QVERIFY2(after.contains("font-family:'DejaVu Serif'") && after.contains("font-weight:bold") &&
+                 after.contains("font-style:italic"),
+             qPrintable(after));
+    QVERIFY2(!after.contains("sorvane"), "the read-back mark stayed in the document");
 }
 
 QTEST_GUILESS_MAIN(TestSorvane)
