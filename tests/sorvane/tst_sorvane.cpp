@@ -112,6 +112,8 @@ private slots:
     void choosesWindowUserWorkedIn();
     void withoutWindowManager_data();
     void withoutWindowManager();
+    void applicationNotReached_data();
+    void applicationNotReached();
     void inkscapeLive();
 
 private:
@@ -614,6 +616,37 @@ void TestSorvane::withoutWindowManager()
         p->kill();
         p->waitForFinished(5000);
     }
+}
+
+void TestSorvane::applicationNotReached_data()
+{
+    QTest::addColumn<QByteArray>("windowClass");
+    QTest::addColumn<QString>("installed"); // program placed on PATH, "" for none
+    QTest::addColumn<int>("code");
+    QTest::newRow("inkscape not on the bus") << QByteArray("Inkscape") << "inkscape" << 11;
+    QTest::newRow("inkscape not installed") << QByteArray("Inkscape") << "" << 10;
+    QTest::newRow("gimp not on the bus") << QByteArray("Gimp") << "gimp" << 15;
+    QTest::newRow("gimp not installed") << QByteArray("Gimp") << "" << 14;
+}
+
+void TestSorvane::applicationNotReached()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    QFETCH(QByteArray, windowClass);
+    QFETCH(QString, installed);
+    QFETCH(int, code);
+    QTemporaryDir bin;
+    const QString gdbus = QStandardPaths::findExecutable("gdbus");
+    if (!gdbus.isEmpty())
+        QVERIFY(QFile::link(gdbus, bin.filePath("gdbus")));
+    if (!installed.isEmpty())
+        QVERIFY(QFile::link("/bin/true", bin.filePath(installed)));
+    ScopedEnv path("PATH", QFile::encodeName(bin.path()));
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(bin.filePath("no-bus")));
+    ScopedEnv display("DISPLAY", m_displayName);
+    setActive(makeWindow(windowClass.toLower().constData(), windowClass.constData()));
+    QCOMPARE(call("DejaVu Serif", "Bold", "DejaVuSerif-Bold"), code);
 }
 
 namespace {

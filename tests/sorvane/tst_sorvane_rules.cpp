@@ -1,6 +1,11 @@
 // The pieces of libSorvane that need no display: font descriptions, the settings value
-// syntax, the application table and the tool runner.
+// syntax, the application tables, the requests to and answers from the applications, and
+// the tool runner.
+#include "sorvane/dispatch.h"
 #include "sorvane/fontdesc.h"
+#include "sorvane/gimp.h"
+#include "sorvane/inkscape.h"
+#include "sorvane/sessionapps.h"
 #include "sorvane/settingstool.h"
 #include "sorvane/targets.h"
 
@@ -28,6 +33,19 @@ private slots:
     void targetsByWindowClass_data();
     void targetsByWindowClass();
     void toolRunner();
+    void applicationsByWindowAndProcess_data();
+    void applicationsByWindowAndProcess();
+    void soleRunningApplication_data();
+    void soleRunningApplication();
+    void sessionsMatch_data();
+    void sessionsMatch();
+    void inkscapeFontProperties_data();
+    void inkscapeFontProperties();
+    void inkscapeReadBack_data();
+    void inkscapeReadBack();
+    void gimpCommand();
+    void gimpAnswers_data();
+    void gimpAnswers();
 };
 
 void TestSorvaneRules::styleWordsFromStyleNames_data()
@@ -254,6 +272,254 @@ void TestSorvaneRules::toolRunner()
     const ToolRun big = runTool({"sh", "-c", "head -c 200000 /dev/zero"}, 5000);
     QVERIFY(big.exited);
     QCOMPARE(big.output.size(), kMaxToolOutput);
+}
+
+namespace {
+
+QString kindName(const Application &app)
+{
+    switch (app.kind) {
+    case Application::Settings:
+        return QString::fromLatin1(app.settings->schema);
+    case Application::Drawing:
+        return "drawing";
+    case Application::Photo:
+        return "photo";
+    case Application::Office:
+        return "office";
+    }
+    return {};
+}
+
+} // namespace
+
+void TestSorvaneRules::applicationsByWindowAndProcess_data()
+{
+    QTest::addColumn<QString>("instance");
+    QTest::addColumn<QString>("windowClass");
+    QTest::addColumn<QString>("process");
+    QTest::addColumn<QString>("kind"); // for both the window and the process; "" for none
+    QTest::newRow("inkscape") << "org.inkscape.Inkscape"
+                              << "Inkscape"
+                              << "inkscape"
+                              << "drawing";
+    QTest::newRow("gimp") << "gimp-2.10"
+                          << "Gimp-2.10"
+                          << "gimp-2.10"
+                          << "photo";
+    QTest::newRow("terminal: the kernel keeps 15 bytes of the name")
+        << "gnome-terminal-server"
+        << "Gnome-terminal"
+        << "gnome-terminal-"
+        << "org.gnome.Terminal.Legacy.Profile";
+    QTest::newRow("text editor") << "gnome-text-editor"
+                                 << "Gnome-text-editor"
+                                 << "gnome-text-edit"
+                                 << "org.gnome.TextEditor";
+    QTest::newRow("other") << "gimp-console"
+                           << "Inkscape-helper"
+                           << "gimp-console-2.1"
+                           << "";
+}
+
+void TestSorvaneRules::applicationsByWindowAndProcess()
+{
+    QFETCH(QString, instance);
+    QFETCH(QString, windowClass);
+    QFETCH(QString, process);
+    QFETCH(QString, kind);
+    Application byWindow, byProcess;
+    QCOMPARE(applicationForWindow(instance.toStdString(), windowClass.toStdString(), &byWindow)
+                 ? kindName(byWindow)
+                 : QString(),
+             kind);
+    QCOMPARE(applicationForProcess(process.toStdString(), &byProcess) ? kindName(byProcess)
+                                                                      : QString(),
+             kind);
+}
+
+void TestSorvaneRules::soleRunningApplication_data()
+{
+    QTest::addColumn<QStringList>("processes");
+    QTest::addColumn<bool>("writerOpen");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("one") << QStringList{"bash", "inkscape"} << false << 0 << "drawing";
+    QTest::newRow("one with several processes") << QStringList{"gimp-2.10", "gimp-2.10"} << false
+                                                << 0 << "photo";
+    QTest::newRow("office alone") << QStringList{"bash"} << true << 0 << "office";
+    QTest::newRow("none") << QStringList{"bash", "quillora"} << false << 21 << "";
+    QTest::newRow("two") << QStringList{"inkscape", "mousepad"} << false << 25 << "";
+    QTest::newRow("office beside another") << QStringList{"inkscape"} << true << 25 << "";
+}
+
+void TestSorvaneRules::soleRunningApplication()
+{
+    QFETCH(QStringList, processes);
+    QFETCH(bool, writerOpen);
+    QFETCH(int, code);
+    QFETCH(QString, kind);
+    std::vector<std::string> names;
+    for (const QString &p : processes)
+        names.push_back(p.toStdString());
+    std::vector<OfficeApp> office;
+    if (writerOpen)
+        office.push_back(OfficeApp::Writer);
+    Application app;
+    QCOMPARE(sorvane::soleRunningApplication(names, office, &app), code);
+    if (code == 0)
+        QCOMPARE(kindName(app), kind);
+}
+
+void TestSorvaneRules::sessionsMatch_data()
+{
+    QTest::addColumn<QString>("callerDisplay");
+    QTest::addColumn<QString>("callerWayland");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("wayland");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("same display") << ":11" << "" << ":11" << "" << true;
+    QTest::newRow("screen number") << ":11.0" << "" << ":11" << "" << true;
+    QTest::newRow("other display") << ":11" << "" << ":1" << "" << false;
+    QTest::newRow("prefix is not the display") << ":1" << "" << ":11" << "" << false;
+    QTest::newRow("process without a display") << ":11" << "" << "" << "" << false;
+    QTest::newRow("wayland decides") << ":0" << "wayland-0" << ":1" << "wayland-0" << true;
+    QTest::newRow("other wayland display") << ":0" << "wayland-0" << ":0" << "wayland-1" << false;
+    QTest::newRow("caller without a session") << "" << "" << "" << "" << false;
+}
+
+void TestSorvaneRules::sessionsMatch()
+{
+    QFETCH(QString, callerDisplay);
+    QFETCH(QString, callerWayland);
+    QFETCH(QString, display);
+    QFETCH(QString, wayland);
+    QFETCH(bool, same);
+    QCOMPARE(sameSession(callerDisplay.toStdString(), callerWayland.toStdString(),
+                         display.toStdString(), wayland.toStdString()),
+             same);
+}
+
+void TestSorvaneRules::inkscapeFontProperties_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::addColumn<QString>("expected"); // the properties as one style attribute
+    QTest::newRow("regular resets every part")
+        << "Regular"
+        << "font-family:'Noto Serif';font-weight:normal;font-style:normal;font-stretch:normal;"
+           "font-variant:normal;-inkscape-font-specification:'Noto Serif'";
+    QTest::newRow("semibold condensed italic")
+        << "SemiBold Condensed Italic"
+        << "font-family:'Noto Serif';font-weight:600;font-style:italic;font-stretch:condensed;"
+           "font-variant:normal;-inkscape-font-specification:'Noto Serif Semi-Bold Condensed "
+           "Italic'";
+    QTest::newRow("chinese bold") << QString::fromUtf8("粗体")
+                                  << "font-family:'Noto Serif';font-weight:bold;font-style:normal;"
+                                     "font-stretch:normal;font-variant:normal;"
+                                     "-inkscape-font-specification:'Noto Serif Bold'";
+}
+
+void TestSorvaneRules::inkscapeFontProperties()
+{
+    QFETCH(QString, style);
+    QFETCH(QString, expected);
+    QStringList declarations;
+    for (const auto &[property, value] : sorvane::inkscapeFontProperties("Noto Serif",
+                                                                          style.toStdString()))
+        declarations << QString::fromStdString(property + ':' + value);
+    QCOMPARE(declarations.join(';'), expected);
+    // Every value travels as "name,value" through an action that splits at the comma.
+    for (const QString &d : declarations)
+        QVERIFY2(!d.contains(','), qPrintable(d));
+    QVERIFY(isCssSafeFamily("Noto Serif"));
+    QVERIFY(!isCssSafeFamily("Evil';fill:red"));
+    QVERIFY(!isCssSafeFamily("A,B"));
+}
+
+void TestSorvaneRules::inkscapeReadBack_data()
+{
+    QTest::addColumn<QString>("svg");
+    QTest::addColumn<int>("result");
+    const QString ok = "font-family:'Noto Serif';font-weight:bold;font-style:normal";
+    const int confirmed = int(ReadBack::Confirmed), nothing = int(ReadBack::NothingMarked),
+              different = int(ReadBack::Different);
+    QTest::newRow("marked text") << "<svg><text style=\"" + ok + ";-sorvane-mark:m1\">A</text></svg>"
+                                 << confirmed;
+    QTest::newRow("with namespace prefix, entities and a comment")
+        << "<!-- <text style=\"-sorvane-mark:m1\"> --><svg:text style=\"font-family:&quot;Noto "
+           "Serif&quot;;font-weight:bold;font-style:normal;-sorvane-mark:m1\">A</svg:text>"
+        << confirmed;
+    QTest::newRow("nothing selected") << "<svg><text style=\"" + ok + "\">A</text></svg>" << nothing;
+    QTest::newRow("another call's mark") << "<svg><text style=\"" + ok + ";-sorvane-mark:m12\">A</text></svg>"
+                                         << nothing;
+    QTest::newRow("only a shape selected")
+        << "<svg><rect style=\"" + ok + ";-sorvane-mark:m1\"/><text>A</text></svg>" << nothing;
+    QTest::newRow("weight not taken")
+        << "<svg><text style=\"font-family:'Noto Serif';font-weight:normal;font-style:normal;"
+           "-sorvane-mark:m1\">A</text></svg>"
+        << different;
+    QTest::newRow("a line keeps its own family")
+        << "<svg><text style=\"" + ok + ";-sorvane-mark:m1\"><tspan style=\"font-family:Sans\">A"
+           "</tspan></text></svg>"
+        << different;
+    QTest::newRow("a line naming the same family, a later text its own")
+        << "<svg><text style=\"" + ok + ";-sorvane-mark:m1\"><tspan style=\"font-family:'Noto "
+           "Serif'\">A</tspan><tspan/></text><text style=\"font-family:Sans\">B</text></svg>"
+        << confirmed;
+    QTest::newRow("one of two selected texts not set")
+        << "<svg><text style=\"" + ok + ";-sorvane-mark:m1\">A</text><text "
+           "style=\"font-family:Sans;-sorvane-mark:m1\">B</text></svg>"
+        << different;
+    QTest::newRow("cut off") << "<svg><text style=\"" + ok + ";-sorvane-mark:m1\"" << nothing;
+}
+
+void TestSorvaneRules::inkscapeReadBack()
+{
+    QFETCH(QString, svg);
+    QFETCH(int, result);
+    const CssProperties expected = {{"font-family", "'Noto Serif'"},
+                                    {"font-weight", "bold"},
+                                    {"font-style", "normal"}};
+    QCOMPARE(int(checkInkscapeExport(svg.toStdString(), "m1", expected)), result);
+}
+
+void TestSorvaneRules::gimpCommand()
+{
+    const std::vector<std::string> argv =
+        gimpBatchCall(gimpFontScript("Noto Serif Bold", "/tmp/sorvane-x/answer"));
+    QCOMPARE(argv.size(), size_t(11));
+    QCOMPARE(argv[8], std::string("org.gimp.GIMP.UI.BatchRun"));
+    QCOMPARE(argv[9], std::string("plug-in-script-fu-eval"));
+    const std::string &script = argv[10];
+    QVERIFY(script.find("(gimp-text-layer-set-font layer \"Noto Serif Bold\")") !=
+            std::string::npos);
+    QVERIFY(script.find("(call-with-output-file \"/tmp/sorvane-x/answer\"") != std::string::npos);
+    // A Scheme expression must close every bracket it opens, or GIMP runs nothing.
+    int depth = 0;
+    for (char c : script) {
+        depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+        QVERIFY(depth >= 0);
+    }
+    QCOMPARE(depth, 0);
+}
+
+void TestSorvaneRules::gimpAnswers_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("code");
+    QTest::newRow("set") << "sorvane:font:Noto Serif Bold" << 0;
+    QTest::newRow("another font stayed") << "sorvane:font:Sans-serif" << 16;
+    QTest::newRow("longer name is not ours") << "sorvane:font:Noto Serif Bold Italic" << 16;
+    QTest::newRow("no image") << "sorvane:no-image" << 13;
+    QTest::newRow("not a text layer") << "sorvane:not-text" << 16;
+    QTest::newRow("error text") << "Error: unbound variable" << 16;
+}
+
+void TestSorvaneRules::gimpAnswers()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, code);
+    QCOMPARE(gimpAnswerCode(answer.toStdString(), "Noto Serif Bold"), code);
 }
 
 QTEST_GUILESS_MAIN(TestSorvaneRules)
