@@ -6,17 +6,10 @@
 #include "sorvane/targets.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 namespace sorvane {
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
-               return lower(x) == lower(y);
-           });
-}
 
 bool anyOf(std::initializer_list<const char *> names, std::string_view a, std::string_view b)
 {

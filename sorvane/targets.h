@@ -15,6 +15,9 @@ struct Target
     bool profileSchema;    // schema is a profile relocated under the default profile's path
 };
 
+// ASCII letters compared ignoring case, as WM_CLASS names are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 // The supported application for a window's WM_CLASS, or null.
 const Target *findTarget(std::string_view instance, std::string_view windowClass);
 
