@@ -14,7 +14,8 @@ namespace {
 bool anyOf(std::initializer_list<const char *> names, std::string_view a, std::string_view b)
 {
     for (const char *name : names)
-        if ((!a.empty() && equalsIgnoringCase(a, name)) || (!b.empty() && equalsIgnoringCase(b, name)))
+        if ((!a.empty() && equalsIgnoringCase(a, name)) ||
+            (!b.empty() && equalsIgnoringCase(b, name)))
             return true;
     return false;
 }
@@ -25,8 +26,7 @@ const std::initializer_list<const char *> kPhotoNames = {"gimp", "gimp-2.10"};
 
 } // namespace
 
-bool applicationForWindow(std::string_view instance, std::string_view windowClass,
-                          Application *app)
+bool applicationForWindow(std::string_view instance, std::string_view windowClass, Application *app)
 {
     Application found;
     if (const Target *target = findTarget(instance, windowClass)) {

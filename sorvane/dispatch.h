@@ -37,7 +37,6 @@ bool applicationForProcess(std::string_view name, Application *app);
 int soleRunningApplication(const std::vector<std::string> &processNames,
                            const std::vector<OfficeApp> &officeWithDocument, Application *app);
 
-int applyToApplication(const Application &app, const std::string &family,
-                       const std::string &style);
+int applyToApplication(const Application &app, const std::string &family, const std::string &style);
 
 } // namespace sorvane

@@ -9,12 +9,12 @@ namespace sorvane {
 // What the library learns about one top-level window.
 struct WindowFacts
 {
-    bool gone = false;     // closed since it was listed
-    bool viewable = true;  // mapped (a minimised window is unmapped or marked hidden)
+    bool gone = false;      // closed since it was listed
+    bool viewable = true;   // mapped (a minimised window is unmapped or marked hidden)
     bool auxiliary = false; // a panel, desktop, splash or notification, never a document
-    long pid = 0;          // _NET_WM_PID, 0 when absent
-    std::string machine;   // WM_CLIENT_MACHINE, empty when absent
-    std::string instance;  // WM_CLASS instance name
+    long pid = 0;           // _NET_WM_PID, 0 when absent
+    std::string machine;    // WM_CLIENT_MACHINE, empty when absent
+    std::string instance;   // WM_CLASS instance name
     std::string windowClass;
 };
 

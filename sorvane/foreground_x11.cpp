@@ -91,7 +91,8 @@ std::string textProperty(Display *display, Window window, Atom property)
     XTextProperty text{};
     std::string value;
     if (XGetTextProperty(display, window, &text, property) && text.value && text.format == 8)
-        value.assign(reinterpret_cast<char *>(text.value), strnlen(reinterpret_cast<char *>(text.value), text.nitems));
+        value.assign(reinterpret_cast<char *>(text.value),
+                     strnlen(reinterpret_cast<char *>(text.value), text.nitems));
     if (text.value)
         XFree(text.value);
     return value;
@@ -171,8 +172,8 @@ ForegroundWindow findForegroundWindow()
         // caller is usually the active one itself (the user just clicked in it), and the
         // window it covered is the one the user worked in before.
         std::vector<unsigned long> active, stacking, order;
-        longsProperty(display, root, existingAtom(display, "_NET_ACTIVE_WINDOW"), XA_WINDOW,
-                      active, 1);
+        longsProperty(display, root, existingAtom(display, "_NET_ACTIVE_WINDOW"), XA_WINDOW, active,
+                      1);
         const bool managed = longsProperty(
             display, root, existingAtom(display, "_NET_CLIENT_LIST_STACKING"), XA_WINDOW, stacking);
         for (unsigned long w : active)
@@ -183,7 +184,8 @@ ForegroundWindow findForegroundWindow()
                 order.push_back(*it);
 
         if (order.empty()) {
-            result.status = managed ? ForegroundWindow::NoWindow : ForegroundWindow::NoWindowManager;
+            result.status =
+                managed ? ForegroundWindow::NoWindow : ForegroundWindow::NoWindowManager;
         } else {
             std::vector<WindowFacts> facts;
             facts.reserve(order.size());
@@ -199,8 +201,8 @@ ForegroundWindow findForegroundWindow()
                 result.windowClass = facts[size_t(chosen)].windowClass;
             } else {
                 // A stale active window on a display nobody manages says nothing either.
-                result.status = managed ? ForegroundWindow::NoWindow
-                                        : ForegroundWindow::NoWindowManager;
+                result.status =
+                    managed ? ForegroundWindow::NoWindow : ForegroundWindow::NoWindowManager;
             }
         }
     }

@@ -44,9 +44,17 @@ std::string awaitAnswer(const std::string &file)
 
 std::vector<std::string> gimpBatchCall(const std::string &command)
 {
-    return {"gdbus", "call", "--session", "--dest", "org.gimp.GIMP.UI", "--object-path",
-            "/org/gimp/GIMP/UI", "--method", "org.gimp.GIMP.UI.BatchRun",
-            "plug-in-script-fu-eval", command};
+    return {"gdbus",
+            "call",
+            "--session",
+            "--dest",
+            "org.gimp.GIMP.UI",
+            "--object-path",
+            "/org/gimp/GIMP/UI",
+            "--method",
+            "org.gimp.GIMP.UI.BatchRun",
+            "plug-in-script-fu-eval",
+            command};
 }
 
 std::string gimpFontScript(const std::string &fontName, const std::string &answerFile)
@@ -92,8 +100,7 @@ int applyToGimp(const std::string &family, const std::string &style)
     const ToolRun run = runTool(gimpBatchCall(gimpFontScript(fontName, file)), kCallTimeoutMs);
     int code;
     if (!run.exited || run.exitCode != 0 || run.output.find("true") == std::string::npos)
-        code = hasProgram("gimp") || hasProgram("gimp-2.10") ? PhotoUnreachable
-                                                               : PhotoNotInstalled;
+        code = hasProgram("gimp") || hasProgram("gimp-2.10") ? PhotoUnreachable : PhotoNotInstalled;
     else
         code = gimpAnswerCode(awaitAnswer(file), fontName);
     std::remove(file.c_str());

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <ctime>
+#include <fstream>
 #include <iterator>
 
 #include <unistd.h>
@@ -31,13 +31,20 @@ struct WordValue
 // The description's style words as CSS values (the weights as numbers, which every
 // renderer reads the same way).
 constexpr WordValue kCssWords[] = {
-    {"Thin", "font-weight", "100"},       {"Ultra-Light", "font-weight", "200"},
-    {"Light", "font-weight", "300"},      {"Semi-Light", "font-weight", "300"},
-    {"Book", "font-weight", "normal"},    {"Medium", "font-weight", "500"},
-    {"Semi-Bold", "font-weight", "600"},  {"Bold", "font-weight", "bold"},
-    {"Ultra-Bold", "font-weight", "800"}, {"Heavy", "font-weight", "900"},
-    {"Ultra-Heavy", "font-weight", "900"}, {"Italic", "font-style", "italic"},
-    {"Oblique", "font-style", "oblique"}, {"Ultra-Condensed", "font-stretch", "ultra-condensed"},
+    {"Thin", "font-weight", "100"},
+    {"Ultra-Light", "font-weight", "200"},
+    {"Light", "font-weight", "300"},
+    {"Semi-Light", "font-weight", "300"},
+    {"Book", "font-weight", "normal"},
+    {"Medium", "font-weight", "500"},
+    {"Semi-Bold", "font-weight", "600"},
+    {"Bold", "font-weight", "bold"},
+    {"Ultra-Bold", "font-weight", "800"},
+    {"Heavy", "font-weight", "900"},
+    {"Ultra-Heavy", "font-weight", "900"},
+    {"Italic", "font-style", "italic"},
+    {"Oblique", "font-style", "oblique"},
+    {"Ultra-Condensed", "font-stretch", "ultra-condensed"},
     {"Extra-Condensed", "font-stretch", "extra-condensed"},
     {"Condensed", "font-stretch", "condensed"},
     {"Semi-Condensed", "font-stretch", "semi-condensed"},
@@ -190,9 +197,9 @@ bool setProperty(const std::string &property, const std::string &value)
 // be asked at all.
 bool documentPaths(std::vector<std::string> &paths)
 {
-    const ToolRun run = runTool({"gdbus", "introspect", "--session", "--dest", kBusName,
-                                 "--object-path", kDocumentsPath},
-                                kCallTimeoutMs);
+    const ToolRun run = runTool(
+        {"gdbus", "introspect", "--session", "--dest", kBusName, "--object-path", kDocumentsPath},
+        kCallTimeoutMs);
     if (!run.exited || run.exitCode != 0)
         return false;
     // Children are listed as "node NAME {" under the object's own "node /path {".
@@ -250,16 +257,25 @@ CssProperties inkscapeFontProperties(std::string_view family, std::string_view s
 
 bool isCssSafeFamily(std::string_view family)
 {
-    return isExpressibleFamily(family) && family.find_first_of("'\"\\;{}<>&") == std::string_view::npos;
+    return isExpressibleFamily(family) &&
+           family.find_first_of("'\"\\;{}<>&") == std::string_view::npos;
 }
 
 std::vector<std::string> inkscapeActionCall(const std::string &objectPath,
-                                            const std::string &action,
-                                            const std::string &parameter)
+                                            const std::string &action, const std::string &parameter)
 {
-    return {"gdbus", "call", "--session", "--dest", kBusName, "--object-path", objectPath,
-            "--method", "org.gtk.Actions.Activate", action,
-            parameter.empty() ? "[]" : "[<" + parameter + ">]", "{}"};
+    return {"gdbus",
+            "call",
+            "--session",
+            "--dest",
+            kBusName,
+            "--object-path",
+            objectPath,
+            "--method",
+            "org.gtk.Actions.Activate",
+            action,
+            parameter.empty() ? "[]" : "[<" + parameter + ">]",
+            "{}"};
 }
 
 ReadBack checkInkscapeExport(std::string_view svg, std::string_view marker,
@@ -330,8 +346,8 @@ int applyToInkscape(const std::string &family, const std::string &style)
     const std::string svg = exported ? readFile(file) : std::string();
     std::remove(file.c_str());
     rmdir(folder);
-    const ReadBack result = exported ? checkInkscapeExport(svg, marker, properties)
-                                     : ReadBack::Different;
+    const ReadBack result =
+        exported ? checkInkscapeExport(svg, marker, properties) : ReadBack::Different;
     const bool marked = exported && svg.find(marker) != std::string::npos;
     if (marked && documents.size() == 1)
         activate(documents.front(), "undo", "");

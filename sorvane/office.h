@@ -10,6 +10,7 @@ bool officeAppForWindow(std::string_view instance, std::string_view windowClass,
 bool officeHasOpenDocument(OfficeApp app);
 // Sets family and style on the selection (or at the cursor when nothing is selected) of the
 // current document of that kind and reads it back. 0 when confirmed, else the family's codes
-// (Writer 1-4, Impress 5-8: document missing / not installed / could not be reached / interaction failed).
+// (Writer 1-4, Impress 5-8: document missing / not installed / could not be reached / interaction
+// failed).
 int applyToOffice(OfficeApp app, const std::string &family, const std::string &style);
-}
+} // namespace sorvane

@@ -158,6 +158,7 @@ void TestSorvane::initTestCase()
     qputenv("GSETTINGS_SCHEMA_DIR", QFile::encodeName(m_schemaDir.path()));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(m_noSystemData.path()));
     qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
 
     if (QStandardPaths::findExecutable("Xvfb").isEmpty())
         return;
@@ -204,7 +205,7 @@ int TestSorvane::call(const char *host, const char *sub, const char *ps)
 }
 
 Window TestSorvane::makeWindow(const char *instance, const char *windowClass, long pid,
-                              const char *machine)
+                               const char *machine)
 {
     const Window window =
         XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 10, 10, 0, 0, 0);
@@ -217,8 +218,8 @@ Window TestSorvane::makeWindow(const char *instance, const char *windowClass, lo
     if (pid) {
         unsigned long value = static_cast<unsigned long>(pid);
         XChangeProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False),
-                        XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char *>(&value), 1);
+                        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char *>(&value),
+                        1);
     }
     if (machine) {
         XChangeProperty(m_display, window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
@@ -253,7 +254,8 @@ void TestSorvane::setStacking(const QVector<Window> &bottomToTop)
 void TestSorvane::clearActive()
 {
     for (const char *name : {"_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST_STACKING"})
-        XDeleteProperty(m_display, DefaultRootWindow(m_display), XInternAtom(m_display, name, False));
+        XDeleteProperty(m_display, DefaultRootWindow(m_display),
+                        XInternAtom(m_display, name, False));
     XSync(m_display, False);
 }
 
@@ -528,12 +530,12 @@ void TestSorvane::findsApplicationInUse_data()
         << QStringList{"mousepad", "gedit:gone", "quillora:own"} << none << 0 << "mousepad";
     QTest::newRow("same pid on another machine is not ours")
         << QStringList{"mousepad", "gedit:far"} << none << 0 << "gedit";
-    QTest::newRow("unsupported application below") << QStringList{"firefox", "quillora:own"}
-                                                   << none << 25 << "";
-    QTest::newRow("only own window") << QStringList{"quillora:own"} << QStringList{"gedit"} << 21
-                                     << "";
-    QTest::newRow("no manager, one editor running") << none << QStringList{"mousepad", "bash"} << 0
-                                                    << "mousepad";
+    QTest::newRow("unsupported application below")
+        << QStringList{"firefox", "quillora:own"} << none << 25 << "";
+    QTest::newRow("only own window")
+        << QStringList{"quillora:own"} << QStringList{"gedit"} << 21 << "";
+    QTest::newRow("no manager, one editor running")
+        << none << QStringList{"mousepad", "bash"} << 0 << "mousepad";
     QTest::newRow("no manager, nothing running") << none << none << 21 << "";
     QTest::newRow("no manager, editor on another display")
         << none << QStringList{"mousepad@other"} << 21 << "";
@@ -578,7 +580,6 @@ void TestSorvane::findsApplicationInUse()
         QCOMPARE(running.back()->state(), QProcess::Running);
     }
     ScopedEnv display("DISPLAY", m_displayName);
-    ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
 
     QCOMPARE(call("DejaVu Serif", "Italic", "DejaVuSerif-Italic"), code);
     QCOMPARE(storedValue(keyFile(), "org/gnome/gedit/preferences/editor", "editor-font").isEmpty(),
@@ -614,7 +615,8 @@ void TestSorvane::applicationNotReached()
     if (!installed.isEmpty())
         QVERIFY(QFile::link("/bin/true", bin.filePath(installed)));
     ScopedEnv path("PATH", QFile::encodeName(bin.path()));
-    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(bin.filePath("no-bus")));
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS",
+                  "unix:path=" + QFile::encodeName(bin.filePath("no-bus")));
     ScopedEnv display("DISPLAY", m_displayName);
     setActive(makeWindow(windowClass.toLower().constData(), windowClass.constData()));
     QCOMPARE(call("DejaVu Serif", "Bold", "DejaVuSerif-Bold"), code);
@@ -627,8 +629,8 @@ bool inkscapeAction(const QString &action, const QString &parameter = QString())
 {
     QProcess gdbus;
     gdbus.start("gdbus", {"call", "--session", "--dest", "org.inkscape.Inkscape", "--object-path",
-                          "/org/inkscape/Inkscape", "--method", "org.gtk.Actions.Activate",
-                          action, parameter.isEmpty() ? "[]" : "[<" + parameter + ">]", "{}"});
+                          "/org/inkscape/Inkscape", "--method", "org.gtk.Actions.Activate", action,
+                          parameter.isEmpty() ? "[]" : "[<" + parameter + ">]", "{}"});
     return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
 }
 
@@ -651,15 +653,14 @@ void TestSorvane::inkscapeLive()
         QSKIP("needs Xvfb");
     for (const char *program : {"inkscape", "dbus-daemon", "gdbus"})
         if (QStandardPaths::findExecutable(program).isEmpty())
-            QSKIP(qPrintable(QString("no %1 here (Inkscape not installed?): live check skipped").arg(program)));
+            QSKIP(qPrintable(
+                QString("no %1 here (Inkscape not installed?): live check skipped").arg(program)));
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1",
                               "--address=unix:tmpdir=" + m_env->home()});
     QVERIFY(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
-    const QByteArray address = bus.readLine().trimmed();
-    ScopedEnv busEnv("DBUS_SESSION_BUS_ADDRESS", address);
+    ScopedEnv busEnv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
     ScopedEnv display("DISPLAY", m_displayName);
-    ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
 
     const QString document = m_env->path("poster.svg");
     QFile svg(document);
@@ -675,19 +676,18 @@ void TestSorvane::inkscapeLive()
     env.insert("GSETTINGS_BACKEND", "memory");
     env.insert("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
     inkscape.setProcessEnvironment(env);
-    inkscape.start("inkscape", {document});
-    QVERIFY(inkscape.waitForStarted(10000));
-    bool up = false;
-    for (int i = 0; i < 180 && !up && inkscape.state() == QProcess::Running; ++i) {
-        QThread::msleep(500);
-        up = inkscapeExport(m_env->path("before.svg")).contains("Headline");
-    }
     const auto stop = qScopeGuard([&] {
         inkscape.kill();
         inkscape.waitForFinished(10000);
         bus.kill();
         bus.waitForFinished(5000);
     });
+    inkscape.start("inkscape", {document});
+    bool up = false;
+    for (int i = 0; i < 180 && !up && inkscape.waitForStarted(10000); ++i) {
+        QThread::msleep(500);
+        up = inkscapeExport(m_env->path("before.svg")).contains("Headline");
+    }
     QVERIFY2(up, "Inkscape did not open the document on the private bus");
 
     // Nothing selected: nothing is set, and that is no success.
