@@ -55,5 +55,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig")
+# Writer and Impress are reached through the suite's own UNO bindings for Debian's python3.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-uno")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -2,6 +2,7 @@
 
 #include "sorvane/fontdesc.h"
 #include "sorvane/foreground.h"
+#include "sorvane/office.h"
 #include "sorvane/resultcodes.h"
 #include "sorvane/targets.h"
 
@@ -25,6 +26,9 @@ extern "C" SORVANE_EXPORT int SV_FontSoftInteractionOfName(const char *host, con
     const ForegroundWindow window = findForegroundWindow();
     if (window.status != ForegroundWindow::Found)
         return NoForegroundDocument;
+    OfficeApp office;
+    if (officeAppForWindow(window.instance, window.windowClass, &office))
+        return applyToOffice(office, host, sub);
     const Target *target = findTarget(window.instance, window.windowClass);
     if (!target)
         return UnsupportedApplication;

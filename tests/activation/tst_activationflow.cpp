@@ -16,6 +16,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QSemaphore>
+#include <QSettings>
 #include <QtTest>
 
 #include <memory>
@@ -109,6 +110,8 @@ private slots:
     void pickWithoutLogin();
     void pickUsableFont_data();
     void pickUsableFont();
+    void officeConnectionConsent_data();
+    void officeConnectionConsent();
     void pickFontOnDisk_data();
     void pickFontOnDisk();
     void enableWithoutApply();
@@ -171,6 +174,54 @@ void TestActivationFlow::pickUsableFont()
              QStringList({"busy|" + name + "|1", rig.appliedTray(name), "busy|" + name + "|0"}));
     QCOMPARE(rig.counting.registered.load(), registered);
     QCOMPARE(rig.ft.activation, (installed ? QMap<int, int>() : QMap<int, int>{{3, 1}}));
+}
+
+void TestActivationFlow::officeConnectionConsent_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("reply");
+    QTest::addColumn<QString>("launcher");
+    QTest::addColumn<int>("asked");  // over two picks
+    QTest::addColumn<int>("calls");  // library calls over two picks
+    QTest::addColumn<QString>("kept"); // the stored answer
+    QTest::addColumn<QString>("detail");
+    const int allowed = OfficeConsent::Allowed, declined = OfficeConsent::Declined;
+    QTest::newRow("allowed once, switched on and retried at each pick")
+        << 3 << allowed << "true" << 1 << 4 << "allowed" << ",word创建失败";
+    QTest::newRow("allowed, the suite does not take the request")
+        << 7 << allowed << "false" << 1 << 2 << "allowed" << ",ppt创建失败";
+    QTest::newRow("declined is kept and nothing is switched on")
+        << 7 << declined << "true" << 1 << 2 << "declined" << ",ppt创建失败";
+    QTest::newRow("closed without an answer is asked again")
+        << 3 << int(OfficeConsent::NotAsked) << "true" << 2 << 2 << "" << ",word创建失败";
+    QTest::newRow("other failures ask nothing")
+        << 4 << allowed << "true" << 0 << 2 << "" << ",word交互失败";
+}
+
+void TestActivationFlow::officeConnectionConsent()
+{
+    QFETCH(int, code);
+    QFETCH(int, reply);
+    QFETCH(QString, launcher);
+    QFETCH(int, asked);
+    QFETCH(int, calls);
+    QFETCH(QString, kept);
+    QFETCH(QString, detail);
+    Rig rig;
+    auto &controller = rig.make();
+    useStubLibrary(controller.engine(), code, rig.env.path("calls.txt"));
+    controller.officeConsent().setLauncher(launcher);
+    rig.view.consentReply = OfficeConsent::Answer(reply);
+    const LocalFont record{"云宋", "Yun Song", "Yun Song", "Regular", "YunSong"};
+
+    controller.applyFont(record, "云宋");
+    controller.applyFont(record, "云宋");
+    QCOMPARE(rig.view.consentAsked, asked);
+    QCOMPARE(fileBytes(rig.env.path("calls.txt")).count('\n'), calls);
+    QCOMPARE(rig.view.trays().last(), "tray|字体设置|不能与该应用程序进行字体交互。" + detail);
+    const QString stored = QFileInfo(rig.ft.userDataFile()).dir().filePath("office.ini");
+    QCOMPARE(QSettings(stored, QSettings::IniFormat).value("LibreOffice/connections").toString(),
+             kept);
 }
 
 void TestActivationFlow::pickFontOnDisk_data()
