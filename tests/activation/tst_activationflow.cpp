@@ -178,24 +178,21 @@ void TestActivationFlow::pickUsableFont()
 
 void TestActivationFlow::officeConnectionConsent_data()
 {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("reply");
-    QTest::addColumn<QString>("launcher");
-    QTest::addColumn<int>("asked");  // over two picks
-    QTest::addColumn<int>("calls");  // library calls over two picks
-    QTest::addColumn<QString>("kept"); // the stored answer
-    QTest::addColumn<QString>("detail");
+    for (const char *column : {"code", "reply", "asked", "calls"}) // asked, calls: over two picks
+        QTest::addColumn<int>(column);
+    for (const char *column : {"launcher", "kept", "detail"}) // kept: the stored answer
+        QTest::addColumn<QString>(column);
     const int allowed = OfficeConsent::Allowed, declined = OfficeConsent::Declined;
     QTest::newRow("allowed once, switched on and retried at each pick")
-        << 3 << allowed << "true" << 1 << 4 << "allowed" << ",word创建失败";
+        << 3 << allowed << 1 << 4 << "true" << "allowed" << ",word创建失败";
     QTest::newRow("allowed, the suite does not take the request")
-        << 7 << allowed << "false" << 1 << 2 << "allowed" << ",ppt创建失败";
+        << 7 << allowed << 1 << 2 << "false" << "allowed" << ",ppt创建失败";
     QTest::newRow("declined is kept and nothing is switched on")
-        << 7 << declined << "true" << 1 << 2 << "declined" << ",ppt创建失败";
+        << 7 << declined << 1 << 2 << "true" << "declined" << ",ppt创建失败";
     QTest::newRow("closed without an answer is asked again")
-        << 3 << int(OfficeConsent::NotAsked) << "true" << 2 << 2 << "" << ",word创建失败";
+        << 3 << int(OfficeConsent::NotAsked) << 2 << 2 << "true" << "" << ",word创建失败";
     QTest::newRow("other failures ask nothing")
-        << 4 << allowed << "true" << 0 << 2 << "" << ",word交互失败";
+        << 4 << allowed << 0 << 2 << "true" << "" << ",word交互失败";
 }
 
 void TestActivationFlow::officeConnectionConsent()

@@ -1,10 +1,5 @@
-# Prepares and inspects documents in the private LibreOffice of tst_sorvane_office.
-#   PIPE open             a Writer document with "quick" selected, an Impress slide whose
-#                         title shape is selected
-#   PIPE collapse         Writer: nothing selected, the cursor after "Hello"
-#   PIPE saved KIND PATH  stores the document and prints the fonts its text is set in
-#   PIPE close KIND       closes the documents of that kind
-#   PIPE quit
+# Documents in the private LibreOffice of the office test and bench: PIPE open | collapse |
+# saved KIND PATH (prints the fonts the stored text is set in) | close KIND | quit
 import re
 import sys
 import zipfile
@@ -16,13 +11,9 @@ SERVICES = {"writer": "com.sun.star.text.TextDocument",
 
 
 def documents(desktop, kind):
-    found = []
     e = desktop.getComponents().createEnumeration()
-    while e.hasMoreElements():
-        c = e.nextElement()
-        if c.supportsService(SERVICES[kind]):
-            found.append(c)
-    return found
+    every = [e.nextElement() for _ in iter(e.hasMoreElements, False)]
+    return [c for c in every if c.supportsService(SERVICES[kind])]
 
 
 def main(pipe, command, *rest):
@@ -37,15 +28,13 @@ def main(pipe, command, *rest):
         cursor = writer.getCurrentController().getViewCursor()
         cursor.gotoStart(False)
         cursor.goRight(6, False)
-        cursor.goRight(5, True)
+        cursor.goRight(5, True)  # "quick"
         impress = desktop.loadComponentFromURL("private:factory/simpress", "_blank", 0, ())
         title = impress.getDrawPages().getByIndex(0).getByIndex(0)
         title.setString("Slide title")
         impress.getCurrentController().select(title)
-    elif command == "collapse":
-        cursor = documents(desktop, "writer")[0].getCurrentController().getViewCursor()
-        cursor.gotoStart(False)
-        cursor.goRight(5, False)
+    elif command == "collapse":  # nothing selected, the cursor before "quick"
+        documents(desktop, "writer")[0].getCurrentController().getViewCursor().collapseToStart()
     elif command == "saved":
         kind, path = rest
         documents(desktop, kind)[0].storeToURL(uno.systemPathToFileUrl(path), ())
