@@ -1,5 +1,7 @@
 #pragma once
 
+#include "activation/officeconsent.h"
+
 #include <QString>
 
 class QObject;
@@ -15,6 +17,9 @@ public:
     virtual void showTrayMessage(const QString &title, const QString &text) = 0;
     // Nobody is signed in: open the login dialog.
     virtual void openLogin() = 0;
+    // Asks whether LibreOffice may be told to accept this program's connections; a
+    // notifier that cannot ask leaves the question open.
+    virtual OfficeConsent::Answer askOfficeConsent() { return OfficeConsent::NotAsked; }
 };
 
 // What the activation flow marks on the font cards: the owner of the card pages

@@ -53,6 +53,7 @@ void TestCardPages::cleanup()
     m_pages.reset();
     m_previews.reset();
     m_ft.reset();
+    m_env.reset(); // before the next one is made: it puts back what it found
 }
 
 void TestCardPages::fill(const QStringList &names)

@@ -10,6 +10,7 @@
 #include "widgets/framelessdlg.h"
 #include "update/feedbackdlg.h"
 #include "window/guideform.h"
+#include "window/officeconsentdlg.h"
 #include "account/logdlg.h"
 #include "finding/mlineedit.h"
 #include "finding/mtreewidget.h"
@@ -243,6 +244,11 @@ void MainWindow::showTrayMessage(const QString &title, const QString &text)
     // No tray to speak through: say it in the window instead.
     m_msgBox->showMessage(text, 5000);
     m_msgBox->raise(); // above the guide too
+}
+
+OfficeConsent::Answer MainWindow::askOfficeConsent()
+{
+    return OfficeConsentDlg::ask(this);
 }
 
 void MainWindow::openLogin()
@@ -721,19 +727,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     if (watched == cloudView && event->type() == QEvent::Resize)
         m_serviceNotice->setGeometry(cloudView->rect());
     return QDialog::eventFilter(watched, event);
-}
-
-void MainWindow::showGuide()
-{
-    guide = new GuideForm(this);
-    guide->setObjectName(QStringLiteral("guideForm"));
-    guide->setGeometry(rect().adjusted(4, 4, -4, -4));
-    guide->setStyleSheet(
-        QStringLiteral("#guideForm{background: rgba(0,0,0,0.50);border-radius: 4px;}"));
-    guide->setFocus();
-    connect(guide, &GuideForm::closeForm, this, &MainWindow::onGuideDone);
-    bGuideShowing = true;
-    guide->show();
 }
 
 void MainWindow::onGuideDone()

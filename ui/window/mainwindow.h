@@ -69,6 +69,7 @@ public:
     // ActivationNotifier
     void showTrayMessage(const QString &title, const QString &text) override;
     void openLogin() override;
+    OfficeConsent::Answer askOfficeConsent() override;
 
 public slots:
     void onFtSelected(const QString &ftName);

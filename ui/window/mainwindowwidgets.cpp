@@ -322,3 +322,16 @@ void MainWindow::buildTray()
     connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::iconActivated);
     tray->show();
 }
+
+void MainWindow::showGuide()
+{
+    guide = new GuideForm(this);
+    guide->setObjectName(QStringLiteral("guideForm"));
+    guide->setGeometry(rect().adjusted(4, 4, -4, -4));
+    guide->setStyleSheet(
+        QStringLiteral("#guideForm{background: rgba(0,0,0,0.50);border-radius: 4px;}"));
+    guide->setFocus();
+    connect(guide, &GuideForm::closeForm, this, &MainWindow::onGuideDone);
+    bGuideShowing = true;
+    guide->show();
+}
