@@ -6,6 +6,7 @@
 #include "cards/cardmodel.h"
 #include "devserverprocess.h"
 #include "service/favourites.h"
+#include "account/accountsession.h"
 #include "account/logdlg.h"
 #include "account/loginlogic.h"
 #include "service/profile.h"
@@ -281,12 +282,29 @@ void TestUserCentre::provincesAndBirthdays()
     QVERIFY(!ProfileForm::parseBirthday("1990-5", &b));
     QVERIFY(!ProfileForm::parseBirthday("1990-x-7", &b));
 
+    // Without a nick name the user centre shows the user name, but the editor starts
+    // empty: saving unchanged must not make the phone number the nick name.
+    UserRecord nameless;
+    nameless.user = "13800000000";
+    UserDlg centre(nameless, m_ft->headImageFile(), {0, 0, 0});
+    QCOMPARE(centre.nickText(), QString("13800000000"));
+    QString nickOffered = "not shown";
+    QTimer::singleShot(300, [&] {
+        if (auto *editor = qobject_cast<UserEditDlg *>(QApplication::activeModalWidget())) {
+            nickOffered = editor->findChild<QLineEdit *>()->text();
+            editor->onSave();
+        }
+    });
+    centre.onEditUsrMsg();
+    QCOMPARE(nickOffered, QString());
+    QVERIFY(nameless.nick_name.isEmpty());
+
     // The editor: 香港 has one empty city; an untouched, never set birthday stays empty,
     // no sex button keeps the stored sex, a pending head image stays pending.
     UserEditDlg edit(m_ft->headImageFile());
     UserProfile profile;
     profile.sex = -1;
-    edit.fill(profile, "nick");
+    edit.fill(profile);
     edit.provinceBox()->setCurrentText("香港");
     QCOMPARE(edit.cityBox()->count(), 1);
     QCOMPARE(edit.cityBox()->currentText(), QString());
@@ -316,7 +334,7 @@ void TestUserCentre::signedInJourney()
 
     const QString phone = "13700000012", password = "secret123";
     {
-        LoginLogic logic(ft);
+        LoginLogic logic(w->accountSession());
         QSignalSpy handled(&logic, &LoginLogic::replyHandled);
         QVERIFY(logic.requestCode(phone));
         QVERIFY(handled.wait(10000));
@@ -363,7 +381,7 @@ void TestUserCentre::signedInJourney()
     w.reset();
     w = std::make_unique<MainWindow>();
     FtManager &again = w->fontManager();
-    QVERIFY(again.bLogin);
+    QTRY_VERIFY_WITH_TIMEOUT(again.bLogin, 10000);
     QCOMPARE(again.loggedInUser().nick_name, QString("字体迷"));
     QVERIFY(again.loggedInUser().head.startsWith(server.url().toString() + "heads/"));
     QTRY_VERIFY_WITH_TIMEOUT(QImage(again.headImageFile()).width() > 0, 10000);
