@@ -1,5 +1,6 @@
-// Favourites, the profile upload and the profile editor's rules against a scripted
-// service, and the whole signed-in journey against the development service.
+// The account session's sign-in rules, favourites, the profile upload and the profile
+// editor's rules against a scripted service, and the whole signed-in journey against the
+// development service.
 #include "window/mainwindow.h"
 
 #include "account/agreedlg.h"
@@ -8,6 +9,7 @@
 #include "service/favourites.h"
 #include "account/accountsession.h"
 #include "account/logdlg.h"
+#include "account/resetpage.h"
 #include "account/loginlogic.h"
 #include "service/profile.h"
 #include "account/profileform.h"
@@ -16,6 +18,7 @@
 #include "service/signing.h"
 #include "testenv.h"
 #include "testhttpsserver.h"
+#include "testnet.h"
 #include "core/tlstrust.h"
 #include "service/transport.h"
 #include "account/userdlg.h"
@@ -24,6 +27,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -37,6 +41,11 @@ QString readText(const QString &path)
 
 const QByteArray kOk = R"({"tag":"105","errcode":0,"message":"ok"})";
 const QByteArray kSaved = R"({"tag":"119","errcode":0,"message":"ok"})";
+const QByteArray kAgreed =
+    R"({"tag":"114","errcode":0,"token":"tk","type":"2","is_agree":1,"nick_name":"n"})";
+const QByteArray kNotAgreed = R"({"tag":"114","errcode":0,"token":"tk","type":"2","is_agree":0})";
+const QByteArray kRefused = R"({"tag":"114","errcode":1001,"message":"用户名或密码错误"})";
+
 
 // Drives whatever modal dialog is up every 100 ms: the login with the given password
 // and automatic login ticked, the agreement accepted.
@@ -67,6 +76,10 @@ class TestUserCentre : public QObject
 private slots:
     void initTestCase();
     void init();
+    void automaticLogin_data();
+    void automaticLogin();
+    void lateHeadImageNeverReplacesANewerChoice();
+    void resetPageWithoutBrowser();
     void favouriteReplies_data();
     void favouriteReplies();
     void listRacingAToggleKeepsIt();
@@ -107,6 +120,112 @@ void TestUserCentre::init()
     m_ft = std::make_unique<FtManager>();
     m_ft->initialize();
     m_network = std::make_unique<QNetworkAccessManager>();
+}
+
+void TestUserCentre::automaticLogin_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("signedIn");
+    QTest::addColumn<bool>("retried"); // tried again when the service is back
+    QTest::newRow("accepted") << int(TestHttpsServer::Respond) << kAgreed << true << false;
+    QTest::newRow("refused") << int(TestHttpsServer::Respond) << kRefused << false << false;
+    // The agreement is asked for in the login dialog, never skipped.
+    QTest::newRow("agreement missing")
+        << int(TestHttpsServer::Respond) << kNotAgreed << false << false;
+    QTest::newRow("no answer") << int(TestHttpsServer::Hang) << kAgreed << false << true;
+    QTest::newRow("connection dropped") << int(TestHttpsServer::Drop) << kAgreed << false << true;
+}
+
+void TestUserCentre::automaticLogin()
+{
+    QFETCH(int, behaviour);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, signedIn);
+    QFETCH(bool, retried);
+    AccountSession session(*m_ft);
+    QVERIFY(!session.startAutoLogin()); // nothing saved, nothing sent
+    m_ft->bSavePass = m_ft->bAutoLogin = true;
+    m_ft->loggedInUser().user = "13800000000";
+    m_ft->loggedInUser().pass = "secret";
+    m_server->setBehaviour(TestHttpsServer::Behaviour(behaviour));
+    m_server->setReply(reply);
+    session.setAutoLoginLimit(1500);
+    QSignalSpy finished(&session, &AccountSession::autoLoginFinished);
+    QSignalSpy changed(&session, &AccountSession::stateChanged);
+    QVERIFY(session.startAutoLogin());
+    QVERIFY(!session.startAutoLogin()); // one at a time
+    QVERIFY(finished.wait(kEventWaitMs));
+    QCOMPARE(finished.first().first().toBool(), signedIn);
+    QCOMPARE(m_ft->bLogin, signedIn);
+    QCOMPARE(m_ft->isLoggedInCurrent(), signedIn);
+    QCOMPARE(session.token(), signedIn ? QString("tk") : QString());
+    QCOMPARE(changed.count(), signedIn ? 1 : 0);
+    // Whatever happened, the saved account stays for the login dialog.
+    QCOMPARE(m_ft->loggedInUser().user, QString("13800000000"));
+    QCOMPARE(m_ft->loggedInUser().pass, QString("secret"));
+    QVERIFY(m_ft->bAutoLogin && m_ft->bSavePass);
+    // The one "login needed" rule: signed in, go on; else ask, and go on only if that helped.
+    QSignalSpy asked(&session, &AccountSession::loginNeeded);
+    QCOMPARE(session.requireSignIn(), signedIn);
+    QCOMPARE(asked.count(), signedIn ? 0 : 1);
+    if (!signedIn)
+        QCOMPARE(asked.first().at(1).toString(),
+                 QString("字体激活、收藏、应用操作，需要登录后才可进行。"));
+
+    // The service is back and answers.
+    m_server->setBehaviour(TestHttpsServer::Respond);
+    m_server->setReply(kAgreed);
+    QCOMPARE(session.retryAutoLogin(), retried);
+    if (retried) {
+        QVERIFY(finished.wait(kEventWaitMs));
+        QVERIFY(session.isSignedIn());
+        QCOMPARE(session.token(), QString("tk"));
+        QCOMPARE(changed.count(), 1);
+    }
+}
+
+void TestUserCentre::lateHeadImageNeverReplacesANewerChoice()
+{
+    QImage served(8, 8, QImage::Format_RGB32);
+    served.fill(Qt::red);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    served.save(&png, "PNG");
+    m_server->setReply(png.data());
+    QNetworkAccessManager network;
+    HeadImageLoader loader(network, m_ft->headImageFile());
+    for (bool choseMeanwhile : {true, false}) {
+        QFile::remove(m_ft->headImageFile());
+        QSignalSpy finished(&loader, &HeadImageLoader::finished);
+        QVERIFY(loader.fetch(m_server->url().toString() + "head.png"));
+        // Chosen and saved while the download is on its way.
+        QImage mine(4, 4, QImage::Format_RGB32);
+        mine.fill(Qt::blue);
+        if (choseMeanwhile)
+            QVERIFY(mine.save(m_ft->headImageFile()));
+        QVERIFY(finished.wait(kEventWaitMs));
+        QCOMPARE(finished.last().first().toBool(), !choseMeanwhile);
+        QCOMPARE(QImage(m_ft->headImageFile()).width(), choseMeanwhile ? 4 : 8);
+    }
+}
+
+void TestUserCentre::resetPageWithoutBrowser()
+{
+    QUrl asked;
+    QTimer::singleShot(200, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            QVERIFY(box->textInteractionFlags() & Qt::TextSelectableByMouse);
+            QVERIFY(box->text().contains("index.php/Login/forgetPwd.html"));
+            box->accept();
+        }
+    });
+    QVERIFY(!openPasswordResetPage(nullptr, [&](const QUrl &page) {
+        asked = page;
+        return false;
+    }));
+    QVERIFY(asked.isValid());
+    QVERIFY(resetPageMessage(asked).endsWith(asked.toString()));
 }
 
 void TestUserCentre::signIn(bool withFont)
