@@ -116,6 +116,7 @@ void TestUserCentre::init()
     m_server->setReply(kOk);
     m_server->clearRequests();
     m_ft.reset();
+    m_env.reset(); // first: it puts back the variables it found, which must not outlive the new one
     m_env = std::make_unique<TestEnv>();
     m_ft = std::make_unique<FtManager>();
     m_ft->initialize();
@@ -195,28 +196,25 @@ void TestUserCentre::lateHeadImageNeverReplacesANewerChoice()
     m_server->setReply(png.data());
     QNetworkAccessManager network;
     HeadImageLoader loader(network, m_ft->headImageFile());
-    for (bool choseMeanwhile : {true, false}) {
-        QFile::remove(m_ft->headImageFile());
-        QSignalSpy finished(&loader, &HeadImageLoader::finished);
-        QVERIFY(loader.fetch(m_server->url().toString() + "head.png"));
-        // Chosen and saved while the download is on its way.
-        QImage mine(4, 4, QImage::Format_RGB32);
-        mine.fill(Qt::blue);
-        if (choseMeanwhile)
-            QVERIFY(mine.save(m_ft->headImageFile()));
-        QVERIFY(finished.wait(kEventWaitMs));
-        QCOMPARE(finished.last().first().toBool(), !choseMeanwhile);
-        QCOMPARE(QImage(m_ft->headImageFile()).width(), choseMeanwhile ? 4 : 8);
-    }
+    QVERIFY(loader.fetch(m_server->url().toString() + "head.png"));
+    // Chosen and saved while the download is on its way: the newer choice stays.
+    QImage mine(4, 4, QImage::Format_RGB32);
+    mine.fill(Qt::blue);
+    QVERIFY(mine.save(m_ft->headImageFile()));
+    QSignalSpy finished(&loader, &HeadImageLoader::finished);
+    QVERIFY(finished.wait(kEventWaitMs));
+    QVERIFY(!finished.first().first().toBool());
+    QCOMPARE(QImage(m_ft->headImageFile()).width(), 4);
 }
 
 void TestUserCentre::resetPageWithoutBrowser()
 {
     QUrl asked;
-    QTimer::singleShot(200, [] {
+    QString shown;
+    QTimer::singleShot(200, [&shown] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            QVERIFY(box->textInteractionFlags() & Qt::TextSelectableByMouse);
-            QVERIFY(box->text().contains("index.php/Login/forgetPwd.html"));
+            if (box->textInteractionFlags() & Qt::TextSelectableByMouse)
+                shown = box->text();
             box->accept();
         }
     });
@@ -224,8 +222,8 @@ void TestUserCentre::resetPageWithoutBrowser()
         asked = page;
         return false;
     }));
-    QVERIFY(asked.isValid());
-    QVERIFY(resetPageMessage(asked).endsWith(asked.toString()));
+    QCOMPARE(shown, resetPageMessage(asked)); // selectable, so it can be copied
+    QVERIFY(shown.endsWith(asked.toString()) && shown.contains("/Login/forgetPwd.html"));
 }
 
 void TestUserCentre::signIn(bool withFont)
