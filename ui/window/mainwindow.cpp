@@ -80,6 +80,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     headLoader = std::make_unique<HeadImageLoader>(network, ftManager.headImageFile());
     updates = std::make_unique<UpdateOffer>(ftManager, QCoreApplication::applicationFilePath());
     account = std::make_unique<AccountSession>(ftManager);
+    startUpSteps = new QObject(this);
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -163,7 +164,7 @@ void MainWindow::continueStartUp()
         finishStartUp(false);
         return;
     }
-    auto *once = new QObject(this);
+    auto *once = new QObject(startUpSteps);
     connect(account.get(), &AccountSession::autoLoginFinished, once, [this, once](bool signedIn) {
         delete once;
         finishStartUp(signedIn);
@@ -200,6 +201,10 @@ MainWindow::~MainWindow()
     // a field, the stacked pages changing): no slot of ours may run by then.
     for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
+    // Nor may start-up steps still waiting for the service, or the session: the run-end
+    // report below waits in an event loop.
+    delete startUpSteps;
+    account->disconnect(this);
     activation->stopEnableThread();
     if (localThread) {
         localThread->requestInterruption();
@@ -257,7 +262,7 @@ void MainWindow::onLocalThreadDestroy()
 
 void MainWindow::checkVersionAtStart()
 {
-    updates->checkInBackground(this, [this](UpdateOffer::State state) {
+    updates->checkInBackground(startUpSteps, [this](UpdateOffer::State state) {
         if (state == UpdateOffer::Available)
             fetchUpdateLogAndAsk();
         else
@@ -267,7 +272,7 @@ void MainWindow::checkVersionAtStart()
 
 void MainWindow::fetchUpdateLogAndAsk()
 {
-    updates->fetchUpdateLogInBackground(this, [this](const QString &log) {
+    updates->fetchUpdateLogInBackground(startUpSteps, [this](const QString &log) {
         if (!log.isEmpty())
             askForUpdate(log);
         afterVersionCheck();

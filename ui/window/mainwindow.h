@@ -276,4 +276,5 @@ private:
     QPoint dragOffset;
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
     QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
+    QPointer<QObject> startUpSteps; // context of the start-up steps waiting for the service
 };
