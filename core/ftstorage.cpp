@@ -68,7 +68,7 @@ bool FtStorage::initialize(UserProfile &loggedIn)
 {
     loggedIn = UserProfile();
     m_preVersion.clear();
-    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = bLogin = false;
+    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = false;
     activation.clear();
     download_ids.clear();
     downlist.clear();

@@ -357,7 +357,7 @@ void TestMainWindow::favouritesArriveAfterLogin()
     MainWindow &w = *m_window;
     FtManager &ft = fontManager();
     const QString phone = "13700000003";
-    LoginLogic logic(ft);
+    LoginLogic logic(m_services->account());
     QSignalSpy handled(&logic, &LoginLogic::replyHandled);
     QVERIFY(logic.requestCode(phone));
     QVERIFY(handled.wait(kEventWaitMs));
@@ -483,7 +483,7 @@ void TestMainWindow::guideOnFirstRunDragsTheWindow()
     };
     m_services = std::make_unique<AppServices>();
     auto window = std::make_unique<MainWindow>(*m_services);
-    QVERIFY(guideShowing(*window));
+    QTRY_VERIFY_WITH_TIMEOUT(guideShowing(*window), kEventWaitMs);
     GuideForm *guide = window->findChild<GuideForm *>();
     QVERIFY(guide);
     window->show();

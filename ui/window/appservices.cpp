@@ -1,5 +1,6 @@
 #include "window/appservices.h"
 
+#include "account/accountsession.h"
 #include "activation/activationcontroller.h"
 #include "activation/problemreporter.h"
 #include "buildconfig.h"
@@ -24,6 +25,7 @@ AppServices::~AppServices()
     if (m_started && !m_shutDown)
         shutDown(QDateTime::currentDateTime());
     // Reverse of the build order: nothing outlives what it refers to.
+    m_account.reset();
     m_updates.reset();
     m_headLoader.reset();
     m_favourites.reset();
@@ -49,6 +51,7 @@ void AppServices::start(ActivationNotifier &notifier)
     m_favourites = std::make_unique<FavouritesController>(m_ft, m_network);
     m_headLoader = std::make_unique<HeadImageLoader>(m_network, m_ft.headImageFile());
     m_updates = std::make_unique<UpdateOffer>(m_ft, QCoreApplication::applicationFilePath());
+    m_account = std::make_unique<AccountSession>(m_ft);
     // Unfilled positions of the catalogue until it arrives.
     m_ft.initCloudVec.resize(500);
     connect(m_catalogue.get(), &CatalogueLoader::msgCloudPageRefill, m_cards.get(),

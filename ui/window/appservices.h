@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class AccountSession;
 class ActivationController;
 class ActivationNotifier;
 class CardPages;
@@ -28,7 +29,7 @@ class UpdateOffer;
 //
 // Build order: font manager (settings, folders, user data), the two network managers,
 // catalogue, reports, problem reporter, previews, card pages, activation, favourites,
-// head image, update offer.
+// head image, update offer, account session.
 class AppServices : public QObject
 {
     Q_OBJECT
@@ -53,6 +54,7 @@ public:
     FavouritesController &favourites() { return *m_favourites; }
     HeadImageLoader &headLoader() { return *m_headLoader; }
     UpdateOffer &updates() { return *m_updates; }
+    AccountSession &account() { return *m_account; }
 
     // Start-up steps, in the order the window calls them.
     void logScreenMetrics();
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<FavouritesController> m_favourites;
     std::unique_ptr<HeadImageLoader> m_headLoader;
     std::unique_ptr<UpdateOffer> m_updates;
+    std::unique_ptr<AccountSession> m_account;
     QPointer<ThreadForLocalFonts> m_localThread;
     bool m_started = false;
     bool m_shutDown = false;

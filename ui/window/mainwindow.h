@@ -17,6 +17,7 @@
 
 #include <functional>
 
+class AccountSession;
 class ActivationController;
 class AppServices;
 class CardPages;
@@ -76,7 +77,7 @@ public slots:
     void onLocalThreadDone();
     void onLocalThreadDestroy();
     void onAutoStart(bool bAutoStart);
-    // After a login: login button, marks, local page and the favourites from the service.
+    // The signed-in state changed: login button, marks, local page, favourites.
     void onSignedIn();
     void onGotLoveList();
     // The heart of a card: add the font to or remove it from the favourites.
@@ -147,11 +148,17 @@ private:
     void onLovedChanged(const QString &name, bool loved);
     void showNotice(const QString &text);
     bool isLoved(const QString &name) const { return cards->isLoved(name); }
-    bool tryAutoLogin();
-    int checkVersionAtStart();
+    void connectAccount();
+    void showLoginDialog();
+    // The start-up steps after the window is up, each started when the one before ended:
+    // version check (and update offer), cache clean-up, then scan, catalogue, automatic
+    // login, and at last reports, guide and the start-time stamp.
+    void checkVersionAtStart();
     void fetchUpdateLogAndAsk();
-    // Steps of the start-up after the version check: scan, catalogue, login, guide.
+    void askForUpdate(const QString &log);
+    void afterVersionCheck();
     void continueStartUp();
+    void finishStartUp(bool signedIn);
 
     QDateTime startTime;
     AppServices &m_services;
@@ -165,6 +172,7 @@ private:
     FavouritesController *favourites = nullptr;
     HeadImageLoader *headLoader = nullptr;
     UpdateOffer *updates = nullptr;
+    AccountSession *account = nullptr;
     QSystemTrayIcon *tray = nullptr;
 
     QFrame *mainFrame = nullptr;
@@ -213,4 +221,5 @@ private:
     QPoint dragOffset;
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
     QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
+    QPointer<QObject> startUpSteps; // context of the start-up steps waiting for the service
 };
