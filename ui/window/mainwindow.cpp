@@ -612,34 +612,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 // Finding fonts: search, tag filter and preview text.
 
-// Finding fonts: search, tag filter and preview text.
-
-void MainWindow::connectFinder()
-{
-    filterDlg = new FilterDlg(this);
-    filterDlg->hide();
-    showMenu = new QMenu(this);
-    showMenu->setObjectName(QStringLiteral("showMenu"));
-    showMenu->setStyleSheet(
-        QStringLiteral("QMenu::item{padding: 5px 20px 5px 20px;width:85px;font:12px;}"));
-    for (int kind : {PreviewName, PreviewEnglish, PreviewDigits})
-        showMenu->addAction(PreviewSetting::menuLabel(kind), this, &MainWindow::onShowTextChanged)
-            ->setData(kind);
-    showMenu->hide();
-
-    connect(typeBt, &QPushButton::clicked, this, &MainWindow::onShowTypeWidget);
-    connect(filterDlg, &FilterDlg::selectChanged, this, &MainWindow::onCurrTagsChanged);
-    connect(catalogue, &CatalogueLoader::msgTagTreeChanged, this,
-            [this] { filterDlg->buildTree(ftManager.tagGroups); });
-    connect(searchBox, &SearchBox::askSearch, this, &MainWindow::onSearchTextEdited);
-    connect(searchBox, &SearchBox::loseFocus, this, &MainWindow::onSearchLoseFocus);
-    connect(searchBox, &SearchBox::msgCloseSearch, this, &MainWindow::onClearSearch);
-    // The search starts on Return; typing only takes a stale "no result" page away.
-    connect(searchBox, &QLineEdit::textEdited, cards, &CardPages::leaveStaleResult);
-    connect(ftTextEdt, &MLineEdit::dropMenu, this, &MainWindow::onDropBt);
-    connect(ftTextEdt, &MLineEdit::editDone, this, &MainWindow::onFtShowEdited);
-}
-
 void MainWindow::showList(CloudList::Which which)
 {
     if (which != CloudList::Filtered)

@@ -9,6 +9,7 @@
 #include "core/screenmetrics.h"
 #include "account/warnlog.h"
 #include "account/warnnolove.h"
+#include "finding/filterdlg.h"
 #include "finding/mlineedit.h"
 #include "finding/searchbox.h"
 #include "finding/warnsearch.h"
@@ -334,4 +335,30 @@ void MainWindow::showGuide()
     connect(guide, &GuideForm::closeForm, this, &MainWindow::onGuideDone);
     bGuideShowing = true;
     guide->show();
+}
+
+void MainWindow::connectFinder()
+{
+    filterDlg = new FilterDlg(this);
+    filterDlg->hide();
+    showMenu = new QMenu(this);
+    showMenu->setObjectName(QStringLiteral("showMenu"));
+    showMenu->setStyleSheet(
+        QStringLiteral("QMenu::item{padding: 5px 20px 5px 20px;width:85px;font:12px;}"));
+    for (int kind : {PreviewName, PreviewEnglish, PreviewDigits})
+        showMenu->addAction(PreviewSetting::menuLabel(kind), this, &MainWindow::onShowTextChanged)
+            ->setData(kind);
+    showMenu->hide();
+
+    connect(typeBt, &QPushButton::clicked, this, &MainWindow::onShowTypeWidget);
+    connect(filterDlg, &FilterDlg::selectChanged, this, &MainWindow::onCurrTagsChanged);
+    connect(catalogue, &CatalogueLoader::msgTagTreeChanged, this,
+            [this] { filterDlg->buildTree(ftManager.tagGroups); });
+    connect(searchBox, &SearchBox::askSearch, this, &MainWindow::onSearchTextEdited);
+    connect(searchBox, &SearchBox::loseFocus, this, &MainWindow::onSearchLoseFocus);
+    connect(searchBox, &SearchBox::msgCloseSearch, this, &MainWindow::onClearSearch);
+    // The search starts on Return; typing only takes a stale "no result" page away.
+    connect(searchBox, &QLineEdit::textEdited, cards, &CardPages::leaveStaleResult);
+    connect(ftTextEdt, &MLineEdit::dropMenu, this, &MainWindow::onDropBt);
+    connect(ftTextEdt, &MLineEdit::editDone, this, &MainWindow::onFtShowEdited);
 }
