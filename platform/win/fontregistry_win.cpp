@@ -9,6 +9,13 @@ int registerFontFile(const QString &path)
     return AddFontResourceA(QDir::toNativeSeparators(path).toLocal8Bit().constData());
 }
 
+bool unregisterFontFile(const QString &path)
+{
+    // One call removes one registration; activation added the file once.
+    RemoveFontResourceA(QDir::toNativeSeparators(path).toLocal8Bit().constData());
+    return true;
+}
+
 void announceFontChange()
 {
     PostMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);

@@ -1,0 +1,29 @@
+#include "cards/cardactions.h"
+
+#include "cards/cardmodel.h"
+#include "fonts/fontdetails.h"
+#include "fonts/ftmanager.h"
+
+#include <QFileInfo>
+
+CardActions CardActions::of(const FtManager &ft, const CardEntry &card, const QString &cloudFile)
+{
+    CardActions a;
+    a.name = card.name;
+    if (card.name.isEmpty())
+        return a;
+    if (card.textMode) {
+        a.file = FontDetails::installedFile(card.family, card.style);
+    } else if (ft.isActivated(card.name)) {
+        a.deactivate = true;
+        a.file = ft.downlist.value(card.name);
+    } else if (const LocalFont *installed = ft.installedFont(card.name)) {
+        a.file = FontDetails::installedFile(installed->familyName, installed->styleName);
+    } else if (!cloudFile.isEmpty() && QFileInfo(cloudFile).isFile()) {
+        a.file = cloudFile;
+    }
+    if (!a.file.isEmpty() && !QFileInfo(a.file).isFile())
+        a.file.clear();
+    a.catalogueOnly = a.file.isEmpty() && ft.cloudFont(card.name).has_value();
+    return a;
+}
