@@ -209,28 +209,35 @@ QString codePointText(uint code)
     return QStringLiteral("U+%1").arg(code, code > 0xFFFF ? 5 : 4, 16, QLatin1Char('0')).toUpper();
 }
 
-QString installedFile(const QString &family, const QString &style)
+QString installedFile(const QString &psName, const QString &family, const QString &style)
 {
 #ifdef Q_OS_WIN
+    Q_UNUSED(psName)
     Q_UNUSED(family)
     Q_UNUSED(style)
     return QString();
 #else
-    if (family.isEmpty())
-        return QString();
     const QString sessionDir = sessionFontDir() + QLatin1Char('/');
+    const QByteArray psBytes = psName.toUtf8();
     const QByteArray familyBytes = family.toUtf8();
     const QByteArray styleBytes = style.toUtf8();
+    const auto text = [](const QByteArray &bytes) {
+        return reinterpret_cast<const FcChar8 *>(bytes.constData());
+    };
     QString found;
-    for (bool withStyle : {true, false}) {
-        if (!found.isEmpty() || (withStyle && style.isEmpty()))
+    // Tried in turn: PostScript name, family and style, family.
+    for (int attempt = 0; attempt < 3 && found.isEmpty(); ++attempt) {
+        if ((attempt == 0 && psName.isEmpty()) || (attempt > 0 && family.isEmpty()) ||
+            (attempt == 1 && style.isEmpty()))
             continue;
         FcPattern *pattern = FcPatternCreate();
-        FcPatternAddString(pattern, FC_FAMILY,
-                           reinterpret_cast<const FcChar8 *>(familyBytes.constData()));
-        if (withStyle)
-            FcPatternAddString(pattern, FC_STYLE,
-                               reinterpret_cast<const FcChar8 *>(styleBytes.constData()));
+        if (attempt == 0) {
+            FcPatternAddString(pattern, FC_POSTSCRIPT_NAME, text(psBytes));
+        } else {
+            FcPatternAddString(pattern, FC_FAMILY, text(familyBytes));
+            if (attempt == 1)
+                FcPatternAddString(pattern, FC_STYLE, text(styleBytes));
+        }
         FcObjectSet *objects = FcObjectSetBuild(FC_FILE, nullptr);
         FcFontSet *set = FcFontList(nullptr, pattern, objects);
         for (int i = 0; set && i < set->nfont && found.isEmpty(); ++i) {

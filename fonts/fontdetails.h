@@ -61,9 +61,10 @@ Details readFromMemory(const QByteArray &file, const QString &path = QString());
 // Counts of each set's codes among characters (ascending).
 QVector<Coverage> coverageOf(const std::vector<uint> &characters);
 
-// The file of an installed font of this family and style (the family alone when no face
-// has the style), outside the session folder; empty when the system knows none.
-QString installedFile(const QString &family, const QString &style);
+// The file of an installed font, outside the session folder: the face with this
+// PostScript name, which tells the faces of a family apart; without one, a face of the
+// family with the style, else of the family. Empty when the system knows none.
+QString installedFile(const QString &psName, const QString &family, const QString &style);
 
 // "U+4E00" or "U+1F600".
 QString codePointText(uint code);

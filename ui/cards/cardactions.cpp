@@ -12,13 +12,17 @@ CardActions CardActions::of(const FtManager &ft, const CardEntry &card, const QS
     a.name = card.name;
     if (card.name.isEmpty())
         return a;
+    const LocalFont *installed = ft.installedFont(card.name);
     if (card.textMode) {
-        a.file = FontDetails::installedFile(card.family, card.style);
+        a.file = installed ? FontDetails::installedFile(installed->psName, installed->familyName,
+                                                        installed->styleName)
+                           : FontDetails::installedFile(QString(), card.family, card.style);
     } else if (ft.isActivated(card.name)) {
         a.deactivate = true;
         a.file = ft.downlist.value(card.name);
-    } else if (const LocalFont *installed = ft.installedFont(card.name)) {
-        a.file = FontDetails::installedFile(installed->familyName, installed->styleName);
+    } else if (installed) {
+        a.file = FontDetails::installedFile(installed->psName, installed->familyName,
+                                            installed->styleName);
     } else if (!cloudFile.isEmpty() && QFileInfo(cloudFile).isFile()) {
         a.file = cloudFile;
     }

@@ -5,7 +5,9 @@
 #include "cards/cardview.h"
 #include "details/detailsdlg.h"
 #include "fonts/ftmanager.h"
+#include "widgets/framelessdlg.h"
 
+#include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QMenu>
@@ -29,8 +31,25 @@ CardMenu::CardMenu(FtManager &ft, ActivationController &activation, QWidget *win
 
 void CardMenu::attach(CardView *view)
 {
+    if (m_views.isEmpty() && m_window)
+        m_window->installEventFilter(this);
+    m_views.append(view);
     connect(view, &CardView::menuRequested, this,
             [this, view](int row, const QPoint &at) { popUp(view, row, at); });
+}
+
+bool CardMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        for (CardView *view : qAsConst(m_views)) {
+            if (view->isVisible()) {
+                view->requestKeyboardMenu();
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QMenu *CardMenu::menuFor(CardView *view, int row)
@@ -42,6 +61,13 @@ QMenu *CardMenu::menuFor(CardView *view, int row)
         CardActions::of(m_ft, *entry, m_activation.cloudFontFile(entry->name));
     auto *menu = new QMenu(view);
     menu->setObjectName(QStringLiteral("cardMenu"));
+    menu->setStyleSheet(
+        QStringLiteral("QMenu{background:white;border:1px solid #E0E0E0;padding:%1px 0;}"
+                       "QMenu::item{color:#333333;padding:%1px %2px;}"
+                       "QMenu::item:selected{background:#DFF4F1;}"
+                       "QMenu::item:disabled{color:#BBBBBB;}")
+            .arg(DlgLook::px(5))
+            .arg(DlgLook::px(18)));
     QAction *details = menu->addAction(QStringLiteral("字体信息"));
     details->setEnabled(card.details());
     const QString previewText = view->previewText();

@@ -28,6 +28,10 @@ public:
     DetailsDlg *showDetails(const CardActions &card, const QString &previewText);
     DetailsDlg *openDetails() const;
 
+protected:
+    // The menu key pressed while no page holds the keyboard reaches the window.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void popUp(CardView *view, int row, const QPoint &globalPos);
 
@@ -35,4 +39,5 @@ private:
     ActivationController &m_activation;
     QWidget *m_window;
     QPointer<DetailsDlg> m_details;
+    QList<CardView *> m_views;
 };

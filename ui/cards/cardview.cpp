@@ -440,6 +440,12 @@ void CardView::requestMenu(QContextMenuEvent *event)
         emit menuRequested(row, at);
 }
 
+void CardView::requestKeyboardMenu()
+{
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint());
+    requestMenu(&event);
+}
+
 void CardView::contextMenuEvent(QContextMenuEvent *event)
 {
     requestMenu(event);

@@ -70,6 +70,8 @@ public:
     // The card the menu key opens the menu of: the one picked last while it is in
     // sight, else the one under the mouse, else the first in sight; -1 on an empty page.
     int menuRow() const;
+    // The menu key's request, for when it reached the window rather than the page.
+    void requestKeyboardMenu();
 
 signals:
     void selectFont(const QString &ftName);

@@ -2,6 +2,7 @@
 
 #include "widgets/framelessdlg.h"
 
+#include <QGlyphRun>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -26,6 +27,7 @@ void CharGrid::setCharacters(std::vector<uint> codes, const QFont &font)
     m_codes = std::move(codes);
     m_font = font;
     m_font.setPixelSize(qMax(8, m_cell * 3 / 5));
+    m_raw = QRawFont::fromFont(m_font);
     m_hovered = -1;
     verticalScrollBar()->setValue(0);
     updateRange();
@@ -62,6 +64,8 @@ void CharGrid::paintEvent(QPaintEvent *event)
     const int count = int(m_codes.size());
     painter.setFont(m_font);
     m_painted = 0;
+    QVector<quint32> glyphs;
+    QVector<QPointF> positions;
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int col = 0; col < cols; ++col) {
             const int index = row * cols + col;
@@ -74,11 +78,31 @@ void CharGrid::paintEvent(QPaintEvent *event)
                              index == m_hovered ? QColor("#DFF4F1") : QColor(Qt::white));
             painter.setPen(QColor("#EEEEEE"));
             painter.drawRect(r.adjusted(0, 0, -1, -1));
-            painter.setPen(QColor("#333333"));
             const uint code = m_codes[size_t(index)];
-            painter.drawText(r, Qt::AlignCenter, QString::fromUcs4(&code, 1));
+            const QString text = QString::fromUcs4(&code, 1);
+            const QVector<quint32> one =
+                m_raw.isValid() ? m_raw.glyphIndexesForString(text) : QVector<quint32>();
+            if (one.size() == 1 && one.first() != 0) {
+                // Centred on the glyph's advance and the face's ascent and descent.
+                const qreal advance = m_raw.advancesForGlyphIndexes(one).value(0).x();
+                const qreal baseline =
+                    r.top() + (r.height() + m_raw.ascent() - m_raw.descent()) / 2.0;
+                glyphs.append(one.first());
+                positions.append(QPointF(r.left() + (r.width() - advance) / 2.0, baseline));
+            } else {
+                painter.setPen(QColor("#333333"));
+                painter.drawText(r, Qt::AlignCenter, text);
+            }
             ++m_painted;
         }
+    }
+    if (!glyphs.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(m_raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        painter.setPen(QColor("#333333"));
+        painter.drawGlyphRun(QPointF(0, 0), run);
     }
 }
 

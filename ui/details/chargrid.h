@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QRawFont>
 
 #include <vector>
 
@@ -39,6 +40,8 @@ private:
 
     std::vector<uint> m_codes;
     QFont m_font;
+    // The face the font resolves to: the visible cells' glyphs go out in one run.
+    QRawFont m_raw;
     int m_cell = 40;
     int m_hovered = -1;
     int m_painted = 0;

@@ -39,6 +39,10 @@ QScrollArea *scrolled(QWidget *content, QWidget *parent)
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setStyleSheet(QStringLiteral("QScrollArea{background:white;}"));
+    area->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    content->setStyleSheet(QStringLiteral("background:white;"));
     return area;
 }
 
@@ -202,9 +206,6 @@ void DetailsDlg::showFile(const QString &path)
         vendor.english += (vendor.english.isEmpty() ? QString() : QStringLiteral(" ")) +
                           QStringLiteral("(%1)").arg(d.vendorId);
     addName(QStringLiteral("厂商"), vendor);
-    addName(QStringLiteral("许可协议"), d.licence);
-    addName(QStringLiteral("许可协议网址"), d.licenceUrl);
-    addName(QStringLiteral("版权"), d.copyright);
     addRow(QStringLiteral("文件"), QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     addRow(QStringLiteral("文件大小"), sizeText(d.fileSize));
     addRow(QStringLiteral("格式"), d.faceCount > 1
@@ -223,6 +224,10 @@ void DetailsDlg::showFile(const QString &path)
                         .arg(c.percent(), 0, 'f', c.covered == c.total || c.covered == 0 ? 0 : 1);
     }
     addRow(QStringLiteral("书写系统"), coverage.join(QLatin1Char('\n')));
+    // Licence texts run to pages: they come last.
+    addName(QStringLiteral("许可协议网址"), d.licenceUrl);
+    addName(QStringLiteral("版权"), d.copyright);
+    addName(QStringLiteral("许可协议"), d.licence);
 
     // The dialog's own copy of the font, so it draws this file whatever else is installed.
     if (m_fontId >= 0)
