@@ -46,6 +46,11 @@ bool isChineseLanguage(FT_UShort language)
            language == 0x1004 || language == 0x1404;
 }
 
+bool hasCjk(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x2E80; });
+}
+
 QString cut(QString text)
 {
     if (text.size() > kMaxNameUnits)
@@ -119,8 +124,11 @@ void readNames(FT_Face face, Details &out)
                 text = decodeLegacy(name, "GBK");
             else if (name.encoding_id == TT_MS_ID_BIG_5)
                 text = decodeLegacy(name, "Big5");
+            // Some fonts put the English name in a Chinese record too: one that holds
+            // Chinese characters wins over it whatever its region.
             if (chinese)
-                offer(pick, true, name.language_id == 0x0804 ? 3 : 2, text);
+                offer(pick, true, (hasCjk(text) ? 10 : 0) + (name.language_id == 0x0804 ? 3 : 2),
+                      text);
             else if (english)
                 offer(pick, false, name.language_id == 0x0409 ? 4 : 3, text);
             else

@@ -61,13 +61,17 @@ QMenu *CardMenu::menuFor(CardView *view, int row)
         CardActions::of(m_ft, *entry, m_activation.cloudFontFile(entry->name));
     auto *menu = new QMenu(view);
     menu->setObjectName(QStringLiteral("cardMenu"));
+    // Sized like the dialogs' text for the screen's scale, and readable on small screens.
+    QFont font = menu->font();
+    font.setPixelSize(qMax(12, DlgLook::px(13)));
+    menu->setFont(font);
     menu->setStyleSheet(
         QStringLiteral("QMenu{background:white;border:1px solid #E0E0E0;padding:%1px 0;}"
                        "QMenu::item{color:#333333;padding:%1px %2px;}"
                        "QMenu::item:selected{background:#DFF4F1;}"
                        "QMenu::item:disabled{color:#BBBBBB;}")
-            .arg(DlgLook::px(5))
-            .arg(DlgLook::px(18)));
+            .arg(qMax(4, DlgLook::px(5)))
+            .arg(qMax(14, DlgLook::px(18))));
     QAction *details = menu->addAction(QStringLiteral("字体信息"));
     details->setEnabled(card.details());
     const QString previewText = view->previewText();

@@ -9,7 +9,7 @@
 
 CharGrid::CharGrid(QWidget *parent) : QAbstractScrollArea(parent)
 {
-    m_cell = DlgLook::px(40);
+    m_cell = qMax(32, DlgLook::px(40));
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

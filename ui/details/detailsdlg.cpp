@@ -2,6 +2,7 @@
 
 #include "details/chargrid.h"
 #include "details/waterfall.h"
+#include "core/screenmetrics.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,6 +17,8 @@
 #include <QVBoxLayout>
 
 namespace {
+
+constexpr int kSmallestTextPixels = 12;
 
 QString sizeText(qint64 bytes)
 {
@@ -104,7 +107,22 @@ DetailsDlg::DetailsDlg(QWidget *parent, const CardActions &card,
     m_tabs->addTab(chars, QStringLiteral("字符"));
     column->addWidget(m_tabs, 1);
 
-    setBody(body, QSize(720, 560));
+    // Small screens shrink the program's dialogs; this one holds running text and a grid,
+    // so it keeps its full size there (inside the screen) and a readable font.
+    QSize design(720, 560);
+    if (uiScaleY < 1.0 && !deskRect.isEmpty())
+        design = QSize(int(qMin(720.0, deskRect.width() * 0.95) / uiScaleY),
+                       int(qMin(560.0, deskRect.height() * 0.88) / uiScaleY));
+    setBody(body, design);
+    if (font().pixelSize() < kSmallestTextPixels) {
+        QFont readable = font();
+        readable.setPixelSize(kSmallestTextPixels);
+        setFont(readable);
+        for (QWidget *child : body->findChildren<QWidget *>())
+            child->setFont(readable);
+        titleFont.setPixelSize(qMax(titleFont.pixelSize(), kSmallestTextPixels + 4));
+        m_title->setFont(titleFont);
+    }
     if (card.file.isEmpty())
         showCatalogue();
     else
@@ -130,7 +148,11 @@ void DetailsDlg::addRow(const QString &label, const QString &text)
         return;
     auto *name = new QLabel(label, m_info);
     name->setStyleSheet(QStringLiteral("color:#7F7F7F;"));
-    m_form->addRow(name, valueLabel(text, m_info));
+    auto *value = valueLabel(text, m_info);
+    // Labels with a style sheet of their own do not inherit the dialog's scaled font.
+    name->setFont(font());
+    value->setFont(font());
+    m_form->addRow(name, value);
 }
 
 void DetailsDlg::addName(const QString &label, const FontDetails::Name &name)
@@ -156,6 +178,7 @@ void DetailsDlg::showCatalogue()
     m_downloadBt->setStyleSheet(DlgLook::primaryButton());
     m_downloadBt->setFixedSize(DlgLook::px(120), DlgLook::px(30));
     m_downloadBt->setCursor(Qt::PointingHandCursor);
+    m_downloadBt->setFont(font());
     m_downloadBt->setEnabled(m_catalogue.has_value());
     connect(m_downloadBt, &QPushButton::clicked, this, [this] {
         m_downloadBt->setEnabled(false);

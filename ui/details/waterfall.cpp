@@ -1,5 +1,6 @@
 #include "details/waterfall.h"
 
+#include "core/screenmetrics.h"
 #include "widgets/framelessdlg.h"
 
 #include <QPaintEvent>
@@ -8,7 +9,15 @@
 namespace {
 int labelWidth()
 {
-    return DlgLook::px(48);
+    return qMax(44, DlgLook::px(48));
+}
+
+// The interface is drawn larger on dense screens, and the sizes follow it so a point
+// looks as it does in other programs there; small screens keep true sizes.
+QFont atPoints(QFont font, int points)
+{
+    font.setPointSizeF(points * qMax(1.0, uiScaleY));
+    return font;
 }
 } // namespace
 
@@ -33,9 +42,7 @@ void Waterfall::setContent(const QFont &font, const QString &text)
 
 int Waterfall::lineHeight(int points) const
 {
-    QFont f = m_font;
-    f.setPointSize(points);
-    return QFontMetrics(f).height() + DlgLook::px(6);
+    return QFontMetrics(atPoints(m_font, points)).height() + DlgLook::px(6);
 }
 
 QSize Waterfall::sizeHint() const
@@ -51,7 +58,7 @@ void Waterfall::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.fillRect(event->rect(), Qt::white);
     QFont label = font();
-    label.setPixelSize(DlgLook::px(11));
+    label.setPixelSize(qMax(10, DlgLook::px(11)));
     int y = DlgLook::px(4);
     for (int points : pointSizes()) {
         const int h = lineHeight(points);
@@ -63,8 +70,7 @@ void Waterfall::paintEvent(QPaintEvent *event)
         painter.setPen(QColor("#9A9A9A"));
         painter.drawText(QRect(DlgLook::px(4), line.top(), labelWidth(), h),
                          Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("%1 pt").arg(points));
-        QFont f = m_font;
-        f.setPointSize(points);
+        const QFont f = atPoints(m_font, points);
         painter.setFont(f);
         painter.setPen(QColor("#333333"));
         const QRect textRect = line.adjusted(labelWidth() + DlgLook::px(8), 0, 0, 0);
