@@ -105,6 +105,10 @@ DetailsDlg::DetailsDlg(QWidget *parent, const CardActions &card,
                               FontDetails::codePointText(code));
     });
     m_tabs->addTab(chars, QStringLiteral("字符"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index > 0)
+            showFont();
+    });
     column->addWidget(m_tabs, 1);
 
     // Small screens shrink the program's dialogs; this one holds running text and a grid,
@@ -252,10 +256,25 @@ void DetailsDlg::showFile(const QString &path)
     addName(QStringLiteral("版权"), d.copyright);
     addName(QStringLiteral("许可协议"), d.licence);
 
+    m_fontBytes = bytes;
+    m_fontShown = false;
+    m_tabs->setTabEnabled(1, true);
+    m_tabs->setTabEnabled(2, true);
+    if (m_tabs->currentIndex() > 0)
+        showFont();
+}
+
+void DetailsDlg::showFont()
+{
+    if (m_fontShown || m_fontBytes.isEmpty())
+        return;
+    m_fontShown = true;
+    const FontDetails::Details &d = m_details;
     // The dialog's own copy of the font, so it draws this file whatever else is installed.
+    // Made when a tab that draws it is first shown: the information opens without it.
     if (m_fontId >= 0)
         QFontDatabase::removeApplicationFont(m_fontId);
-    m_fontId = QFontDatabase::addApplicationFontFromData(bytes);
+    m_fontId = QFontDatabase::addApplicationFontFromData(m_fontBytes);
     QFont font(this->font());
     const QStringList families = QFontDatabase::applicationFontFamilies(m_fontId);
     font.setFamily(families.isEmpty() ? d.family.english : families.first());
@@ -264,6 +283,4 @@ void DetailsDlg::showFile(const QString &path)
     const QString sample = m_previewText.isEmpty() ? d.family.preferred() : m_previewText;
     m_waterfall->setContent(font, sample);
     m_grid->setCharacters(d.characters, font);
-    m_tabs->setTabEnabled(1, true);
-    m_tabs->setTabEnabled(2, true);
 }

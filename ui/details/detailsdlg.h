@@ -45,12 +45,15 @@ private:
     void addRow(const QString &label, const QString &text);
     void addName(const QString &label, const FontDetails::Name &name);
     void clearInfo();
+    void showFont();
 
     QString m_name;
     std::optional<FontAV> m_catalogue;
     QString m_previewText;
     FontDetails::Details m_details;
     int m_fontId = -1;
+    QByteArray m_fontBytes;
+    bool m_fontShown = false;
     QLabel *m_title;
     QLabel *m_subtitle;
     QTabWidget *m_tabs;
