@@ -23,7 +23,7 @@ CardActions CardActions::of(const FtManager &ft, const CardEntry &card, const QS
     } else if (installed) {
         a.file = FontDetails::installedFile(installed->psName, installed->familyName,
                                             installed->styleName);
-    } else if (!cloudFile.isEmpty() && QFileInfo(cloudFile).isFile()) {
+    } else if (ft.cloudFont(card.name) && !cloudFile.isEmpty() && QFileInfo(cloudFile).isFile()) {
         a.file = cloudFile;
     }
     if (!a.file.isEmpty() && !QFileInfo(a.file).isFile())
