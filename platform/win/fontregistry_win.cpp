@@ -11,7 +11,8 @@ int registerFontFile(const QString &path)
 
 bool unregisterFontFile(const QString &path)
 {
-    // One call removes one registration; activation added the file once.
+    // One call removes one registration; activation added the file once. It fails for a
+    // file that was not registered, which is as gone as a removed one.
     RemoveFontResourceA(QDir::toNativeSeparators(path).toLocal8Bit().constData());
     return true;
 }
