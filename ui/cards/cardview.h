@@ -70,11 +70,18 @@ public:
     // The preview strip of a row, in viewport coordinates: presses there pick the font.
     QRect previewRect(int row) const;
     QPixmap loadingFrame() const { return m_movie.currentPixmap(); }
+    // The card the menu key opens the menu of: the one picked last while it is in
+    // sight, else the one under the mouse, else the first in sight; -1 on an empty page.
+    int menuRow() const;
+    // The menu key's request, for when it reached the window rather than the page.
+    void requestKeyboardMenu();
 
 signals:
     void selectFont(const QString &ftName);
     // The heart of a card was clicked: add the font to or remove it from the favourites.
     void collected(const QString &ftName);
+    // A card's context menu is asked for (right click, or the menu key).
+    void menuRequested(int row, const QPoint &globalPos);
     // A card was drawn with its picture for the first time.
     void firstPictureDrawn();
 
@@ -84,6 +91,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onClicked(const QModelIndex &index);
@@ -91,6 +100,7 @@ private:
     void placeScrollBar();
     void busyChanged();
     int heartRowAt(const QPoint &pos) const;
+    void requestMenu(QContextMenuEvent *event);
 
     CardModel *m_model = nullptr;
     CardDelegate *m_delegate;

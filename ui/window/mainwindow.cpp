@@ -1,6 +1,7 @@
 #include "window/mainwindow.h"
 
 #include "activation/activationcontroller.h"
+#include "cards/cardmenu.h"
 #include "cards/cardmodel.h"
 #include "cards/cardpages.h"
 #include "cards/cardview.h"
@@ -77,6 +78,9 @@ MainWindow::MainWindow(AppServices &services, QWidget *parent)
     buildWidgets();
     connectFinder();
     connectPages();
+    cardMenu = new CardMenu(ftManager, *activation, this);
+    for (CardView *view : {cloudView, localView, loveView})
+        cardMenu->attach(view);
     connect(favourites, &FavouritesController::lovedChanged, this, &MainWindow::onLovedChanged);
     connect(favourites, &FavouritesController::loveListArrived, this,
             &MainWindow::onGotLoveList);

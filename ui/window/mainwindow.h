@@ -26,6 +26,7 @@ class HeadImageLoader;
 class UserDlg;
 
 class MyMsgBox;
+class CardMenu;
 class CardView;
 class CatalogueLoader;
 class FilterDlg;
@@ -198,6 +199,7 @@ private:
     QPushButton *collectBt = nullptr;
     QSlider *sizeSlider = nullptr;
     QStackedWidget *fontArea = nullptr;
+    CardMenu *cardMenu = nullptr;
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
