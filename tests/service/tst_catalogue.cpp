@@ -6,6 +6,7 @@
 
 #include "testenv.h"
 
+#include <QBuffer>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QtTest>
@@ -53,9 +54,12 @@ private slots:
     void failuresChangeNothing();
     void refillDecisions();
     void absurdCountIsBounded();
+    void hugeListIsCapped();
     void secondReplyUpdatesInPlace();
     void tagReplies();
     void previewPathsStayInTheImageFolder();
+    void previewPicturesAreBounded_data();
+    void previewPicturesAreBounded();
 
 private:
     QString log() const;
@@ -209,6 +213,22 @@ void TestCatalogue::absurdCountIsBounded()
     QCOMPARE(m_manager->initCloudVec.first(), QString("A"));
 }
 
+void TestCatalogue::hugeListIsCapped()
+{
+    const int cap = CatalogueLoader::kMaxCatalogueSize;
+    QStringList names;
+    for (int i = 0; i < cap + 20; ++i)
+        names << QString::number(i);
+    m_loader->applyCatalogueReply(catalogue(cap + 20, names));
+    QCOMPARE(m_manager->cloudFonts.size(), cap);
+    QCOMPARE(m_manager->initCloudVec.size(), cap);
+    QCOMPARE(m_manager->initCloudVec.last(), QString::number(cap - 1));
+    QVERIFY(!m_manager->cloudFonts.contains(QString::number(cap)));
+    QVERIFY(log().contains(QStringLiteral("catalogue capped at %1 fonts; the reply counts %2")
+                               .arg(cap)
+                               .arg(cap + 20)));
+}
+
 void TestCatalogue::secondReplyUpdatesInPlace()
 {
     m_loader->applyCatalogueReply(catalogue(3, {"A", "B", "C"}));
@@ -246,6 +266,46 @@ void TestCatalogue::previewPathsStayInTheImageFolder()
     QCOMPARE(previewImagePath(dir, "宋体", PreviewText, "你好"), dir + "宋体_你好.png");
     const QString hostile = previewImagePath(dir, "../../x\\y", PreviewText, "a/../b");
     QCOMPARE(QFileInfo(hostile).absolutePath() + '/', dir);
+}
+
+void TestCatalogue::previewPicturesAreBounded_data()
+{
+    QTest::addColumn<QSize>("sent");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("decoded");
+    QTest::addColumn<bool>("asSent");
+    QTest::newRow("strip") << QSize(314, 44) << QByteArray("PNG") << QSize(314, 44) << true;
+    QTest::newRow("strip in another format")
+        << QSize(314, 44) << QByteArray("BMP") << QSize(314, 44) << false;
+    QTest::newRow("wide, scaled into the box")
+        << QSize(4096, 256) << QByteArray("PNG") << QSize(2048, 128) << false;
+    QTest::newRow("tall, scaled into the box")
+        << QSize(300, 3000) << QByteArray("JPG") << QSize(51, 512) << false;
+    QTest::newRow("more pixels than allowed")
+        << QSize(4100, 4100) << QByteArray("PNG") << QSize(0, 0) << false;
+}
+
+void TestCatalogue::previewPicturesAreBounded()
+{
+    QFETCH(QSize, sent);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, decoded);
+    QFETCH(bool, asSent);
+    QImage picture(sent, QImage::Format_Grayscale8);
+    picture.fill(200);
+    QByteArray bytes;
+    QBuffer out(&bytes);
+    QVERIFY(picture.save(&out, format.constData()));
+    bool keptAsSent = !asSent;
+    const QImage image = decodePreviewPicture(bytes, &keptAsSent);
+    QCOMPARE(image.size(), decoded);
+    QCOMPARE(keptAsSent, asSent);
+    // The same rule for a file already in the cache, read from its header alone.
+    const QString path = m_manager->imagesDir() + "cached.png";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    QCOMPARE(previewFileFits(path), decoded == sent);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
