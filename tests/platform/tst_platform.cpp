@@ -1,10 +1,15 @@
 // The Linux side of the operating-system seams, in a private HOME.
 #include "platform/autostart.h"
 #include "platform/singleinstance.h"
+#include "platform/termination.h"
 
 #include "testenv.h"
+#include "testnet.h"
 
 #include <QtTest>
+
+#include <csignal>
+#include <cstdio>
 
 class TestPlatform : public QObject
 {
@@ -15,6 +20,7 @@ private slots:
     void execQuoting();
     void autostartOnAndOff();
     void singleInstanceInProcess();
+    void secondTerminationEndsAtOnce();
 };
 
 void TestPlatform::execQuoting_data()
@@ -73,5 +79,68 @@ void TestPlatform::singleInstanceInProcess()
     QVERIFY(isOnlyInstance()); // asking again in the holder is harmless
 }
 
-QTEST_GUILESS_MAIN(TestPlatform)
+namespace {
+
+// The child of secondTerminationEndsAtOnce: after the first signal it waits at exit the
+// way a run waits for a service that never answers.
+int terminationChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString marker = QString::fromLocal8Bit(argv[2]);
+    quitOnTerminationSignals();
+    setLastWordsOnSecondTermination([marker] {
+        QFile file(marker);
+        file.open(QIODevice::WriteOnly);
+    });
+    QTimer::singleShot(0, [] {
+        std::puts("ready");
+        std::fflush(stdout);
+    });
+    QCoreApplication::exec();
+    std::puts("stopping");
+    std::fflush(stdout);
+    for (;;) {
+        QEventLoop loop;
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+} // namespace
+
+void TestPlatform::secondTerminationEndsAtOnce()
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--termination-child", dir.filePath("saved")});
+    const auto waitForLine = [&child](const QByteArray &line) {
+        QByteArray seen;
+        while (!seen.contains(line) && child.waitForReadyRead(kEventWaitMs))
+            seen += child.readAllStandardOutput();
+        return seen.contains(line);
+    };
+    QVERIFY(waitForLine("ready"));
+    ::kill(pid_t(child.processId()), SIGTERM);
+    QVERIFY(waitForLine("stopping"));
+    QVERIFY(!QFile::exists(dir.filePath("saved")));
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(child.processId()), SIGTERM);
+    QVERIFY(child.waitForFinished(3000));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 128 + SIGTERM);
+    QVERIFY(QFile::exists(dir.filePath("saved"))); // the user data is saved first
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--termination-child") == 0)
+        return terminationChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestPlatform test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_platform.moc"
