@@ -12,7 +12,6 @@
 #include "devserverprocess.h"
 #include "account/loginlogic.h"
 #include "cards/previewloader.h"
-#include "service/previewimage.h"
 #include "service/requestbuilder.h"
 #include "core/screenmetrics.h"
 #include "testenv.h"
@@ -458,14 +457,6 @@ void TestMainWindow::serviceFailuresRecover()
     QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
     QVERIFY(!QImage(w.previewLoader()->picturePath(name)).isNull());
 
-    // So is one larger than a card can use, left by an older version.
-    QImage huge(6000, 300, QImage::Format_Grayscale8);
-    huge.fill(100);
-    QVERIFY(huge.save(w.previewLoader()->picturePath(name), "PNG"));
-    ready.clear();
-    w.previewLoader()->request(name);
-    QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
-    QVERIFY(QImage(w.previewLoader()->picturePath(name)).width() <= kPreviewBoxWidth);
 }
 
 void TestMainWindow::guideOnFirstRunDragsTheWindow()
