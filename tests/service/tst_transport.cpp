@@ -405,7 +405,7 @@ void TestTransport::exitWaitsEndAfterQuit()
     timer.start();
     reports.reportRunEnd(QDateTime::currentDateTime(), QDateTime::currentDateTime());
     const qint64 spent = timer.elapsed();
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec(); // clears the pending quit for the tests that follow
     QVERIFY(!reports.startupReportsPending());
     QVERIFY2(spent < 3 * kHangLimitMs + 1000, qPrintable(QString::number(spent)));
