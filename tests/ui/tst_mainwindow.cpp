@@ -456,7 +456,6 @@ void TestMainWindow::serviceFailuresRecover()
     w.previewLoader()->request(name);
     QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{name}), 10000);
     QVERIFY(!QImage(w.previewLoader()->picturePath(name)).isNull());
-
 }
 
 void TestMainWindow::guideOnFirstRunDragsTheWindow()
