@@ -35,10 +35,12 @@ int main(int argc, char *argv[])
     {
         AppServices services;
         MainWindow window(services);
+        setLastWordsOnSecondTermination([&services] { services.saveUserData(); });
         window.show();
         if (!terminationRequested())
             result = QApplication::exec();
     }
+    setLastWordsOnSecondTermination(nullptr);
     delete app;
     return result;
 }

@@ -70,10 +70,16 @@ void AppServices::shutDown(const QDateTime &runStart)
     }
     m_ft.deleteHeadImage();
     m_reports->reportRunEnd(runStart, QDateTime::currentDateTime());
-    // Fonts saved last time that this run never got to re-activate stay saved.
-    m_activation->keepUnrecordedDownlist();
-    m_ft.saveUserData();
+    saveUserData();
     m_activation.reset();
+}
+
+void AppServices::saveUserData()
+{
+    // Fonts saved last time that this run never got to re-activate stay saved.
+    if (m_activation)
+        m_activation->keepUnrecordedDownlist();
+    m_ft.saveUserData();
 }
 
 void AppServices::logScreenMetrics()

@@ -44,6 +44,8 @@ public:
     // The end of the run: worker threads stopped, the run reported, the user data saved;
     // then the activation flow, which talks to the notifier, goes first. Once only.
     void shutDown(const QDateTime &runStart);
+    // Writes the user data file as the end of a run does.
+    void saveUserData();
 
     FtManager &fontManager() { return m_ft; }
     CatalogueLoader &catalogue() { return *m_catalogue; }
