@@ -39,6 +39,10 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationView 
     Q_ASSERT(m_view);
     m_downloads.setProblemReporter(reporter);
     connect(&m_downloads, &DownloadManager::downloadFailed, this, &ActivationController::busyClear);
+    connect(&m_downloads, &DownloadManager::unpackFailed, this, [this](const QString &name) {
+        showActivationResult(name, false);
+        busyClear(name);
+    });
     connect(&m_downloads, &DownloadManager::archiveReady, this,
             [this](const QString &name, const QString &target, bool applyAfter) {
                 enableFont(name, target, applyAfter);

@@ -153,7 +153,17 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     if (complete && progressStep(shown, received, received) == 100)
         emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
-    extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
+    if (!extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword)) {
+        // Kept, the archive would be taken for a cached copy at the next pick.
+        QFile::remove(job.archivePath);
+        const QString line =
+            QStringLiteral("the TTF of [%1] unpack failed,url:%2").arg(job.fontName, job.url);
+        m_ft.writeLog(line);
+        if (m_reporter)
+            m_reporter->postBug(line);
+        emit unpackFailed(job.fontName);
+        return;
+    }
     emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
 }
 
