@@ -17,9 +17,6 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-
 #ifndef VANTOREL_PROGRAM
 #error "VANTOREL_PROGRAM must name the built updater"
 #endif
@@ -142,7 +139,6 @@ private slots:
     void failedUpdate_data();
     void failedUpdate();
     void copyFailureShowsFailure();
-    void interruptedInstallRepaired_data();
     void interruptedInstallRepaired();
     void killedInstallRepairedByNextRun();
     void linkedTempFolderRefused();
@@ -327,17 +323,12 @@ void TestUpdater::failedUpdate()
         url = QUrl::fromLocalFile(box.tmp + "/p.zip").toString();
     }
     const int requests = m_server.totalHits();
-    // Unpacking the 1.7 MB main program runs into a file size limit, as into a full disk.
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1 << 20;
-    QVERIFY(path != "/full.zip" || ::setrlimit(RLIMIT_FSIZE, &small) == 0);
     const QString app = box.install + "/quillora";
-    startFromArguments(dlg, {"vantorel", app, url});
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    {
+        // Unpacking the 1.7 MB main program fails there, as on a full disk.
+        const FileSizeLimit limit(path == "/full.zip" ? 1 << 20 : 0);
+        startFromArguments(dlg, {"vantorel", app, url});
+    }
 
     checkDoneState(dlg, QStringLiteral("软件更新失败！"));
     QCOMPARE(logMessages(box.logFile), QStringList({"dir_appFile=" + app, url}) + logTail);
@@ -459,86 +450,67 @@ void TestUpdater::endToEndFromCopiedInstallation()
     QVERIFY(QFileInfo(app).permissions() & QFile::ExeOwner);
 }
 
-void TestUpdater::interruptedInstallRepaired_data()
-{
-    QTest::addColumn<bool>("completed");
-    QTest::newRow("killed before every file was in place") << false;
-    QTest::newRow("killed while letting the old files go") << true;
-}
-
-// The folder as a killed updater leaves it, copied at the last moment of the
-// copy, is put back to one whole version: the old one, or once the copy was
-// recorded complete, the new one.
+// The folder as a killed updater leaves it, at the end of the copy before and
+// after the copy was recorded complete, is put back to one whole version.
 void TestUpdater::interruptedInstallRepaired()
 {
-    QFETCH(bool, completed);
     Sandbox box;
-    QVERIFY(writeFile(box.install + "/lib/old.so", "old library"));
     const QString unpacked = box.env.path("unpacked");
     for (const auto &file : kPackageFiles)
         QVERIFY(file.first.endsWith('/') ? QDir().mkpath(unpacked + "/" + file.first)
                                          : writeFile(unpacked + "/" + file.first, file.second));
     const QStringList before = tree(box.install);
-    const QString killed = box.env.path("killed");
-
     InstallJournal journal(box.install);
     QVERIFY(journal.lock() && journal.begin(unpacked));
     SFileWorker worker;
-    worker.setCommitGate([&] {
-        return (!completed || journal.commit()) &&
-               QProcess::execute("cp", {"-a", box.install, killed}) == 0 &&
-               QFile::remove(killed + "/.vantorel-lock"); // its process is gone
-    });
+    const auto snapshot = [&](const char *name) {
+        return QProcess::execute("cp", {"-a", box.install, box.env.path(name)}) == 0;
+    };
+    worker.setCommitGate([&] { return snapshot("copying") && journal.commit() && snapshot("done"); });
     QVERIFY(worker.copyDirectoryFiles(unpacked, box.install, true));
     journal.finish();
-    const QStringList after = tree(box.install);
-    QVERIFY(tree(killed) != (completed ? after : before)); // halfway: asides and the journal
-
-    QCOMPARE(repairInterruptedInstall(killed),
-             completed ? InstallRepair::Completed : InstallRepair::RolledBack);
-    QCOMPARE(tree(killed), completed ? after : before);
-    QCOMPARE(readFile(killed + "/quillora"),
-             completed ? QByteArray("new main program") : QByteArray("old main program"));
-    QCOMPARE(repairInterruptedInstall(killed), InstallRepair::Clean);
+    for (const bool done : {false, true}) {
+        const QString killed = box.env.path(done ? "done" : "copying");
+        QVERIFY(QFile::remove(killed + "/.vantorel-lock")); // its process is gone
+        QCOMPARE(repairInterruptedInstall(killed),
+                 done ? InstallRepair::Completed : InstallRepair::RolledBack);
+        QCOMPARE(tree(killed), done ? tree(box.install) : before);
+        QCOMPARE(readFile(killed + "/quillora"),
+                 QByteArray(done ? "new main program" : "old main program"));
+    }
 }
 
-// The journey: the real updater killed with SIGKILL in the middle of
-// replacing 6000 files; its next start puts the old version back whole.
+// The real updater killed with SIGKILL while replacing 6000 files; its next
+// start puts the old version back whole.
 void TestUpdater::killedInstallRepairedByNextRun()
 {
     Sandbox box;
-    QTemporaryDir dir;
     QList<QPair<QByteArray, QByteArray>> files{{"quillora", "new main program"}, {"marker", "2"}};
-    for (int i = 0; i < 6000; ++i) {
-        const QByteArray name = "files/" + QByteArray::number(10000 + i);
+    for (int i = 10000; i < 16000; ++i) {
+        const QByteArray name = "files/" + QByteArray::number(i);
         QVERIFY(writeFile(box.install + "/" + name, "old " + name));
         files.append({name, "new " + name});
     }
-    m_server.setRoute("/many.zip", {200, makePackage(dir.filePath("many.zip"), files)});
+    m_server.setRoute("/many.zip", {200, makePackage(box.env.path("many.zip"), files)});
     QProcess process;
-    startCopiedUpdater(process, box, m_certs.caFile(), {box.install + "/quillora",
-                                                         m_server.url("/many.zip").toString()});
+    startCopiedUpdater(process, box, m_certs.caFile(),
+                       {box.install + "/quillora", m_server.url("/many.zip").toString()});
     const QStringList before = tree(box.install);
-    QVERIFY(process.waitForStarted());
-    // Files are replaced in name order; once this one is aside, the copy is well under way.
+    // Files are replaced in name order; once this one is aside, the copy is under way.
     const QString midway = box.install + "/files/11000" + kInstallAsideSuffix;
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(midway), 4 * kEventWaitMs);
     process.kill();
     process.waitForFinished();
-    QVERIFY(QFileInfo::exists(InstallJournal::journalPath(box.install)));
     QCOMPARE(readFile(box.install + "/files/10000"), QByteArray("new files/10000"));
 
-    QProcess again;
-    startCopiedUpdater(again, box, m_certs.caFile(), {});
-    QVERIFY(again.waitForStarted());
+    startCopiedUpdater(process, box, m_certs.caFile(), {});
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(InstallJournal::journalPath(box.install)),
                              kEventWaitMs);
-    again.kill();
-    again.waitForFinished();
+    process.kill();
+    process.waitForFinished();
     QCOMPARE(tree(box.install), before);
-    for (const QByteArray name : {"files/10000", "files/11000", "files/15999"})
-        QCOMPARE(readFile(box.install + "/" + name), "old " + name);
-    QCOMPARE(readFile(box.install + "/quillora"), QByteArray("old main program"));
+    for (const QByteArray name : {"quillora", "files/10000", "files/15999"})
+        QVERIFY(readFile(box.install + "/" + name).startsWith("old "));
 }
 
 QTEST_MAIN(TestUpdater)

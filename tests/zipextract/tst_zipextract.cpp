@@ -13,9 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -370,17 +368,8 @@ void TestZipExtract::entryFailures()
         if (kind == NoInodes)
             ::umount2(QFile::encodeName(m_target).constData(), MNT_DETACH);
     });
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (kind == FileTooLarge) {
-        rlimit small = saved;
-        small.rlim_cur = 64 * 1024;
-        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
-    }
+    const FileSizeLimit limit(kind == FileTooLarge ? 64 * 1024 : 0);
     const ExtractRun run = runExtract(archive, m_target, QString());
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!run.ok);
     QVERIFY2(run.lines.contains(line), run.lines.join('\n').constData());
