@@ -141,13 +141,16 @@ void InstallJournal::finish()
 InstallRepair repairInterruptedInstall(const QString &installDir)
 {
     const QString path = InstallJournal::journalPath(installDir);
-    if (!QFileInfo::exists(path))
+    const bool journalled = QFileInfo::exists(path);
+    if (!journalled && !QFileInfo::exists(lockPath(installDir)))
         return InstallRepair::Clean;
     QLockFile lock(lockPath(installDir));
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
         return lock.error() == QLockFile::LockFailedError ? InstallRepair::Busy
                                                            : InstallRepair::Failed;
+    if (!journalled) // an updater killed before it changed anything: only its lock is left
+        return InstallRepair::Clean;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return InstallRepair::Failed;
