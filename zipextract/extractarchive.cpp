@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -174,17 +175,15 @@ struct OutputFile
 // separator or is empty). Never opens an existing file.
 bool openTempFile(const char *folder, std::size_t folderLength, OutputFile *out)
 {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const long pid = _getpid();
+#else
+    const long pid = ::getpid();
+#endif
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[48];
-        std::snprintf(suffix, sizeof suffix, ".unpacking-%ld-%u", static_cast<long>(
-#ifdef _WIN32
-                          _getpid()
-#else
-                          ::getpid()
-#endif
-                              ),
-                      ++counter);
+        std::snprintf(suffix, sizeof suffix, ".unpacking-%ld-%u", pid, ++counter);
         QByteArray temp(folder, static_cast<int>(folderLength));
         temp += suffix;
 #ifdef _WIN32
