@@ -12,6 +12,7 @@
 #include "fonts/localfontscan.h"
 #include "update/feedbackdlg.h"
 #include "window/guideform.h"
+#include "window/officeconsentdlg.h"
 #include "account/logdlg.h"
 #include "finding/mlineedit.h"
 #include "finding/mtreewidget.h"
@@ -556,6 +557,11 @@ void MainWindow::refreshActivated()
     cloudModel->refreshAvailable(available);
     localModel->refreshAvailable(available);
     loveModel->refreshAvailable(available);
+}
+
+OfficeConsent::Answer MainWindow::askOfficeConsent()
+{
+    return OfficeConsentDlg::ask(this);
 }
 
 int MainWindow::currentPageIndex() const
