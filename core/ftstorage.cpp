@@ -68,7 +68,7 @@ bool FtStorage::initialize(UserProfile &loggedIn)
 {
     loggedIn = UserProfile();
     m_preVersion.clear();
-    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = bLogin = bOnline = false;
+    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = bOnline = false;
     activation.clear();
     download_ids.clear();
     downlist.clear();

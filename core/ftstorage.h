@@ -60,7 +60,7 @@ public:
     bool bSavePass = false;
     bool bAutoLogin = false;
     bool bLoginRead = false;
-    // Run state, never stored.
+    // Run state, never stored. Signed in: written by the account session alone.
     bool bLogin = false;
     bool bOnline = false;
     // Font bookkeeping kept in the user data file.

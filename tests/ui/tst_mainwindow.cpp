@@ -341,7 +341,7 @@ void TestMainWindow::favouritesArriveAfterLogin()
     MainWindow &w = *m_window;
     FtManager &ft = w.fontManager();
     const QString phone = "13700000003";
-    LoginLogic logic(ft);
+    LoginLogic logic(w.accountSession());
     QSignalSpy handled(&logic, &LoginLogic::replyHandled);
     QVERIFY(logic.requestCode(phone));
     QVERIFY(handled.wait(kEventWaitMs));
@@ -463,7 +463,7 @@ void TestMainWindow::guideOnFirstRunDragsTheWindow()
     m_window.reset();
     TestEnv fresh; // a first run
     auto window = std::make_unique<MainWindow>();
-    QVERIFY(window->isGuideShowing());
+    QTRY_VERIFY_WITH_TIMEOUT(window->isGuideShowing(), kEventWaitMs);
     GuideForm *guide = window->guideForm();
     QVERIFY(guide);
     window->show();

@@ -5,6 +5,7 @@
 #include "window/frameshadow.h"
 #include "fonts/ftmanager.h"
 #include "window/guideform.h"
+#include "account/accountsession.h"
 #include "account/logdlg.h"
 #include "widgets/mymsgbox.h"
 #include "core/screenmetrics.h"
@@ -274,7 +275,8 @@ void TestWidgets::loginDialogStaysOnScreen()
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     // The main window stands at the right edge; its user button is near its left.
     const QRect window(area.right() - 328, area.top() + 20, 308, 560);
-    LogDlg dialog(ft);
+    AccountSession session(ft);
+    LogDlg dialog(session);
     const QPoint anchor = window.topLeft() + QPoint(39, 13);
     dialog.setAnchor(anchor);
     dialog.centreOver(window);
