@@ -121,7 +121,8 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     m_jobs.remove(reply);
     const int shown = m_progress.take(reply).shown;
     const bool complete = reply->error() == QNetworkReply::NoError;
-    if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode) {
+    if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode &&
+        job.mode != DownloadJob::FetchMode) {
         const QByteArray bytes = reply->readAll();
         reply->abort();
         reply->deleteLater();
@@ -153,7 +154,8 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     if (complete && progressStep(shown, received, received) == 100)
         emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
-    if (!extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword)) {
+    const bool unpacked = extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
+    if (!unpacked) {
         // Kept, the archive would be taken for a cached copy at the next pick.
         QFile::remove(job.archivePath);
         const QString line =
@@ -161,10 +163,14 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
         m_ft.writeLog(line);
         if (m_reporter)
             m_reporter->postBug(line);
-        emit unpackFailed(job.fontName);
-        return;
     }
-    emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
+    // A fetch is answered either way; its receiver finds no file after a failure.
+    if (job.mode == DownloadJob::FetchMode)
+        emit archiveFetched(job.fontName, job.targetPath);
+    else if (!unpacked)
+        emit unpackFailed(job.fontName);
+    else
+        emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
 }
 
 void DownloadManager::failDownload(const DownloadJob &job)

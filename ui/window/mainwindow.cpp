@@ -2,6 +2,7 @@
 
 #include "activation/activationcontroller.h"
 #include "buildconfig.h"
+#include "cards/cardmenu.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
 #include "service/catalogueloader.h"
@@ -92,6 +93,9 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     connectFinder();
     for (CardView *view : {cloudView, localView, loveView})
         connect(view, &CardView::collected, this, &MainWindow::onFtCollect);
+    cardMenu = new CardMenu(ftManager, *activation, this);
+    for (CardView *view : {cloudView, localView, loveView})
+        cardMenu->attach(view);
     connect(favourites.get(), &FavouritesController::lovedChanged, this,
             &MainWindow::onLovedChanged);
     connect(favourites.get(), &FavouritesController::loveListArrived, this,
