@@ -37,10 +37,12 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         MainWindow window;
+        setLastWordsOnSecondTermination([&window] { window.saveUserData(); });
         window.show();
         if (!terminationRequested())
             result = QApplication::exec();
     }
+    setLastWordsOnSecondTermination(nullptr);
     delete app;
     return result;
 }
