@@ -42,6 +42,10 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationNotif
     m_downloads.setProblemReporter(reporter);
     connect(&m_downloads, &DownloadManager::downloadFailed, this,
             &ActivationController::failDownload);
+    connect(&m_downloads, &DownloadManager::unpackFailed, this, [this](const QString &name) {
+        showActivationResult(name, false);
+        busyClear(name);
+    });
     connect(&m_downloads, &DownloadManager::archiveFetched, this,
             &ActivationController::fontFetched);
     connect(&m_downloads, &DownloadManager::archiveReady, this,

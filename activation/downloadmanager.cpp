@@ -154,9 +154,21 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     if (complete && progressStep(shown, received, received) == 100)
         emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
-    extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
+    const bool unpacked = extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
+    if (!unpacked) {
+        // Kept, the archive would be taken for a cached copy at the next pick.
+        QFile::remove(job.archivePath);
+        const QString line =
+            QStringLiteral("the TTF of [%1] unpack failed,url:%2").arg(job.fontName, job.url);
+        m_ft.writeLog(line);
+        if (m_reporter)
+            m_reporter->postBug(line);
+    }
+    // A fetch is answered either way; its receiver finds no file after a failure.
     if (job.mode == DownloadJob::FetchMode)
         emit archiveFetched(job.fontName, job.targetPath);
+    else if (!unpacked)
+        emit unpackFailed(job.fontName);
     else
         emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
 }

@@ -99,6 +99,9 @@ public slots:
 signals:
     // A font download ended without bytes; its busy mark should go.
     void downloadFailed(const QString &fontName);
+    // The archive did not unpack whole (damaged, wrong password, disk full); it was
+    // removed and nothing of it is used.
+    void unpackFailed(const QString &fontName);
     // The archive is stored and unpacked; the font file is expected at targetPath.
     void archiveReady(const QString &fontName, const QString &targetPath, bool applyAfter);
     // A FetchMode archive is stored and unpacked.

@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to extractArchive as an archive file. Everything is
 // written below a private folder under the temporary directory, which is
-// emptied after each input.
+// emptied after each input. Files are limited to 256 KiB, so entries that
+// inflate beyond it fail to write as on a full disk; a failed entry must never
+// leave its temporary file behind.
 #include "zipextract/extractarchive.h"
 
 #include <QByteArray>
@@ -8,11 +10,14 @@
 #include <QFile>
 #include <QString>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +31,21 @@ void removeTree(const QString &path)
         QFile::encodeName(path).constData(),
         [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
         FTW_DEPTH | FTW_PHYS);
+}
+
+// The extractor's temporary files, which no outcome may leave behind.
+bool holdsTemporaryFile(const QString &path)
+{
+    static bool found;
+    found = false;
+    ::nftw(
+        QFile::encodeName(path).constData(),
+        [](const char *p, const struct stat *, int, struct FTW *ftw) {
+            found = found || std::strncmp(p + ftw->base, ".unpacking-", 11) == 0;
+            return 0;
+        },
+        16, FTW_PHYS);
+    return found;
 }
 } // namespace
 
@@ -42,6 +62,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     if (devnull >= 0)
         ::dup2(devnull, STDOUT_FILENO);
     std::atexit([] { removeTree(g_root); });
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 256 * 1024;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     return 0;
 }
 
@@ -59,6 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Seeds are protected with "pw"; plain entries ignore it.
     extractArchive(archive, out, QStringLiteral("pw"));
     QDir::setCurrent(g_start);
+    if (holdsTemporaryFile(out)) {
+        std::fprintf(stderr, "a temporary file was left behind\n");
+        std::abort();
+    }
     removeTree(out);
     // Nothing may appear beside the two expected names.
     const QStringList left =

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <cstdio>
@@ -37,5 +38,18 @@ int main(int argc, char **argv)
     ok &= hostile.addFile("/abs.ttf", "x");
     ok &= hostile.addFile("ok.ttf", text.left(50));
     ok &= hostile.close();
+
+    // An entry whose data does not match its CRC, beside a good one.
+    const QString damaged = dir + QStringLiteral("/seed%1.zip").arg(n++);
+    ZipWriter crc(damaged);
+    ok &= crc.addFile("good.ttf", text.left(40), ZipWriter::Method::Store);
+    ok &= crc.addFile("bad.ttf", text.left(400), ZipWriter::Method::Store);
+    ok &= crc.close();
+    QFile file(damaged);
+    ok &= file.open(QIODevice::ReadWrite);
+    QByteArray bytes = file.readAll();
+    const int at = bytes.indexOf(text.left(400)) + 200;
+    bytes[at] = char(bytes[at] ^ 0x20);
+    ok &= file.seek(0) && file.write(bytes) == bytes.size();
     return ok ? 0 : 1;
 }

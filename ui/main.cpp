@@ -1,3 +1,4 @@
+#include "core/installjournal.h"
 #include "core/logging.h"
 #include "window/mainwindow.h"
 #include "window/myproxystyle.h"
@@ -30,6 +31,8 @@ int main(int argc, char *argv[])
     }
     quitOnTerminationSignals();
     trustBundledCertificateAuthority();
+    // An update killed half way must not leave a mix of two versions behind.
+    repairInterruptedInstall(QCoreApplication::applicationDirPath());
 
     int result = 0;
     {

@@ -1,3 +1,4 @@
+#include "core/installjournal.h"
 #include "core/tlstrust.h"
 #include "updater/updaterules.h"
 #include "updater/vantoreldlg.h"
@@ -8,6 +9,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     trustBundledCertificateAuthority();
+    // An install this program was killed in the middle of is put right first.
+    repairInterruptedInstall(QCoreApplication::applicationDirPath());
 
     VantorelDlg dlg;
     dlg.show();

@@ -1,5 +1,6 @@
 #include "updater/sfileworker.h"
 
+#include "core/installjournal.h"
 #include "updater/updaterules.h"
 
 #include <QDebug>
@@ -39,7 +40,7 @@ bool SFileWorker::copyDirectoryFiles(const QString &source, const QString &targe
 {
     m_depth = 0;
     m_changes.clear();
-    const bool copied = copyLevel(source, target, overwrite);
+    const bool copied = copyLevel(source, target, overwrite) && (!m_commitGate || m_commitGate());
     finish(copied);
     return copied;
 }
@@ -130,7 +131,7 @@ bool SFileWorker::copyOneFile(const QString &source, const QString &target, bool
 
     // A file of the same name beside the target holds the new contents until they
     // are complete; only then does it take the target's place.
-    const QString part = target + QStringLiteral(".vantorel-part");
+    const QString part = target + QLatin1String(kInstallPartSuffix);
     const QFileInfo leftover(part);
     if (leftover.isDir() && !leftover.isSymLink())
         return false;
@@ -145,7 +146,7 @@ bool SFileWorker::copyOneFile(const QString &source, const QString &target, bool
     QFile::setPermissions(part, replacing && existing.isFile() ? existing.permissions()
                                                                : QFileInfo(source).permissions());
     // The old file steps aside under a name of its own until the whole copy is done.
-    const QString aside = replacing ? target + QStringLiteral(".vantorel-old") : QString();
+    const QString aside = replacing ? target + QLatin1String(kInstallAsideSuffix) : QString();
     if (replacing && ((QFileInfo::exists(aside) && !QFile::remove(aside)) ||
                       !replaceFile(target, aside))) {
         QFile::remove(part);

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // Copies a folder tree over another one and reports how far it got.
 //
 // Progress counts the subfolders directly below the folder given to the outermost
@@ -23,6 +25,9 @@ public:
     // succeeded; at the first entry that cannot be copied the copy stops, puts
     // them back, removes what it added and returns false.
     bool copyDirectoryFiles(const QString &source, const QString &target, bool overwrite);
+    // Called once every file is in place, before the replaced ones are let go, to
+    // record that the copy is complete; false undoes the copy as a failure would.
+    void setCommitGate(std::function<bool()> gate) { m_commitGate = std::move(gate); }
 
 signals:
     void sigCopyDirStation(double fraction);
@@ -43,6 +48,7 @@ private:
         bool folder = false;
     };
     QList<Change> m_changes;
+    std::function<bool()> m_commitGate;
     int m_depth = 0; // 0 in the outermost call, which starts a new count
     double m_total = 0;
     double m_done = 0;

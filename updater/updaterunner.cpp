@@ -1,6 +1,8 @@
 #include "updater/updaterunner.h"
 
+#include "core/installjournal.h"
 #include "core/logging.h"
+#include "core/packageaddress.h"
 #include "updater/sfileworker.h"
 #include "updater/updaterules.h"
 #include "zipextract/extractarchive.h"
@@ -72,8 +74,16 @@ void UpdateRunner::setPackageUrl(const QString &url)
     const QUrl parsed(url, QUrl::TolerantMode);
     if (!parsed.isValid())
         return;
-    m_packageUrl = parsed;
     writeLog(url, QLatin1String(kUpdateLogName));
+    // The program offers only https packages; one started by hand holds to the same.
+    if (!isUsablePackageAddress(url)) {
+        writeLog(QStringLiteral("down refused: not an https address"),
+                 QLatin1String(kUpdateLogName));
+        removeDownloads();
+        emit sigDoneState(false);
+        return;
+    }
+    m_packageUrl = parsed;
     startUpdate();
 }
 
@@ -83,6 +93,7 @@ void UpdateRunner::startUpdate()
     const bool downloaded = downloadPackage();
     emit sigStatusText(QStringLiteral("软件更新中..."));
     const bool installed = unpackAndCopy();
+    removeDownloads();
     emit sigDoneState(downloaded && installed);
 }
 
@@ -190,17 +201,32 @@ bool UpdateRunner::unpackAndCopy()
     if (m_downloadedFile.isEmpty())
         return false;
 
-    // Only what this package holds may be installed: leftovers of an earlier update
-    // go first, and nothing is copied when the package cannot be unpacked.
+    // Only what this package holds may be installed, and only when every entry of
+    // it unpacked whole and verified: leftovers of an earlier update go first.
+    const QString workingDir = QDir::currentPath();
     const bool unpacked = preparePrivateFolders() && emptyDirectory(m_unpackDir) &&
                           extractArchive(m_downloadedFile, m_unpackDir, QString());
-    writeLog(QStringLiteral("upzip done"), QLatin1String(kUpdateLogName));
+    // The extractor leaves the working directory in the unpack folder, which goes.
+    QDir::setCurrent(workingDir);
+    writeLog(unpacked ? QStringLiteral("upzip done") : QStringLiteral("upzip fail"),
+             QLatin1String(kUpdateLogName));
     if (!unpacked)
         return false;
 
+    // An install interrupted earlier is put right before this one is written down.
+    const InstallRepair repair = repairInterruptedInstall(m_installDir);
+    if (repair == InstallRepair::Busy || repair == InstallRepair::Failed) {
+        writeLog(QStringLiteral("copy fail: an earlier install is unfinished"),
+                 QLatin1String(kUpdateLogName));
+        return false;
+    }
+    InstallJournal journal(m_installDir);
     SFileWorker worker;
     connect(&worker, &SFileWorker::sigCopyDirStation, this, &UpdateRunner::sigCopyMoved);
-    const bool copied = worker.copyDirectoryFiles(m_unpackDir, m_installDir, true);
+    worker.setCommitGate([&journal] { return journal.commit(); });
+    const bool copied = journal.lock() && journal.begin(m_unpackDir) &&
+                        worker.copyDirectoryFiles(m_unpackDir, m_installDir, true);
+    journal.finish();
 
     m_appFile = m_installDir + QLatin1Char('/') + QFileInfo(m_appFile).fileName();
     writeLog(QStringLiteral("modify=") + m_appFile, QLatin1String(kUpdateLogName));
@@ -208,6 +234,18 @@ bool UpdateRunner::unpackAndCopy()
     writeLog(copied ? QStringLiteral("copy done") : QStringLiteral("copy fail"),
              QLatin1String(kUpdateLogName));
     return copied;
+}
+
+void UpdateRunner::removeDownloads()
+{
+    if (!m_downloadedFile.isEmpty())
+        QFile::remove(m_downloadedFile);
+    // Only inside a download folder that is still the user's own; emptied first, so
+    // a link planted inside is removed rather than followed.
+    const QFileInfo unpack(QDir::cleanPath(m_unpackDir));
+    if (ensurePrivateDirectory(m_downloadDir) && unpack.isDir() && !unpack.isSymLink() &&
+        emptyDirectory(m_unpackDir))
+        QDir().rmdir(m_unpackDir);
 }
 
 bool UpdateRunner::openApp()

@@ -35,12 +35,15 @@ public:
     QString downloadedFile() const { return m_downloadedFile; }
 
     void setAppFile(const QString &path);
-    // Runs the whole update when `url` is a valid address; otherwise does nothing.
+    // Runs the whole update when `url` is a valid https address. An invalid one does
+    // nothing; any other (http://, file://) is refused and ends in the failure state.
     void setPackageUrl(const QString &url);
     // Download, unpack and copy; ends with sigDoneState, telling whether all of it
-    // succeeded.
+    // succeeded. The package and what was unpacked from it are removed either way.
     void startUpdate();
     bool downloadPackage();
+    // Installs only a package that unpacked whole; the copy is journalled (see
+    // InstallJournal) and all or nothing.
     bool unpackAndCopy();
     // Starts the main program detached; false when it could not be started.
     bool openApp();
@@ -57,6 +60,7 @@ signals:
 private:
     bool preparePrivateFolders() const;
     bool openPackageFile(QFile &file) const;
+    void removeDownloads();
 
     QString m_appFile;
     QUrl m_packageUrl;

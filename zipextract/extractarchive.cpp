@@ -12,6 +12,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +22,8 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <direct.h>
+#include <process.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <unistd.h>
@@ -38,6 +42,9 @@ constexpr int kPasswordError = UNZ_PARAMERROR;
 constexpr int kWriteError = -1;
 // An entry whose data goes on past its declared size: the archive is refused.
 constexpr int kPastDeclaredSize = -1000;
+// Codes of the entry reader that minizip has no name for.
+constexpr int kUnsupportedMethod = -1001;
+constexpr int kShortData = -1002;
 
 constexpr uLong kFlagEncrypted = 1u << 0;
 constexpr uLong kFlagDataDescriptor = 1u << 3;
@@ -154,25 +161,62 @@ bool passesThroughLink(const char *name)
 #endif
 }
 
-// Opens the output file for writing, truncating an existing one. On POSIX an
-// existing symbolic link or a file with other hard links is replaced, never
-// written through, so the bytes stay inside the target directory.
-FILE *openOutputFile(const char *name)
+// A file is written under a temporary name beside its final place and renamed
+// over it only once its data verified, so a failed entry never leaves a partial
+// or wrong file, and an existing file of that name stays until then. Renaming
+// replaces a symbolic link or hard link of that name instead of writing through it.
+struct OutputFile
+{
+    FILE *file = nullptr;
+    QByteArray tempName;
+};
+
+// Creates a fresh temporary file in the folder part of `name` (which ends in a
+// separator or is empty). Never opens an existing file.
+bool openTempFile(const char *folder, std::size_t folderLength, OutputFile *out)
+{
+    static std::atomic<unsigned> counter{0};
+#ifdef _WIN32
+    const long pid = _getpid();
+#else
+    const long pid = ::getpid();
+#endif
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".unpacking-%ld-%u", pid, ++counter);
+        QByteArray temp(folder, static_cast<int>(folderLength));
+        temp += suffix;
+#ifdef _WIN32
+        FILE *file = std::fopen(temp.constData(), "wbx");
+        if (!file && errno == EEXIST)
+            continue;
+#else
+        const int fd = ::open(temp.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        FILE *file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+        if (fd >= 0 && !file) {
+            ::close(fd);
+            ::unlink(temp.constData());
+        }
+#endif
+        if (!file)
+            return false;
+        out->file = file;
+        out->tempName = temp;
+        return true;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+bool putInPlace(const QByteArray &tempName, const char *name)
 {
 #ifdef _WIN32
-    return std::fopen(name, "wb");
+    return MoveFileExA(tempName.constData(), name, MOVEFILE_REPLACE_EXISTING) != 0;
 #else
-    struct stat st;
-    if (::lstat(name, &st) == 0 &&
-        (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && st.st_nlink > 1)))
-        ::unlink(name);
-    const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return nullptr;
-    FILE *file = ::fdopen(fd, "wb");
-    if (!file)
-        ::close(fd);
-    return file;
+    return ::rename(tempName.constData(), name) == 0;
 #endif
 }
 
@@ -222,7 +266,7 @@ public:
     // Bytes read (> 0), 0 at the end, a negative minizip or zlib code, or
     // kPastDeclaredSize when the data goes on after the declared size.
     int read(char *buffer, unsigned size);
-    // Reports a CRC or size mismatch once all was read.
+    // Reports a size (kShortData) or CRC mismatch once all was read.
     int close() const;
 
 private:
@@ -257,7 +301,7 @@ int EntryReader::open(const ZipEntryLayout &entry, const QByteArray &password)
     if (encrypted && (password.isEmpty() || (entry.flags & kFlagStrongEncryption)))
         return kPasswordError;
     if (m_method != 0 && m_method != Z_DEFLATED)
-        return UNZ_BADZIPFILE;
+        return kUnsupportedMethod;
     if (!m_in.seek(entry.dataOffset))
         return UNZ_ERRNO;
     if (encrypted) {
@@ -353,7 +397,9 @@ int EntryReader::readData(char *buffer, unsigned size)
 
 int EntryReader::close() const
 {
-    if (m_atEnd && (m_produced != m_expectedSize || m_crc != m_expectedCrc))
+    if (m_atEnd && m_produced != m_expectedSize)
+        return kShortData;
+    if (m_atEnd && m_crc != m_expectedCrc)
         return UNZ_CRCERROR;
     return UNZ_OK;
 }
@@ -385,8 +431,39 @@ bool closeOutput(FILE *out, bool pendingHole)
     return std::fclose(out) == 0 && ok;
 }
 
+// Why an entry's data could not be read, for the line that names it.
+QByteArray readFailure(int code, const ZipEntryLayout &entry, const QByteArray &password)
+{
+    const bool encrypted = entry.flags & kFlagEncrypted;
+    if (code == kPasswordError) {
+        if (entry.flags & kFlagStrongEncryption)
+            return "its encryption method is not supported";
+        return password.isEmpty() ? "it needs a password" : "wrong password";
+    }
+    if (code == kUnsupportedMethod)
+        return "unsupported compression method " + QByteArray::number(entry.method);
+    if (code == UNZ_ERRNO)
+        return "the archive cannot be read";
+    QByteArray why = code == UNZ_CRCERROR ? QByteArray("its data does not match its CRC")
+                     : code == kShortData ? QByteArray("its data is shorter than declared")
+                                          : "its data is damaged (error " +
+                                                QByteArray::number(code) + ")";
+    // One check byte lets a wrong password through once in 256 tries.
+    if (encrypted)
+        why += ", or the password is wrong";
+    return why;
+}
+
+QByteArray systemFailure(const char *what, int error)
+{
+    return QByteArray(what) + " (" + QByteArray(std::strerror(error)) + ")";
+}
+
+// Extracts one entry. Returns 0 when the extraction may go on, else the code
+// that ends it. Sets `failed` for every entry that could not be extracted whole,
+// after printing one line naming it and the reason.
 int extractCurrentEntry(unzFile zip, ArchiveStream &in, const ZipEntryLayout &entry,
-                        const QByteArray &password)
+                        const QByteArray &password, bool *failed)
 {
     char name[kMaxPathBytes + 1];
     name[kMaxPathBytes] = '\0';
@@ -398,6 +475,7 @@ int extractCurrentEntry(unzFile zip, ArchiveStream &in, const ZipEntryLayout &en
         err = UNZ_BADZIPFILE;
     if (err != UNZ_OK) {
         std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", err);
+        *failed = true;
         return err;
     }
     const QByteArray printed = shown(entry.name.left(kMaxPathBytes));
@@ -418,99 +496,133 @@ int extractCurrentEntry(unzFile zip, ArchiveStream &in, const ZipEntryLayout &en
         std::printf("skipping %s: path goes through a symbolic link\n", name);
         return UNZ_OK;
     }
-
-    char *buffer = static_cast<char *>(std::malloc(kCopyBufferSize));
-    if (!buffer) {
-        std::printf("Error allocating memory\n");
-        return kAllocationError;
-    }
+    const auto fail = [&](const QByteArray &why) {
+        std::printf("cannot extract %s: %s\n", name, why.constData());
+        *failed = true;
+    };
 
     const char *filePart = name;
     for (const char *p = name; *p; ++p) {
         if (isSeparator(*p))
             filePart = p + 1;
     }
+    const std::size_t folderLength = static_cast<std::size_t>(filePart - name);
 
     if (*filePart == '\0') {
         std::printf("creating directory: %s\n", name);
-        makeOneDirectory(name);
-        std::free(buffer);
+        // A folder entry may come before its parent's, or without one.
+        if (makeOneDirectory(name) != 0) {
+            const int error = errno;
+            if (!isDirectory(name) && (makeDirectoryPath(name) != 1 || !isDirectory(name)))
+                fail(systemFailure("cannot create the folder", error));
+        }
         return UNZ_OK;
     }
 
     EntryReader reader(in);
     err = reader.open(entry, password);
     if (err != UNZ_OK) {
-        std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", err);
-        std::free(buffer);
+        std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n",
+                    err == kUnsupportedMethod ? UNZ_BADZIPFILE : err);
+        fail(readFailure(err, entry, password));
         return err;
     }
 
-    FILE *out = openOutputFile(name);
-    if (!out && filePart != name) {
-        char directory[kMaxPathBytes + 1];
-        const std::size_t length = static_cast<std::size_t>(filePart - name);
-        std::memcpy(directory, name, length);
-        directory[length] = '\0';
-        makeDirectoryPath(directory);
-        out = openOutputFile(name);
+    char *buffer = static_cast<char *>(std::malloc(kCopyBufferSize));
+    if (!buffer) {
+        std::printf("Error allocating memory\n");
+        *failed = true;
+        return kAllocationError;
     }
 
-    if (!out) {
-        std::printf("error opening %s\n", name);
-    } else {
-        std::printf(" extracting: %s\n", name);
-        bool pendingHole = false;
-        for (;;) {
-            const int got = reader.read(buffer, kCopyBufferSize);
-            if (got == kPastDeclaredSize) {
-                std::printf("stopping %s: its data runs past the declared size of %llu bytes\n",
-                            name, static_cast<unsigned long long>(entry.uncompressedSize));
-                err = got;
-                break;
-            }
-            if (got < 0) {
-                std::printf("error %d with zipfile in unzReadCurrentFile\n", got);
-                err = got;
-                break;
-            }
-            if (got == 0)
-                break;
-            if (!writeBlock(out, buffer, static_cast<std::size_t>(got), &pendingHole)) {
-                std::printf("error in writing extracted file\n");
-                err = kWriteError;
-                break;
-            }
+    OutputFile out;
+    int error = 0;
+    if (!openTempFile(name, folderLength, &out)) {
+        error = errno;
+        if (folderLength > 0) {
+            char directory[kMaxPathBytes + 1];
+            std::memcpy(directory, name, folderLength);
+            directory[folderLength] = '\0';
+            makeDirectoryPath(directory);
+            if (!openTempFile(name, folderLength, &out))
+                error = errno;
         }
-        // Buffered bytes reach the disk only here; losing them is a short write.
-        if (!closeOutput(out, pendingHole) && err == UNZ_OK) {
+    }
+
+    if (!out.file) {
+        std::printf("error opening %s\n", name);
+        fail(systemFailure("cannot create the file", error));
+        std::free(buffer);
+        return UNZ_OK;
+    }
+
+    std::printf(" extracting: %s\n", name);
+    bool pendingHole = false;
+    QByteArray why;
+    for (;;) {
+        const int got = reader.read(buffer, kCopyBufferSize);
+        if (got == kPastDeclaredSize) {
+            std::printf("stopping %s: its data runs past the declared size of %llu bytes\n",
+                        name, static_cast<unsigned long long>(entry.uncompressedSize));
+            *failed = true;
+            err = got;
+            break;
+        }
+        if (got < 0) {
+            std::printf("error %d with zipfile in unzReadCurrentFile\n", got);
+            why = readFailure(got, entry, password);
+            err = got;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!writeBlock(out.file, buffer, static_cast<std::size_t>(got), &pendingHole)) {
+            why = systemFailure("cannot write the file", errno);
             std::printf("error in writing extracted file\n");
             err = kWriteError;
+            break;
         }
     }
-
+    // Buffered bytes reach the disk only here; losing them is a short write.
+    if (!closeOutput(out.file, pendingHole) && err == UNZ_OK) {
+        why = systemFailure("cannot write the file", errno);
+        std::printf("error in writing extracted file\n");
+        err = kWriteError;
+    }
     if (err == UNZ_OK) {
         err = reader.close();
-        if (err != UNZ_OK)
-            std::printf("error %d with zipfile in unzCloseCurrentFile\n", err);
+        if (err != UNZ_OK) {
+            std::printf("error %d with zipfile in unzCloseCurrentFile\n", UNZ_CRCERROR);
+            why = readFailure(err, entry, password);
+        }
     }
+    if (err == UNZ_OK && !putInPlace(out.tempName, name)) {
+        why = systemFailure("cannot put the file in place", errno);
+        err = kWriteError;
+    }
+    if (err != UNZ_OK)
+        std::remove(out.tempName.constData());
+    if (!why.isEmpty())
+        fail(why);
     std::free(buffer);
     return err;
 }
 
-// The code of the entry that ended the extraction, or UNZ_OK.
+// The code of the entry that ended the extraction, or UNZ_OK; `failed` tells
+// whether any entry could not be extracted whole.
 int extractAllEntries(unzFile zip, ArchiveStream &in, const ZipLayout &layout,
-                      const QByteArray &password)
+                      const QByteArray &password, bool *failed)
 {
     const std::size_t count = layout.entries.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const int err = extractCurrentEntry(zip, in, layout.entries[i], password);
+        const int err = extractCurrentEntry(zip, in, layout.entries[i], password, failed);
         if (err != UNZ_OK)
             return err;
         if (i + 1 < count) {
             const int moved = unzGoToNextFile(zip);
             if (moved != UNZ_OK) {
                 std::printf("error %d with zipfile in unzGoToNextFile\n", moved);
+                *failed = true;
                 return moved;
             }
         }
@@ -599,9 +711,10 @@ bool extractArchive(const QString &archivePath, const QString &targetDir, const 
         return false;
     }
 
-    const int result =
-        extractAllEntries(zip, in, layout, password.isEmpty() ? QByteArray() : password.toUtf8());
+    bool failed = false;
+    extractAllEntries(zip, in, layout, password.isEmpty() ? QByteArray() : password.toUtf8(),
+                      &failed);
     unzClose(zip);
     std::fflush(stdout);
-    return result != kPastDeclaredSize;
+    return !failed;
 }

@@ -142,6 +142,7 @@ private slots:
     void emptyDownload();
     void cachedArchive_data();
     void cachedArchive();
+    void errorPageDownloaded_data();
     void errorPageDownloaded();
     void reactivateSavedFonts();
     void duplicateSavedNames();
@@ -500,22 +501,34 @@ void TestActivationFlow::cachedArchive()
     QVERIFY(!rig.controller->isBusy("云H"));
 }
 
+void TestActivationFlow::errorPageDownloaded_data()
+{
+    QTest::addColumn<bool>("damagedArchive");
+    QTest::newRow("error page") << false; // the fixture answers 404 with a page
+    QTest::newRow("archive that fails its check") << true;
+}
+
 void TestActivationFlow::errorPageDownloaded()
 {
+    QFETCH(bool, damagedArchive);
     Rig rig;
     HttpFixture server;
-    const QUrl url = server.url("/missing.zip"); // the fixture answers 404 with a page
+    const QUrl url = server.url("/missing.zip");
+    if (damagedArchive)
+        server.setRoute("/missing.zip", {200, zipOf(rig.env.path("scratch.zip"), "f.ttf",
+                                                    "not the font", "not its password")});
     rig.addCloudFont("云F", 15, "f.ttf", url);
     auto &controller = rig.make();
 
     controller.onFtSelected("云F", &rig.card);
     QTRY_VERIFY_WITH_TIMEOUT(!controller.isBusy("云F"), kEventWaitMs);
     QCOMPARE(rig.view.trays(), QStringList{"tray|字体激活|云F激活失败！"});
-    const QString line = "enable failed，not find [云F]:[" + rig.ft.usedDir() + "f.ttf]";
+    const QString line = "the TTF of [云F] unpack failed,url:" + url.toString();
     QCOMPARE(rig.reporter.bugs, QStringList{line});
-    QVERIFY(QFile::exists(rig.ft.downloadsDir() + "missing.zip"));
+    QVERIFY(!QFile::exists(rig.ft.downloadsDir() + "missing.zip"));
+    QVERIFY(!QFile::exists(rig.ft.usedDir() + "f.ttf"));
 
-    // The stored page does not block the font: the next pick fetches it again.
+    // The failed archive does not block the font: the next pick fetches it again.
     QVERIFY(writeRenamedFont(rig.env.path("font.ttf"), "Quillora Tf"));
     HttpFixture::Route route;
     route.body = zipOf(rig.env.path("scratch.zip"), "f.ttf", fileBytes(rig.env.path("font.ttf")),

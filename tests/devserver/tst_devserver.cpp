@@ -605,10 +605,10 @@ void TestDevServer::archives()
     const QString cwd = QDir::currentPath();
     QVERIFY(QDir(dir.path()).mkpath("right") && QDir(dir.path()).mkpath("wrong"));
     QVERIFY(extractArchive(archive, dir.filePath("right"), archivePassword(url)));
-    QVERIFY(extractArchive(archive, dir.filePath("wrong"), archivePassword(url + "x")));
+    QVERIFY(!extractArchive(archive, dir.filePath("wrong"), archivePassword(url + "x")));
     QDir::setCurrent(cwd);
     QCOMPARE(readFile(dir.filePath("right/" + source->ttfName)), original);
-    QVERIFY(readFile(dir.filePath("wrong/" + source->ttfName)) != original);
+    QVERIFY(!QFileInfo::exists(dir.filePath("wrong/" + source->ttfName)));
 
     // Any zip tool opens it with the derived password.
     if (QStandardPaths::findExecutable("unzip").isEmpty())

@@ -1,9 +1,34 @@
 #include "httpfixture.h"
 
+#include <QFile>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpSocket>
 
-HttpFixture::HttpFixture()
+void HttpFixture::Listener::incomingConnection(qintptr descriptor)
 {
+    if (certFile.isEmpty()) {
+        QTcpServer::incomingConnection(descriptor);
+        return;
+    }
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    QFile key(keyFile);
+    key.open(QIODevice::ReadOnly);
+    socket->setLocalCertificate(certFile);
+    socket->setPrivateKey(QSslKey(key.readAll(), QSsl::Ec, QSsl::Pem)); // TestCertificates' kind
+    socket->setPeerVerifyMode(QSslSocket::VerifyNone);                 // clients show none
+    socket->startServerEncryption();
+    addPendingConnection(socket);
+}
+
+HttpFixture::HttpFixture(const QString &certFile, const QString &keyFile)
+{
+    m_server.certFile = certFile;
+    m_server.keyFile = keyFile;
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
@@ -15,7 +40,10 @@ HttpFixture::HttpFixture()
 
 QUrl HttpFixture::url(const QString &encodedPath) const
 {
-    return QUrl(QString("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(encodedPath));
+    return QUrl(QString("%1://127.0.0.1:%2%3")
+                    .arg(m_server.certFile.isEmpty() ? "http" : "https")
+                    .arg(m_server.serverPort())
+                    .arg(encodedPath));
 }
 
 void HttpFixture::onReadyRead(QTcpSocket *socket)

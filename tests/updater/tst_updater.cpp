@@ -2,7 +2,12 @@
 #include "httpfixture.h"
 #include "testenv.h"
 #include "testnet.h"
+#include "testhttpsserver.h"
 #include "updatertestutil.h"
+#include "../zipextract/ziptestutil.h"
+#include "core/installjournal.h"
+#include "core/tlstrust.h"
+#include "updater/sfileworker.h"
 #include "updater/updaterunner.h"
 #include "updater/vantoreldlg.h"
 #include "zipextract/zipwriter.h"
@@ -87,6 +92,25 @@ struct Sandbox
     QString logFile;
 };
 
+// The real updater, copied into the installation folder with the test's
+// certificate authority beside it, started in the sandbox's environment.
+void startCopiedUpdater(QProcess &process, const Sandbox &box, const QString &caFile,
+                        const QStringList &arguments)
+{
+    const QString updater = box.install + "/vantorel";
+    if (!QFileInfo::exists(updater)) {
+        QFile::copy(QStringLiteral(VANTOREL_PROGRAM), updater);
+        QFile::copy(caFile, box.install + "/quillora-ca.pem");
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                             "XDG_RUNTIME_DIR", "TMPDIR"})
+        environment.insert(name, QString::fromLocal8Bit(qgetenv(name)));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    process.setProcessEnvironment(environment);
+    process.start(updater, arguments);
+}
+
 template <typename T> T *child(VantorelDlg &dlg, const char *name)
 {
     return dlg.findChild<T *>(QLatin1String(name));
@@ -115,17 +139,23 @@ private slots:
     void failedUpdate_data();
     void failedUpdate();
     void copyFailureShowsFailure();
+    void interruptedInstallRepaired();
+    void killedInstallRepairedByNextRun();
     void linkedTempFolderRefused();
     void openStartsProgramWithBlankInPath();
     void endToEndFromCopiedInstallation();
 
 private:
-    HttpFixture m_server;
+    TestCertificates m_certs;
+    HttpFixture m_server{m_certs.serverCertFile(), m_certs.serverKeyFile()};
     QByteArray m_package;
 };
 
 void TestUpdater::initTestCase()
 {
+    QString error;
+    QVERIFY2(m_certs.generate(&error), qPrintable(error));
+    QVERIFY(addTrustedCertificateAuthorities(m_certs.caFile()) > 0);
     QVERIFY(m_server.isListening());
     QTemporaryDir dir;
     m_package = makePackage(dir.filePath("update.zip"), kPackageFiles);
@@ -203,6 +233,7 @@ void TestUpdater::fullUpdateIntoFolderWithBlank()
              (QStringList{"dir_appFile=" + app, url, "down succeed.", "upzip done", "modify=" + app,
                           "dir_copy_des=" + app, "copy done"}));
     QCOMPARE(dlg.runner().downloadedFile(), box.tmp + "/quillora/Quillora Update.zip");
+    QCOMPARE(tree(box.tmp + "/quillora"), QStringList()); // package and upzip/ removed
     QCOMPARE(dlg.runner().appFile(), app);
 
     QCOMPARE(tree(box.install),
@@ -228,8 +259,14 @@ void TestUpdater::failedUpdate_data()
     QTest::newRow("not found") << QByteArray("/missing.zip") << QStringList{"down err"};
     QTest::newRow("empty body") << QByteArray("/empty.zip") << QStringList{};
     QTest::newRow("too slow") << QByteArray("/slow.zip") << QStringList{"down timeout"};
-    QTest::newRow("not an archive")
-        << QByteArray("/garbage.zip") << QStringList{"down succeed.", "upzip done"};
+    const QStringList unpackFails{"down succeed.", "upzip fail"};
+    QTest::newRow("not an archive") << QByteArray("/garbage.zip") << unpackFails;
+    QTest::newRow("bad crc") << QByteArray("/badcrc.zip") << unpackFails;
+    QTest::newRow("deflate stream cut") << QByteArray("/cut.zip") << unpackFails;
+    QTest::newRow("disk full while unpacking") << QByteArray("/full.zip") << unpackFails;
+    const QStringList refused{"down refused: not an https address"};
+    QTest::newRow("http address") << QByteArray("http") << refused;
+    QTest::newRow("file address") << QByteArray("file") << refused;
     QTest::newRow("nobody listening") << QByteArray() << QStringList{"down err"};
     QTest::newRow("oversize") << QByteArray("/large.zip")
                               << QStringList{"down too large (over 102400 bytes)"};
@@ -246,6 +283,22 @@ void TestUpdater::failedUpdate()
     m_server.setRoute("/garbage.zip", {200, QByteArray("this is not a zip archive").repeated(40)});
     m_server.setRoute("/large.zip", {200, QByteArray(300000, 'z')});
     m_server.setRoute("/endless.zip", {200, QByteArray(), false, false, true});
+    // Packages that download whole but do not unpack whole: nothing of them may land.
+    const QByteArray program = QByteArray("new main program ").repeated(100000);
+    QList<RawEntry> entries{rawFile("libSorvane.so", sampleBytes(20000, 7)),
+                            rawFile("quillora", program), rawFile("marker", "1")};
+    QTemporaryDir packages;
+    const QString bad = packages.filePath("bad.zip");
+    entries[0].crc ^= 1;
+    QVERIFY(writeRawArchive(bad, entries));
+    m_server.setRoute("/badcrc.zip", {200, readFile(bad)});
+    entries[0].crc ^= 1;
+    entries[1].payload.chop(entries[1].payload.size() / 2);
+    QVERIFY(writeRawArchive(bad, entries));
+    m_server.setRoute("/cut.zip", {200, readFile(bad)});
+    entries[1] = rawFile("quillora", program);
+    QVERIFY(writeRawArchive(bad, entries));
+    m_server.setRoute("/full.zip", {200, readFile(bad)});
 
     Sandbox box;
     // An earlier update left files in the unpack folder; they must not be installed.
@@ -262,19 +315,29 @@ void TestUpdater::failedUpdate()
     const ClosedPort closed;
     if (path.isEmpty()) {
         QVERIFY(closed.isValid());
-        url = QStringLiteral("http://127.0.0.1:%1/u.zip").arg(closed.port());
+        url = QStringLiteral("https://127.0.0.1:%1/u.zip").arg(closed.port());
+    } else if (path == "http") {
+        url = m_server.url("/packages/Quillora%20Update.zip").toString().replace("https:", "http:");
+    } else if (path == "file") {
+        QVERIFY(writeFile(box.tmp + "/p.zip", m_package));
+        url = QUrl::fromLocalFile(box.tmp + "/p.zip").toString();
     }
+    const int requests = m_server.totalHits();
     const QString app = box.install + "/quillora";
-    startFromArguments(dlg, {"vantorel", app, url});
+    {
+        // Unpacking the 1.7 MB main program fails there, as on a full disk.
+        const FileSizeLimit limit(path == "/full.zip" ? 1 << 20 : 0);
+        startFromArguments(dlg, {"vantorel", app, url});
+    }
 
     checkDoneState(dlg, QStringLiteral("软件更新失败！"));
     QCOMPARE(logMessages(box.logFile), QStringList({"dir_appFile=" + app, url}) + logTail);
     QCOMPARE(tree(box.install), (QStringList{"quillora", "settings.ini"}));
     QCOMPARE(readFile(app), QByteArray("old main program"));
-    if (logTail.contains("upzip done"))
-        QVERIFY(!QFile::exists(box.tmp + "/quillora/upzip/stale.txt"));
-    // A failed download leaves no package behind.
-    QCOMPARE(tree(box.tmp + "/quillora").filter(".zip").isEmpty(), !logTail.contains("down succeed."));
+    // Neither the package nor anything unpacked from it stays behind.
+    QCOMPARE(tree(box.tmp + "/quillora"), QStringList());
+    if (path == "http" || path == "file")
+        QCOMPARE(m_server.totalHits(), requests);
 }
 
 void TestUpdater::copyFailureShowsFailure()
@@ -363,19 +426,10 @@ void TestUpdater::endToEndFromCopiedInstallation()
     // The real program, copied into an installation folder with a blank in its
     // path, started the way the main program starts it.
     Sandbox box;
-    const QString updater = box.install + "/vantorel";
-    QVERIFY(QFile::copy(QStringLiteral(VANTOREL_PROGRAM), updater));
     const QString app = box.install + "/quillora";
     const QString url = m_server.url("/packages/Quillora%20Update.zip").toString(QUrl::FullyEncoded);
-
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                             "XDG_RUNTIME_DIR", "TMPDIR"})
-        environment.insert(name, QString::fromLocal8Bit(qgetenv(name)));
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(environment);
-    process.start(updater, {app, url});
+    startCopiedUpdater(process, box, m_certs.caFile(), {app, url});
     QVERIFY(process.waitForStarted());
 
     const QStringList expected{
@@ -394,6 +448,69 @@ void TestUpdater::endToEndFromCopiedInstallation()
     }
     QCOMPARE(readFile(box.install + "/settings.ini"), QByteArray("mine"));
     QVERIFY(QFileInfo(app).permissions() & QFile::ExeOwner);
+}
+
+// The folder as a killed updater leaves it, at the end of the copy before and
+// after the copy was recorded complete, is put back to one whole version.
+void TestUpdater::interruptedInstallRepaired()
+{
+    Sandbox box;
+    const QString unpacked = box.env.path("unpacked");
+    for (const auto &file : kPackageFiles)
+        QVERIFY(file.first.endsWith('/') ? QDir().mkpath(unpacked + "/" + file.first)
+                                         : writeFile(unpacked + "/" + file.first, file.second));
+    const QStringList before = tree(box.install);
+    InstallJournal journal(box.install);
+    QVERIFY(journal.lock() && journal.begin(unpacked));
+    SFileWorker worker;
+    const auto snapshot = [&](const char *name) {
+        return QProcess::execute("cp", {"-a", box.install, box.env.path(name)}) == 0;
+    };
+    worker.setCommitGate([&] { return snapshot("copying") && journal.commit() && snapshot("done"); });
+    QVERIFY(worker.copyDirectoryFiles(unpacked, box.install, true));
+    journal.finish();
+    for (const bool done : {false, true}) {
+        const QString killed = box.env.path(done ? "done" : "copying");
+        QVERIFY(QFile::remove(killed + "/.vantorel-lock")); // its process is gone
+        QCOMPARE(repairInterruptedInstall(killed),
+                 done ? InstallRepair::Completed : InstallRepair::RolledBack);
+        QCOMPARE(tree(killed), done ? tree(box.install) : before);
+        QCOMPARE(readFile(killed + "/quillora"),
+                 QByteArray(done ? "new main program" : "old main program"));
+    }
+}
+
+// The real updater killed with SIGKILL while replacing 6000 files; its next
+// start puts the old version back whole.
+void TestUpdater::killedInstallRepairedByNextRun()
+{
+    Sandbox box;
+    QList<QPair<QByteArray, QByteArray>> files{{"quillora", "new main program"}, {"marker", "2"}};
+    for (int i = 10000; i < 16000; ++i) {
+        const QByteArray name = "files/" + QByteArray::number(i);
+        QVERIFY(writeFile(box.install + "/" + name, "old " + name));
+        files.append({name, "new " + name});
+    }
+    m_server.setRoute("/many.zip", {200, makePackage(box.env.path("many.zip"), files)});
+    QProcess process;
+    startCopiedUpdater(process, box, m_certs.caFile(),
+                       {box.install + "/quillora", m_server.url("/many.zip").toString()});
+    const QStringList before = tree(box.install);
+    // Files are replaced in name order; once this one is aside, the copy is under way.
+    const QString midway = box.install + "/files/11000" + kInstallAsideSuffix;
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(midway), 4 * kEventWaitMs);
+    process.kill();
+    process.waitForFinished();
+    QCOMPARE(readFile(box.install + "/files/10000"), QByteArray("new files/10000"));
+
+    startCopiedUpdater(process, box, m_certs.caFile(), {});
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(InstallJournal::journalPath(box.install)),
+                             kEventWaitMs);
+    process.kill();
+    process.waitForFinished();
+    QCOMPARE(tree(box.install), before);
+    for (const QByteArray name : {"quillora", "files/10000", "files/15999"})
+        QVERIFY(readFile(box.install + "/" + name).startsWith("old "));
 }
 
 QTEST_MAIN(TestUpdater)

@@ -121,7 +121,10 @@ void TestExtractInterop::exitCodes_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("firstLine");
 
-    QTest::newRow("extracted") << QStringList{"@ZIP@", "@DIR@"} << 0 << QByteArray("@ZIP@ opened");
+    QTest::newRow("needs the password")
+        << QStringList{"@ZIP@", "@DIR@"} << 1 << QByteArray("@ZIP@ opened");
+    QTest::newRow("wrong password")
+        << QStringList{"@ZIP@", "@DIR@", "--password=px"} << 1 << QByteArray("@ZIP@ opened");
     QTest::newRow("password after")
         << QStringList{"@ZIP@", "@DIR@", "--password", "pw"} << 0 << QByteArray("@ZIP@ opened");
     QTest::newRow("password before")

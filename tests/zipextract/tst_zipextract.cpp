@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/mount.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -53,6 +54,8 @@ private slots:
     void damagedEntryStopsExtraction();
     void wrongPassword_data();
     void wrongPassword();
+    void entryFailures_data();
+    void entryFailures();
     void entryNamesLeavingTarget_data();
     void entryNamesLeavingTarget();
     void symlinksInTargetAreNotFollowed();
@@ -216,35 +219,37 @@ void TestZipExtract::damagedEntryStopsExtraction_data()
     QTest::addColumn<QByteArray>("password");
     QTest::addColumn<int>("damage");
     QTest::addColumn<QByteArray>("errorLine");
-    QTest::addColumn<bool>("complete"); // is the damaged entry's data fully written?
+    QTest::addColumn<QByteArray>("reason");
 
     enum { BrokenDeflate, WrongCrc, ShortStream };
     for (const QByteArray &pw : {QByteArray(), QByteArray("pw")}) {
         const QByteArray tag = pw.isEmpty() ? "plain" : "protected";
+        const QByteArray orPassword = pw.isEmpty() ? "" : ", or the password is wrong";
         QTest::newRow("inflate error, " + tag)
             << pw << int(BrokenDeflate) << QByteArray("error -3 with zipfile in unzReadCurrentFile")
-            << false;
+            << "its data is damaged (error -3)" + orPassword;
         QTest::newRow("crc mismatch, " + tag)
             << pw << int(WrongCrc) << QByteArray("error -105 with zipfile in unzCloseCurrentFile")
-            << true;
+            << "its data does not match its CRC" + orPassword;
         QTest::newRow("stream shorter than declared, " + tag)
             << pw << int(ShortStream)
-            << QByteArray("error -105 with zipfile in unzCloseCurrentFile") << true;
+            << QByteArray("error -105 with zipfile in unzCloseCurrentFile")
+            << "its data is shorter than declared" + orPassword;
     }
 }
 
-// The damaged entry is left as far as it got, later entries are not touched
-// and the call still reports success.
+// The damaged entry fails the call with a line naming it; no part of it is left
+// (the file it would have replaced stays as it was) and later entries are not
+// touched.
 void TestZipExtract::damagedEntryStopsExtraction()
 {
     QFETCH(QByteArray, password);
     QFETCH(int, damage);
     QFETCH(QByteArray, errorLine);
-    QFETCH(bool, complete);
+    QFETCH(QByteArray, reason);
 
     const QByteArray data = sampleBytes(60000, 21);
     RawEntry damaged = rawFile("damaged.ttf", data);
-    QByteArray written = data;
     if (damage == 0) {
         damaged.payload = deflateBrokenAfter(data, 20000);
     } else if (damage == 1) {
@@ -255,39 +260,34 @@ void TestZipExtract::damagedEntryStopsExtraction()
     const QString archive = m_tmp->filePath("a.zip");
     QVERIFY(writeRawArchive(
         archive, {rawFile("first.ttf", "one"), damaged, rawFile("third.ttf", "three")}, password));
+    QVERIFY(writeFile(m_target + "/damaged.ttf", "older version"));
 
     const ExtractRun run = runExtract(archive, m_target, QString::fromUtf8(password));
-    QVERIFY(run.ok);
+    QVERIFY(!run.ok);
     QVERIFY2(run.lines.contains(errorLine), run.lines.join('\n').constData());
-    QCOMPARE(run.lines.last(), errorLine);
-    QCOMPARE(readFile(m_target + "/first.ttf"), QByteArray("one"));
-    QVERIFY(!QFileInfo::exists(m_target + "/third.ttf"));
-    const QByteArray got = readFile(m_target + "/damaged.ttf");
-    if (complete) {
-        QCOMPARE(got, written);
-    } else {
-        QVERIFY(QFileInfo::exists(m_target + "/damaged.ttf"));
-        QVERIFY(got.size() < written.size());
-        QVERIFY(written.startsWith(got));
-    }
+    QCOMPARE(run.lines.last(), "cannot extract damaged.ttf: " + reason);
+    QCOMPARE(readTree(m_target),
+             (Tree{{"first.ttf", "one"}, {"damaged.ttf", "older version"}}));
 }
 
 void TestZipExtract::wrongPassword_data()
 {
     QTest::addColumn<QByteArray>("archivePassword");
     QTest::addColumn<QString>("given");
-    QTest::addColumn<bool>("extracted");
+    QTest::addColumn<QByteArray>("failure"); // empty when it extracts
 
-    QTest::newRow("wrong password") << QByteArray("right") << QString("wrong") << false;
-    QTest::newRow("no password") << QByteArray("right") << QString() << false;
-    QTest::newRow("password not needed") << QByteArray() << QString("unused") << true;
+    QTest::newRow("wrong password") << QByteArray("right") << QString("wrong")
+                                    << QByteArray("cannot extract f.ttf: wrong password");
+    QTest::newRow("no password") << QByteArray("right") << QString()
+                                 << QByteArray("cannot extract f.ttf: it needs a password");
+    QTest::newRow("password not needed") << QByteArray() << QString("unused") << QByteArray();
 }
 
 void TestZipExtract::wrongPassword()
 {
     QFETCH(QByteArray, archivePassword);
     QFETCH(QString, given);
-    QFETCH(bool, extracted);
+    QFETCH(QByteArray, failure);
 
     const QByteArray data = sampleBytes(3000, 31);
     const QString archive = m_tmp->filePath("a.zip");
@@ -295,16 +295,85 @@ void TestZipExtract::wrongPassword()
                             archivePassword));
 
     const ExtractRun run = runExtract(archive, m_target, given);
-    QVERIFY(run.ok);
-    if (extracted) {
+    QCOMPARE(run.ok, failure.isEmpty());
+    if (failure.isEmpty()) {
         QCOMPARE(readFile(m_target + "/f.ttf"), data);
         QCOMPARE(readFile(m_target + "/g.ttf"), QByteArray("more"));
     } else {
-        QCOMPARE(run.lines.last(),
-                 QByteArray("error -102 with zipfile in unzOpenCurrentFilePassword"));
-        QVERIFY(!QFileInfo::exists(m_target + "/f.ttf"));
-        QVERIFY(!QFileInfo::exists(m_target + "/g.ttf"));
+        QCOMPARE(run.lines.mid(run.lines.size() - 2),
+                 (QList<QByteArray>{"error -102 with zipfile in unzOpenCurrentFilePassword",
+                                    failure}));
+        QCOMPARE(readTree(m_target), Tree());
     }
+}
+
+enum Failure { UnsupportedMethod, FolderInTheWay, FileTooLarge, NoInodes };
+
+void TestZipExtract::entryFailures_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<Tree>("left");
+
+    const QByteArray big = sampleBytes(300000, 41);
+    QTest::newRow("unsupported method")
+        << int(UnsupportedMethod)
+        << QByteArray("cannot extract b.ttf: unsupported compression method 12")
+        << Tree{{"a.ttf", "a"}};
+    QTest::newRow("folder in the way")
+        << int(FolderInTheWay)
+        << QByteArray("cannot extract b.ttf: cannot put the file in place (Is a directory)")
+        << Tree{{"a.ttf", "a"}, {"b.ttf/", ""}, {"b.ttf/keep", "mine"}};
+    // A write that fails part way, as on a full disk.
+    QTest::newRow("write fails")
+        << int(FileTooLarge)
+        << QByteArray("cannot extract b.ttf: cannot write the file (File too large)")
+        << Tree{{"a.ttf", "a"}};
+    // A file that cannot be created does not stop the entries after it.
+    QTest::newRow("no inodes left")
+        << int(NoInodes)
+        << QByteArray("cannot extract d.ttf: cannot create the file (No space left on device)")
+        << Tree{{"a.ttf", "a"}, {"b.ttf", big}};
+}
+
+// Every entry that cannot be extracted whole fails the call with one line naming
+// it and leaves nothing of itself behind, temporary files included.
+void TestZipExtract::entryFailures()
+{
+    QFETCH(int, kind);
+    QFETCH(QByteArray, line);
+    QFETCH(Tree, left);
+
+    const QString archive = m_tmp->filePath("a.zip");
+    QVERIFY(writeRawArchive(archive,
+                            {rawFile("a.ttf", "a"), rawFile("b.ttf", sampleBytes(300000, 41), 0),
+                             rawFile("c.ttf", "c"), rawFile("d.ttf", "d")}));
+    if (kind == UnsupportedMethod) {
+        // Stored, then marked as bzip2 in both headers.
+        QByteArray zip = readFile(archive);
+        const int local = int(qFromLittleEndian<quint32>(zip.constData() + centralField(zip, 1, 42)));
+        for (const int pos : {centralField(zip, 1, 10), local + 8})
+            qToLittleEndian(quint16(12), zip.data() + pos);
+        QVERIFY(writeFile(archive, zip));
+    }
+    if (kind == FolderInTheWay)
+        QVERIFY(QDir().mkpath(m_target + "/b.ttf") && writeFile(m_target + "/b.ttf/keep", "mine"));
+    if (kind == NoInodes) {
+        // The folder itself takes one of the three inodes.
+        if (::mount("tmpfs", QFile::encodeName(m_target).constData(), "tmpfs", 0,
+                    "size=4m,nr_inodes=3") != 0)
+            QSKIP("mounting a small tmpfs needs root");
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (kind == NoInodes)
+            ::umount2(QFile::encodeName(m_target).constData(), MNT_DETACH);
+    });
+    const FileSizeLimit limit(kind == FileTooLarge ? 64 * 1024 : 0);
+    const ExtractRun run = runExtract(archive, m_target, QString());
+
+    QVERIFY(!run.ok);
+    QVERIFY2(run.lines.contains(line), run.lines.join('\n').constData());
+    QCOMPARE(readTree(m_target), left);
 }
 
 void TestZipExtract::entryNamesLeavingTarget_data()
@@ -449,7 +518,7 @@ void TestZipExtract::hostileArchives_data()
 
     const QByteArray overlap = "refusing @A@: entries overlap each other or the central directory";
     const QByteArray past = "stopping big.ttf: its data runs past the declared size of 1000 bytes";
-    const Tree cut{{"a.ttf", "a"}, {"big.ttf", sampleBytes(100000, 3).left(1000)}};
+    const Tree cut{{"a.ttf", "a"}}; // nothing of big.ttf is kept
     const Tree skipped{{"a.ttf", "a"}, {"z.ttf", "z"}};
     const QByteArray control = ": name holds control characters";
     QTest::newRow("full overlap") << int(FullOverlap) << QByteArray() << overlap << false << Tree();
@@ -472,7 +541,8 @@ void TestZipExtract::hostileArchives_data()
                                              << "skipping d\\x7f/f.ttf" + control << true << skipped;
 }
 
-// Refused archives write nothing; an entry running past its size is cut there.
+// Refused archives write nothing; an entry running past its size is stopped and
+// nothing of it kept.
 void TestZipExtract::hostileArchives()
 {
     QFETCH(int, kind);

@@ -14,6 +14,7 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <csignal>
 #include <cstdio>
 #include <ftw.h>
 #include <unistd.h>
@@ -199,4 +200,18 @@ void removeTree(const QString &path)
         QFile::encodeName(path).constData(),
         [](const char *p, const struct stat *, int, struct FTW *) { return ::remove(p); }, 16,
         FTW_DEPTH | FTW_PHYS);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) : handler(std::signal(SIGXFSZ, SIG_IGN))
+{
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = bytes > 0 ? bytes : saved.rlim_cur;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
 }

@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QString>
 
+#include <sys/resource.h>
+
 // Helpers shared by the extraction tests: fixture archives written below the
 // ZipWriter level (raw payloads, chosen CRCs, fixed cipher salt) and a way to
 // see what extractArchive prints.
@@ -54,3 +56,13 @@ QMap<QString, QByteArray> readTree(const QString &root);
 // Removes a tree by its byte names (QDir cannot remove names that are not
 // valid in the locale's encoding, which other tools may produce).
 void removeTree(const QString &path);
+
+// While it lives, files this process writes may not grow past `bytes` (0: no
+// limit); writes beyond it fail as on a full disk instead of raising SIGXFSZ.
+struct FileSizeLimit
+{
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    rlimit saved{};
+    void (*handler)(int);
+};

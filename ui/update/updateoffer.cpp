@@ -4,6 +4,7 @@
 #include "service/replyparser.h"
 #include "service/requestbuilder.h"
 #include "service/transport.h"
+#include "core/packageaddress.h"
 #include "core/version.h"
 #include "service/versioninfo.h"
 
@@ -174,7 +175,5 @@ bool UpdateOffer::isFolderWritable(const QString &dir)
 
 bool UpdateOffer::isUsablePackageUrl(const QString &url)
 {
-    const QUrl parsed(url, QUrl::StrictMode);
-    return parsed.isValid() && parsed.scheme() == QLatin1String("https") &&
-           !parsed.host().isEmpty();
+    return isUsablePackageAddress(url);
 }
