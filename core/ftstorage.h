@@ -60,6 +60,11 @@ public:
     bool bSavePass = false;
     bool bAutoLogin = false;
     bool bLoginRead = false;
+    // The cards' preview (a PreviewKind and its own text) and their height in pixels at
+    // scale 1; 0 when none is stored.
+    int previewKind = 0;
+    QString previewText;
+    int cardHeight = 0;
     // Run state, never stored.
     bool bLogin = false;
     bool bOnline = false;

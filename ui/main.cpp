@@ -1,12 +1,15 @@
 #include "core/logging.h"
-#include "window/mainwindow.h"
-#include "window/myproxystyle.h"
 #include "core/screenmetrics.h"
+#include "core/tlstrust.h"
+#include "platform/interfacefont.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
-#include "core/tlstrust.h"
+#include "window/mainwindow.h"
+#include "window/myproxystyle.h"
+#include "window/windowfront.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QScreen>
 
 int main(int argc, char *argv[])
@@ -25,15 +28,30 @@ int main(int argc, char *argv[])
                      screen ? qRound(screen->devicePixelRatio()) : 1);
 
     if (!isOnlyInstance()) {
+        askRunningInstanceToRaise(2000);
         delete app;
         return 0;
     }
     quitOnTerminationSignals();
     trustBundledCertificateAuthority();
+    const QString chineseFace = simplifiedChineseFamily();
+    if (!chineseFace.isEmpty()) {
+        QFont font = QApplication::font();
+        font.setFamily(chineseFace);
+        QApplication::setFont(font);
+    }
 
+    // Listening from here, a start during this one's start-up finds it too; the window
+    // shows by itself once it is made.
+    QPointer<QWidget> front;
+    listenForLaterStarts(app, [&front] {
+        if (front)
+            bringToFront(front);
+    });
     int result = 0;
     {
         MainWindow window;
+        front = &window;
         window.show();
         if (!terminationRequested())
             result = QApplication::exec();

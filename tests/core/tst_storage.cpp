@@ -112,6 +112,9 @@ void TestStorage::roundTripAndKeyPresence()
     storage->activation.insert(9, 1);
     storage->activation.insert(3, 4);
     storage->download_ids = {40, 12};
+    storage->previewKind = 3;
+    storage->previewText = "永和 9";
+    storage->cardHeight = 120;
     QVERIFY(storage->saveUserData(user));
 
     // The file is Base64 of compact JSON, no line breaks.
@@ -141,6 +144,9 @@ void TestStorage::roundTripAndKeyPresence()
     QVERIFY(again.bGuideDone && again.autostart && again.bSavePass && again.bAutoLogin);
     QCOMPARE(again.activation, storage->activation);
     QCOMPARE(again.download_ids, storage->download_ids);
+    QCOMPARE(again.previewKind, 3);
+    QCOMPARE(again.previewText, QString("永和 9"));
+    QCOMPARE(again.cardHeight, 120);
     QVERIFY(again.downlist.isEmpty()); // re-activation rebuilds it from the file
 
     // Without a password to keep, no "pass" key; without a user, no login keys.

@@ -3,24 +3,27 @@
 // what the activation flow shows on the cards.
 #include "window/mainwindow.h"
 
+#include "account/loginlogic.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
+#include "cards/previewloader.h"
+#include "core/screenmetrics.h"
+#include "core/tlstrust.h"
+#include "devserverprocess.h"
+#include "finding/mlineedit.h"
 #include "service/catalogueloader.h"
-#include "window/guideform.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
+#include "testfiles.h"
+#include "testnet.h"
 #include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
-#include "devserverprocess.h"
-#include "account/loginlogic.h"
-#include "cards/previewloader.h"
-#include "service/requestbuilder.h"
-#include "core/screenmetrics.h"
-#include "testenv.h"
-#include "testnet.h"
-#include "core/tlstrust.h"
-#include "service/transport.h"
+#include "window/guideform.h"
+#include "windowfixture.h"
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QtTest>
 
@@ -30,8 +33,7 @@ namespace {
 
 QString readLog(const FtManager &ft)
 {
-    QFile log(ft.messagesDir() + "FontMsg.log");
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    return fileText(ft.messagesDir() + "FontMsg.log");
 }
 
 QVector<QString> withoutPlaceholders(const QVector<QString> &names)
@@ -65,28 +67,22 @@ private slots:
     void noticesWithoutTrayAndSecondCatalogue();
     void serviceFailuresRecover();
     void guideOnFirstRunDragsTheWindow();
+    void previewAndCardHeightAreRemembered();
 
 private:
-    std::unique_ptr<TestEnv> m_env;
-    QTemporaryDir m_data;
-    DevServerProcess m_server;
+    WindowFixture m_fixture;
+    DevServerProcess &m_server = m_fixture.devService();
     std::unique_ptr<MainWindow> m_window;
 };
 
 void TestMainWindow::initTestCase()
 {
-    QCoreApplication::setApplicationName("Quillora");
-    m_env = std::make_unique<TestEnv>();
-    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
-    QVERIFY2(m_server.start(m_data.filePath("state")), qPrintable(m_server.errorString()));
-    QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
-    setServiceUrl(m_server.url());
+    QVERIFY2(m_fixture.startDevService(), qPrintable(m_fixture.errorString()));
 }
 
 void TestMainWindow::cleanupTestCase()
 {
     QVERIFY(m_server.stop());
-    m_env.reset();
 }
 
 void TestMainWindow::init()
@@ -488,6 +484,29 @@ void TestMainWindow::guideOnFirstRunDragsTheWindow()
     window = std::make_unique<MainWindow>();
     QVERIFY(!window->isGuideShowing());
     QVERIFY(!window->guideForm());
+}
+
+void TestMainWindow::previewAndCardHeightAreRemembered()
+{
+    auto *slider = m_window->findChild<QSlider *>("sizeSlider");
+    QVERIFY(slider);
+    const int defaultStep = slider->value();
+    slider->setValue(slider->maximum());
+    const int height = m_window->rowHeight();
+    QVERIFY(height > m_window->rowHeightMin());
+    m_window->previewInput()->setText("永和九年");
+    emit m_window->previewInput()->editDone();
+
+    m_window.reset(); // saves the settings on its way out
+    m_window = std::make_unique<MainWindow>();
+    QCOMPARE(m_window->rowHeight(), height);
+    QCOMPARE(m_window->previewSetting(), PreviewSetting::fromTyped("永和九年"));
+    QCOMPARE(m_window->previewInput()->text(), QString("永和九年"));
+
+    // The next tests start from the defaults again.
+    m_window->findChild<QSlider *>("sizeSlider")->setValue(defaultStep);
+    m_window->previewInput()->setText("");
+    emit m_window->previewInput()->editDone();
 }
 
 QTEST_MAIN(TestMainWindow)

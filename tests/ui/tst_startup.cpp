@@ -3,6 +3,7 @@
 #include "window/mainwindow.h"
 
 #include "testenv.h"
+#include "testfiles.h"
 #include "testnet.h"
 
 #include <QtTest>
@@ -15,8 +16,7 @@ QString documents(const TestEnv &env) { return env.home() + "/Documents/TessalyF
 
 QString readLog(const TestEnv &env)
 {
-    QFile log(documents(env) + "msg/FontMsg.log");
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    return fileText(documents(env) + "msg/FontMsg.log");
 }
 
 QJsonObject readUserFile(const TestEnv &env)

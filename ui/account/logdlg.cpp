@@ -90,7 +90,7 @@ QHBoxLayout *footer(QWidget *page, const QString &question, BtLabel *link)
 } // namespace
 
 LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
-    : FramelessDlg(parent, stayOnTop), m_logic(new LoginLogic(manager, this))
+    : FramelessDlg(parent, dialogOptions(stayOnTop)), m_logic(new LoginLogic(manager, this))
 {
     setWindowTitle(QStringLiteral("登录与注册"));
     setObjectName(QStringLiteral("LogDlg"));

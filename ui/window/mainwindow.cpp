@@ -1,38 +1,39 @@
 #include "window/mainwindow.h"
 
+#include "account/logdlg.h"
+#include "account/userdlg.h"
+#include "account/warnlog.h"
+#include "account/warnnolove.h"
 #include "activation/activationcontroller.h"
 #include "buildconfig.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
-#include "service/catalogueloader.h"
-#include "service/favourites.h"
+#include "cards/previewloader.h"
+#include "core/screenmetrics.h"
 #include "finding/filterdlg.h"
-#include "widgets/framelessdlg.h"
-#include "window/frameshadow.h"
-#include "fonts/localfontscan.h"
-#include "update/feedbackdlg.h"
-#include "window/guideform.h"
-#include "account/logdlg.h"
 #include "finding/mlineedit.h"
 #include "finding/mtreewidget.h"
-#include "widgets/mymsgbox.h"
-#include "cards/previewloader.h"
-#include "service/profile.h"
+#include "finding/searchbox.h"
+#include "finding/warnsearch.h"
+#include "fonts/localfontscan.h"
 #include "resources/quilloraresources.h"
+#include "service/catalogueloader.h"
+#include "service/favourites.h"
+#include "service/profile.h"
 #include "service/replyparser.h"
 #include "service/reportsender.h"
 #include "service/requestbuilder.h"
-#include "core/screenmetrics.h"
-#include "finding/searchbox.h"
 #include "service/transport.h"
-#include "account/userdlg.h"
+#include "update/feedbackdlg.h"
 #include "update/updateoffer.h"
 #include "update/versioncheckdlg.h"
 #include "update/versiondlg.h"
-#include "account/warnlog.h"
-#include "account/warnnolove.h"
-#include "finding/warnsearch.h"
+#include "widgets/framelessdlg.h"
+#include "widgets/frameshadow.h"
+#include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
+#include "widgets/windowfade.h"
+#include "window/guideform.h"
 #include "window/windowgeometry.h"
 
 #include <QAction>
@@ -49,7 +50,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QNetworkReply>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -144,7 +144,7 @@ void MainWindow::continueStartUp()
     // Asked for first: the first cards wait for the reply.
     catalogue->requestFontTags();
     catalogue->requestAllFonts();
-    sizeSlider->setValue(6);
+    restorePreviewAndHeight();
     startLocalFontScan();
 
     ftManager.bLogin = false;
@@ -592,15 +592,27 @@ QString roundedFieldStyle(const QString &base)
            QStringLiteral("px;");
 }
 
-const char kSliderStyle[] =
-    "QSlider::groove:horizontal {                                \n     height: 4px;      "
-    "                                     \n     left: 5px; right: 5px; \n\t background: "
-    "#cccccc;\nborder-radius: 2px;\n}\nQSlider::handle:horizontal {                        "
-    "       \n     width: 12px;\n     background: #ffffff; \n\t border: 2px solid #bbbbbb;  "
-    "                           \n     margin: -6px 0px -6px 0px;\n     border-radius: 8px;"
-    "                  \n} \nQSlider::add-page:horizontal{\nbackground: #cccccc; \n"
-    "border-radius: 2px;\n}\nQSlider::sub-page:horizontal{                               \n "
-    "background: #4ec4b8;   \nborder-radius: 2px;                  \n}";
+// The knob and the groove follow the scale, so the knob never outgrows its track; the knob
+// stays round (a radius above half its size would be drawn square).
+QString sliderStyle(double s)
+{
+    const auto px = [s](int designed) { return qMax(1, qRound(designed * s)); };
+    const int groove = px(4), margin = px(6), border = px(2);
+    const int knob = groove + 2 * margin;
+    return QStringLiteral("QSlider::groove:horizontal{height:%1px;left:%2px;right:%2px;"
+                          "background:#cccccc;border-radius:%3px;}"
+                          "QSlider::handle:horizontal{width:%4px;background:#ffffff;"
+                          "border:%3px solid #bbbbbb;margin:-%5px 0px -%5px 0px;"
+                          "border-radius:%6px;}"
+                          "QSlider::add-page:horizontal{background:#cccccc;border-radius:%3px;}"
+                          "QSlider::sub-page:horizontal{background:#4ec4b8;border-radius:%3px;}")
+        .arg(groove)
+        .arg(px(5))
+        .arg(border)
+        .arg(knob - 2 * border)
+        .arg(margin)
+        .arg(knob / 2);
+}
 
 } // namespace
 
@@ -773,7 +785,7 @@ void MainWindow::buildLowBar()
     sizeSlider = new QSlider(Qt::Horizontal, widgtLow);
     sizeSlider->setObjectName(QStringLiteral("sizeSlider"));
     sizeSlider->setGeometry(205, 10, 70, 20);
-    sizeSlider->setStyleSheet(QLatin1String(kSliderStyle));
+    sizeSlider->setStyleSheet(sliderStyle(uiScaleY));
     sizeSlider->setCursor(Qt::PointingHandCursor);
     aHBt = new QLabel(QStringLiteral("A"), widgtLow);
     aHBt->setObjectName(QStringLiteral("aHBt"));
@@ -924,6 +936,7 @@ void MainWindow::onTableChanged(int indx)
 void MainWindow::onFtHeightChanged(int value)
 {
     ftHeight = ftHeightMin + value;
+    ftManager.cardHeight = qRound(ftHeight / uiScaleY);
     if (CardView *view = qobject_cast<CardView *>(fontArea->currentWidget()))
         view->setRowHeight(ftHeight);
     visibleRows = fontArea->height() / ftHeight + 1;
@@ -931,13 +944,7 @@ void MainWindow::onFtHeightChanged(int value)
 
 void MainWindow::fadeThen(double from, double to, const std::function<void()> &then)
 {
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(1000);
-    fade->setStartValue(from);
-    fade->setEndValue(to);
-    if (then)
-        connect(fade, &QPropertyAnimation::finished, this, then);
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    fadeWindow(this, from, to, 1000, then);
 }
 
 void MainWindow::onMainMinimize()
@@ -973,13 +980,12 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
-    pressPoint = event->pos();
     if (event->x() > 0 && event->x() < width() && event->y() >= 1 && event->y() <= 99)
         bTopStripPressed = true;
     if (bTopStripPressed)
         cloudBt->setFocus();
     if (bGuideShowing) {
-        bGuideDrag = true;
+        m_drag.press(this, event->globalPos());
         return;
     }
     // Presses among the cards belong to the cards.
@@ -995,7 +1001,7 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     bLeftPressed = true;
     dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
     if (dragRegion == WindowGeometry::EdgeInside)
-        dragOffset = event->globalPos() - frameGeometry().topLeft();
+        m_drag.press(this, event->globalPos());
     else
         grabMouse();
     event->accept();
@@ -1003,10 +1009,8 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (bGuideShowing && bGuideDrag) {
-        move(pos() + event->pos() - pressPoint);
+    if (bGuideShowing && m_drag.follow(this, event->globalPos(), event->buttons()))
         return;
-    }
     if (!bLeftPressed || !(event->buttons() & Qt::LeftButton)) {
         // No button down: show which edge a press would resize.
         dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
@@ -1015,7 +1019,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (dragRegion == WindowGeometry::EdgeInside)
-        move(event->globalPos() - dragOffset);
+        m_drag.follow(this, event->globalPos(), event->buttons());
     else
         setGeometry(WindowGeometry::edgeResize(frameGeometry(), dragRegion, event->globalPos(),
                                                minimumSize()));
@@ -1024,7 +1028,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    bGuideDrag = false;
+    m_drag.release();
     bLeftPressed = false;
     if (dragRegion != WindowGeometry::EdgeInside) {
         releaseMouse();
@@ -1178,8 +1182,26 @@ void MainWindow::onShowTextChanged()
     refreshPreviews();
 }
 
+void MainWindow::restorePreviewAndHeight()
+{
+    // Heights are kept at scale 1, so a remembered one fits another screen too.
+    sizeSlider->setValue(
+        ftManager.cardHeight > 0 ? qRound(ftManager.cardHeight * uiScaleY) - ftHeightMin : 6);
+    const int kind = ftManager.previewKind;
+    if (kind == PreviewText && !ftManager.previewText.trimmed().isEmpty()) {
+        ftTextEdt->setText(ftManager.previewText);
+        onFtShowEdited();
+    } else if (kind > PreviewName && kind < PreviewText) {
+        preview = PreviewSetting::fromMenu(kind);
+        ftTextEdt->showLabel(PreviewSetting::menuLabel(kind));
+        refreshPreviews();
+    }
+}
+
 void MainWindow::refreshPreviews()
 {
+    ftManager.previewKind = preview.kind;
+    ftManager.previewText = preview.text;
     ftManager.requestContext.previewText = preview.text;
     previews->setPreview(preview.kind, preview.text);
     CardModel *const models[] = {cloudModel, localModel, loveModel};
@@ -1231,7 +1253,7 @@ void MainWindow::onGuideDone()
 {
     bGuideShowing = false;
     bLeftPressed = false;
-    bGuideDrag = false;
+    m_drag.release();
     cloudView->ownScrollBar()->setFocus();
 }
 

@@ -6,6 +6,7 @@
 #include "finding/previewsetting.h"
 #include "activation/problemreporter.h"
 
+#include "widgets/windowdrag.h"
 #include "window/guideform.h"
 #include "window/windowgeometry.h"
 
@@ -197,6 +198,7 @@ private:
     int checkVersionAtStart();
     void fetchUpdateLogAndAsk();
     // Steps of the start-up after the version check: scan, catalogue, login, guide.
+    void restorePreviewAndHeight();
     void continueStartUp();
 
     QDateTime startTime;
@@ -260,11 +262,9 @@ private:
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;
     bool bGuideShowing = false;
-    bool bGuideDrag = false;    // a press while the guide shows: moves drag the window
     bool bLeftPressed = false;  // the left button is down for a move or an edge resize
     bool bTopStripPressed = false;
-    QPoint pressPoint;
-    QPoint dragOffset;
+    WindowDrag m_drag; // a press inside (or anywhere while the guide shows) moves it
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
     QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
 };
