@@ -224,7 +224,15 @@ void ActivationController::applyFont(const LocalFont &record, const QString &nam
     if (const auto font = m_ft.cloudFont(name))
         ++m_ft.activation[font->fontid];
 
-    const int r = m_engine.applyToApp(record);
+    int r = m_engine.applyToApp(record);
+    if (OfficeConsent::isOfficeUnreachable(r)) {
+        // Kept beside the user data file, in the program's own data folder.
+        const QString data = m_ft.userDataFile();
+        m_officeConsent.setFile(data.isEmpty() ? QString()
+                                               : QFileInfo(data).dir().filePath("office.ini"));
+        if (m_officeConsent.mayConnect(r, *m_view) && m_officeConsent.switchOn())
+            r = m_engine.applyToApp(record);
+    }
     if (r == 0) {
         m_view->showTrayMessage(QStringLiteral("字体设置"),
                                 name + QStringLiteral("已设置到当前应用"));

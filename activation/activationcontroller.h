@@ -2,6 +2,7 @@
 
 #include "activation/activationengine.h"
 #include "activation/downloadmanager.h"
+#include "activation/officeconsent.h"
 #include "activation/threadforenablefont.h"
 
 #include <QObject>
@@ -37,6 +38,7 @@ public:
 
     ActivationEngine &engine() { return m_engine; }
     DownloadManager &downloads() { return m_downloads; }
+    OfficeConsent &officeConsent() { return m_officeConsent; }
 
     // A card was picked (card: the card widget that asked, may be null).
     void onFtSelected(const QString &ftName, QObject *card);
@@ -91,6 +93,7 @@ private:
     ProblemReporter *m_reporter;
     ActivationEngine m_engine;
     DownloadManager m_downloads;
+    OfficeConsent m_officeConsent;
     QSet<QString> m_busy;
     QPointer<ThreadForEnableFont> m_enableThread;
     bool m_enableThreadBegun = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "activation/officeconsent.h"
+
 #include <QString>
 
 class QObject;
@@ -31,4 +33,7 @@ public:
     virtual void refreshActivated() = 0;
     // Index of the page the main window shows.
     virtual int currentPageIndex() const = 0;
+    // Asks whether LibreOffice may be told to accept this program's connections; a
+    // view that cannot ask leaves the question open.
+    virtual OfficeConsent::Answer askOfficeConsent() { return OfficeConsent::NotAsked; }
 };

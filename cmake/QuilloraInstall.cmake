@@ -61,5 +61,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig")
+# libSorvane reaches the editors through gsettings, Inkscape and GIMP through gdbus, and
+# Writer and Impress through the suite's own UNO bindings for Debian's python3, all run at
+# the moment of use; the applications themselves stay the user's choice.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libglib2.0-bin, python3-uno")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "inkscape (>= 1.2), gimp")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

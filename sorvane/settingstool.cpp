@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -102,6 +103,20 @@ std::string_view trimmed(std::string_view s)
 }
 
 } // namespace
+
+bool hasProgram(const char *name)
+{
+    const char *path = std::getenv("PATH");
+    std::string_view dirs = path ? path : "";
+    while (!dirs.empty()) {
+        const size_t colon = dirs.find(':');
+        const std::string dir(dirs.substr(0, colon));
+        if (!dir.empty() && access((dir + '/' + name).c_str(), X_OK) == 0)
+            return true;
+        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+    }
+    return false;
+}
 
 ToolRun runTool(const std::vector<std::string> &argv, int timeoutMs)
 {

@@ -23,6 +23,9 @@ constexpr size_t kMaxToolOutput = 64 * 1024;
 // timeoutMs is killed.
 ToolRun runTool(const std::vector<std::string> &argv, int timeoutMs);
 
+// Whether an executable of that name is in one of $PATH's folders.
+bool hasProgram(const char *name);
+
 // A string in the settings value syntax: single quotes, with backslash before ' and \.
 std::string quotedString(std::string_view utf8);
 

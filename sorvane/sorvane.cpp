@@ -1,9 +1,12 @@
 #include "sorvane/sorvane.h"
 
+#include "sorvane/dispatch.h"
 #include "sorvane/fontdesc.h"
 #include "sorvane/foreground.h"
 #include "sorvane/resultcodes.h"
-#include "sorvane/targets.h"
+#include "sorvane/sessionapps.h"
+
+#include <cstdlib>
 
 using namespace sorvane;
 
@@ -23,10 +26,22 @@ extern "C" SORVANE_EXPORT int SV_FontSoftInteractionOfName(const char *host, con
         return InexpressibleFontName;
 
     const ForegroundWindow window = findForegroundWindow();
-    if (window.status != ForegroundWindow::Found)
+    Application app;
+    if (window.status == ForegroundWindow::Found) {
+        if (!applicationForWindow(window.instance, window.windowClass, &app))
+            return UnsupportedApplication;
+    } else if (window.status == ForegroundWindow::NoWindow && !std::getenv("WAYLAND_DISPLAY")) {
         return NoForegroundDocument;
-    const Target *target = findTarget(window.instance, window.windowClass);
-    if (!target)
-        return UnsupportedApplication;
-    return applyToTarget(*target, host, sub);
+    } else {
+        // Nobody says which window is in use (no window manager, or a Wayland session whose
+        // windows X11 cannot see): only an unambiguous choice is taken.
+        std::vector<OfficeApp> office;
+        for (OfficeApp kind : {OfficeApp::Writer, OfficeApp::Impress})
+            if (officeHasOpenDocument(kind))
+                office.push_back(kind);
+        const int sole = soleRunningApplication(sessionProcessNames(), office, &app);
+        if (sole != Applied)
+            return sole;
+    }
+    return applyToApplication(app, host, sub);
 }

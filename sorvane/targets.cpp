@@ -40,22 +40,6 @@ constexpr const char *kDefaultSize = "12";
 constexpr int kReadBackTries = 4;
 constexpr useconds_t kReadBackPauseUs = 100 * 1000;
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 // The profile id becomes part of a settings path, so only the characters of a UUID pass.
 bool isProfileId(std::string_view id)
 {
@@ -112,12 +96,41 @@ bool readsBackFalse(const std::string &schema, const char *key)
 
 } // namespace
 
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = char(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = char(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
 const Target *findTarget(std::string_view instance, std::string_view windowClass)
 {
     for (const Target &target : kTargets)
         for (const char *name : target.names)
             if (name && ((!instance.empty() && equalsIgnoringCase(instance, name)) ||
                          (!windowClass.empty() && equalsIgnoringCase(windowClass, name))))
+                return &target;
+    return nullptr;
+}
+
+const Target *findTargetForProcess(std::string_view name)
+{
+    constexpr size_t kKernelNameLength = 15;
+    if (name.empty())
+        return nullptr;
+    for (const Target &target : kTargets)
+        for (const char *candidate : target.names)
+            if (candidate &&
+                equalsIgnoringCase(name, std::string_view(candidate).substr(0, kKernelNameLength)))
                 return &target;
     return nullptr;
 }

@@ -15,8 +15,15 @@ struct Target
     bool profileSchema;    // schema is a profile relocated under the default profile's path
 };
 
+// ASCII letters compared ignoring case, as WM_CLASS names are.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 // The supported application for a window's WM_CLASS, or null.
 const Target *findTarget(std::string_view instance, std::string_view windowClass);
+
+// The supported application whose process has this short name (at most 15 bytes of the
+// program's name, as the kernel keeps it), or null.
+const Target *findTargetForProcess(std::string_view name);
 
 // Writes the font into the target's settings and reads it back: 0 when confirmed, else one
 // of the failure codes of resultcodes.h.

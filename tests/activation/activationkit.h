@@ -43,6 +43,13 @@ struct RecordingView : ActivationView
     void fillLocalPage() override { events << "fillLocal"; }
     void refreshActivated() override { events << "refresh"; }
     int currentPageIndex() const override { return page; }
+    OfficeConsent::Answer consentReply = OfficeConsent::NotAsked;
+    int consentAsked = 0;
+    OfficeConsent::Answer askOfficeConsent() override
+    {
+        ++consentAsked;
+        return consentReply;
+    }
 };
 
 struct RecordingReporter : ProblemReporter

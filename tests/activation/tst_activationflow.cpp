@@ -17,6 +17,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QSemaphore>
+#include <QSettings>
 #include <QtTest>
 
 #include <memory>
@@ -104,6 +105,8 @@ private slots:
     void pickWithoutLogin();
     void pickUsableFont_data();
     void pickUsableFont();
+    void officeConnectionConsent_data();
+    void officeConnectionConsent();
     void pickFontOnDisk_data();
     void pickFontOnDisk();
     void enableWithoutApply();
@@ -166,6 +169,51 @@ void TestActivationFlow::pickUsableFont()
              QStringList({"busy|" + name + "|1", rig.appliedTray(name), "busy|" + name + "|0"}));
     QCOMPARE(rig.counting.registered.load(), registered);
     QCOMPARE(rig.ft.activation, (installed ? QMap<int, int>() : QMap<int, int>{{3, 1}}));
+}
+
+void TestActivationFlow::officeConnectionConsent_data()
+{
+    for (const char *column : {"code", "reply", "asked", "calls"}) // asked, calls: over two picks
+        QTest::addColumn<int>(column);
+    for (const char *column : {"launcher", "kept", "detail"}) // kept: the stored answer
+        QTest::addColumn<QString>(column);
+    const int allowed = OfficeConsent::Allowed, declined = OfficeConsent::Declined;
+    QTest::newRow("allowed once, switched on and retried at each pick")
+        << 3 << allowed << 1 << 4 << "true" << "allowed" << ",word创建失败";
+    QTest::newRow("allowed, the suite does not take the request")
+        << 7 << allowed << 1 << 2 << "false" << "allowed" << ",ppt创建失败";
+    QTest::newRow("declined is kept and nothing is switched on")
+        << 7 << declined << 1 << 2 << "true" << "declined" << ",ppt创建失败";
+    QTest::newRow("closed without an answer is asked again")
+        << 3 << int(OfficeConsent::NotAsked) << 2 << 2 << "true" << "" << ",word创建失败";
+    QTest::newRow("other failures ask nothing")
+        << 4 << allowed << 0 << 2 << "true" << "" << ",word交互失败";
+}
+
+void TestActivationFlow::officeConnectionConsent()
+{
+    QFETCH(int, code);
+    QFETCH(int, reply);
+    QFETCH(QString, launcher);
+    QFETCH(int, asked);
+    QFETCH(int, calls);
+    QFETCH(QString, kept);
+    QFETCH(QString, detail);
+    Rig rig;
+    auto &controller = rig.make();
+    useStubLibrary(controller.engine(), code, rig.env.path("calls.txt"));
+    controller.officeConsent().setLauncher(launcher);
+    rig.view.consentReply = OfficeConsent::Answer(reply);
+    const LocalFont record{"云宋", "Yun Song", "Yun Song", "Regular", "YunSong"};
+
+    controller.applyFont(record, "云宋");
+    controller.applyFont(record, "云宋");
+    QCOMPARE(rig.view.consentAsked, asked);
+    QCOMPARE(fileBytes(rig.env.path("calls.txt")).count('\n'), calls);
+    QCOMPARE(rig.view.trays().last(), "tray|字体设置|不能与该应用程序进行字体交互。" + detail);
+    const QString stored = QFileInfo(rig.ft.userDataFile()).dir().filePath("office.ini");
+    QCOMPARE(QSettings(stored, QSettings::IniFormat).value("LibreOffice/connections").toString(),
+             kept);
 }
 
 void TestActivationFlow::pickFontOnDisk_data()

@@ -1,6 +1,6 @@
 // libSorvane as the program uses it: loaded by path and called with three UTF-8 names.
-// The foreground application comes from a private Xvfb display on which the test marks
-// its own windows active (there is no window manager), and the application's settings
+// The application in use comes from a private Xvfb display on which the test marks windows
+// active and stacks them as a window manager would, and the application's settings
 // from a key-file store in the private HOME with schemas compiled by the test.
 #include "testenv.h"
 
@@ -108,12 +108,20 @@ private slots:
     void unsupportedApplication();
     void settingsUnreachable();
     void writeNotConfirmed();
+    void findsApplicationInUse_data();
+    void findsApplicationInUse();
+    void applicationNotReached_data();
+    void applicationNotReached();
+    void inkscapeLive();
 
 private:
     int call(const char *host, const char *sub, const char *ps);
-    Window makeWindow(const char *instance, const char *windowClass);
+    Window makeWindow(const char *instance, const char *windowClass, long pid = 0,
+                      const char *machine = nullptr);
     void setActive(Window window);
+    void setStacking(const QVector<Window> &bottomToTop);
     void clearActive();
+    QProcess *startNamedProcess(const QString &name, const QByteArray &display);
     QString keyFile() const;
 
     QLibrary m_library;
@@ -150,6 +158,7 @@ void TestSorvane::initTestCase()
     qputenv("GSETTINGS_SCHEMA_DIR", QFile::encodeName(m_schemaDir.path()));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(m_noSystemData.path()));
     qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
 
     if (QStandardPaths::findExecutable("Xvfb").isEmpty())
         return;
@@ -195,7 +204,8 @@ int TestSorvane::call(const char *host, const char *sub, const char *ps)
     return m_fn(host, sub, ps, 0, nullptr);
 }
 
-Window TestSorvane::makeWindow(const char *instance, const char *windowClass)
+Window TestSorvane::makeWindow(const char *instance, const char *windowClass, long pid,
+                               const char *machine)
 {
     const Window window =
         XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 10, 10, 0, 0, 0);
@@ -205,6 +215,17 @@ Window TestSorvane::makeWindow(const char *instance, const char *windowClass)
         hint.res_class = const_cast<char *>(windowClass ? windowClass : "");
         XSetClassHint(m_display, window, &hint);
     }
+    if (pid) {
+        unsigned long value = static_cast<unsigned long>(pid);
+        XChangeProperty(m_display, window, XInternAtom(m_display, "_NET_WM_PID", False),
+                        XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char *>(&value),
+                        1);
+    }
+    if (machine) {
+        XChangeProperty(m_display, window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(machine), int(strlen(machine)));
+    }
+    XMapWindow(m_display, window);
     XSync(m_display, False);
     return window;
 }
@@ -218,11 +239,38 @@ void TestSorvane::setActive(Window window)
     XSync(m_display, False);
 }
 
+void TestSorvane::setStacking(const QVector<Window> &bottomToTop)
+{
+    QVector<unsigned long> values;
+    for (Window w : bottomToTop)
+        values << w;
+    XChangeProperty(m_display, DefaultRootWindow(m_display),
+                    XInternAtom(m_display, "_NET_CLIENT_LIST_STACKING", False), XA_WINDOW, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char *>(values.data()),
+                    values.size());
+    XSync(m_display, False);
+}
+
 void TestSorvane::clearActive()
 {
-    const Atom active = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", False);
-    XDeleteProperty(m_display, DefaultRootWindow(m_display), active);
+    for (const char *name : {"_NET_ACTIVE_WINDOW", "_NET_CLIENT_LIST_STACKING"})
+        XDeleteProperty(m_display, DefaultRootWindow(m_display),
+                        XInternAtom(m_display, name, False));
     XSync(m_display, False);
+}
+
+// A process the kernel knows by that name, running "on" the given display.
+QProcess *TestSorvane::startNamedProcess(const QString &name, const QByteArray &display)
+{
+    const QString program = m_env->path(name);
+    QFile::copy("/bin/sleep", program);
+    auto *process = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", QString::fromLatin1(display));
+    process->setProcessEnvironment(env);
+    process->start(program, {"60"});
+    process->waitForStarted(10000);
+    return process;
 }
 
 QString TestSorvane::keyFile() const
@@ -459,6 +507,200 @@ void TestSorvane::writeNotConfirmed()
     setActive(makeWindow("gedit", "Gedit"));
     ScopedEnv display("DISPLAY", m_displayName);
     QCOMPARE(call("DejaVu Sans", "Bold", "DejaVuSans-Bold"), 26);
+}
+
+void TestSorvane::findsApplicationInUse_data()
+{
+    // Windows from the bottom of the stack to the top, the top one active, each "app:flag":
+    // own (the calling process), hidden (unmapped), gone (destroyed), far (the caller's pid
+    // on another machine). No windows: no window manager, and the programs running by name
+    // ("name@other": on another display) decide.
+    QTest::addColumn<QStringList>("stack");
+    QTest::addColumn<QStringList>("processes");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("setIn"); // gedit, mousepad or neither
+    const QStringList none;
+    QTest::newRow("own window on top, editor below")
+        << QStringList{"mousepad", "gedit", "quillora:own"} << none << 0 << "gedit";
+    QTest::newRow("own window and its dialog skipped")
+        << QStringList{"mousepad", "quillora:own", "quillora:own"} << none << 0 << "mousepad";
+    QTest::newRow("minimised editor passed over")
+        << QStringList{"mousepad", "gedit:hidden", "quillora:own"} << none << 0 << "mousepad";
+    QTest::newRow("closed editor passed over")
+        << QStringList{"mousepad", "gedit:gone", "quillora:own"} << none << 0 << "mousepad";
+    QTest::newRow("same pid on another machine is not ours")
+        << QStringList{"mousepad", "gedit:far"} << none << 0 << "gedit";
+    QTest::newRow("unsupported application below")
+        << QStringList{"firefox", "quillora:own"} << none << 25 << "";
+    QTest::newRow("only own window")
+        << QStringList{"quillora:own"} << QStringList{"gedit"} << 21 << "";
+    QTest::newRow("no manager, one editor running")
+        << none << QStringList{"mousepad", "bash"} << 0 << "mousepad";
+    QTest::newRow("no manager, nothing running") << none << none << 21 << "";
+    QTest::newRow("no manager, editor on another display")
+        << none << QStringList{"mousepad@other"} << 21 << "";
+    QTest::newRow("no manager, two applications: no guess")
+        << none << QStringList{"mousepad", "gedit"} << 25 << "";
+}
+
+void TestSorvane::findsApplicationInUse()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    if (QStandardPaths::findExecutable("gsettings").isEmpty())
+        QSKIP("needs gsettings (libglib2.0-bin)");
+    QFETCH(QStringList, stack);
+    QFETCH(QStringList, processes);
+    QFETCH(int, code);
+    QFETCH(QString, setIn);
+
+    QVector<Window> windows, gone;
+    for (const QString &entry : stack) {
+        const QByteArray app = entry.section(':', 0, 0).toLatin1();
+        const QString flag = entry.section(':', 1);
+        const bool ourPid = flag == "own" || flag == "far";
+        windows << makeWindow(app, app, ourPid ? long(QCoreApplication::applicationPid()) : 0,
+                              flag == "far" ? "elsewhere.example" : nullptr);
+        if (flag == "hidden")
+            XUnmapWindow(m_display, windows.last());
+        if (flag == "gone")
+            gone << windows.last();
+    }
+    if (!windows.isEmpty()) {
+        setStacking(windows);
+        setActive(windows.last());
+    }
+    for (Window w : gone)
+        XDestroyWindow(m_display, w);
+    XSync(m_display, False);
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString &entry : processes) {
+        running.emplace_back(startNamedProcess(entry.section('@', 0, 0),
+                                               entry.contains('@') ? ":31998" : m_displayName));
+        QCOMPARE(running.back()->state(), QProcess::Running);
+    }
+    ScopedEnv display("DISPLAY", m_displayName);
+
+    QCOMPARE(call("DejaVu Serif", "Italic", "DejaVuSerif-Italic"), code);
+    QCOMPARE(storedValue(keyFile(), "org/gnome/gedit/preferences/editor", "editor-font").isEmpty(),
+             setIn != "gedit");
+    QCOMPARE(storedValue(keyFile(), "org/xfce/mousepad/preferences/view", "font-name").isEmpty(),
+             setIn != "mousepad");
+    for (auto &p : running) {
+        p->kill();
+        p->waitForFinished(5000);
+    }
+}
+
+void TestSorvane::applicationNotReached_data()
+{
+    QTest::addColumn<QByteArray>("windowClass");
+    QTest::addColumn<QString>("installed"); // program placed on PATH, "" for none
+    QTest::addColumn<int>("code");
+    QTest::newRow("inkscape not on the bus") << QByteArray("Inkscape") << "inkscape" << 11;
+    QTest::newRow("inkscape not installed") << QByteArray("Inkscape") << "" << 10;
+    QTest::newRow("gimp not on the bus") << QByteArray("Gimp") << "gimp" << 15;
+    QTest::newRow("gimp not installed") << QByteArray("Gimp") << "" << 14;
+}
+
+void TestSorvane::applicationNotReached()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    QFETCH(QByteArray, windowClass);
+    QFETCH(QString, installed);
+    QFETCH(int, code);
+    QTemporaryDir bin;
+    QFile::link(QStandardPaths::findExecutable("gdbus"), bin.filePath("gdbus")); // if it is there
+    if (!installed.isEmpty())
+        QVERIFY(QFile::link("/bin/true", bin.filePath(installed)));
+    ScopedEnv path("PATH", QFile::encodeName(bin.path()));
+    ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS",
+                  "unix:path=" + QFile::encodeName(bin.filePath("no-bus")));
+    ScopedEnv display("DISPLAY", m_displayName);
+    setActive(makeWindow(windowClass.toLower().constData(), windowClass.constData()));
+    QCOMPARE(call("DejaVu Serif", "Bold", "DejaVuSerif-Bold"), code);
+}
+
+namespace {
+
+// One action of the running Inkscape, as a user's script would call it.
+bool inkscapeAction(const QString &action, const QString &parameter = QString())
+{
+    QProcess gdbus;
+    gdbus.start("gdbus", {"call", "--session", "--dest", "org.inkscape.Inkscape", "--object-path",
+                          "/org/inkscape/Inkscape", "--method", "org.gtk.Actions.Activate", action,
+                          parameter.isEmpty() ? "[]" : "[<" + parameter + ">]", "{}"});
+    return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
+}
+
+QString inkscapeExport(const QString &file)
+{
+    QFile::remove(file);
+    if (!inkscapeAction("export-filename", "'" + file + "'") ||
+        !inkscapeAction("export-type", "'svg'") || !inkscapeAction("export-plain-svg", "true") ||
+        !inkscapeAction("export-do"))
+        return {};
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+void TestSorvane::inkscapeLive()
+{
+    if (!m_display)
+        QSKIP("needs Xvfb");
+    for (const char *program : {"inkscape", "dbus-daemon", "gdbus"})
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QSKIP(qPrintable(
+                QString("no %1 here (Inkscape not installed?): live check skipped").arg(program)));
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1",
+                              "--address=unix:tmpdir=" + m_env->home()});
+    QVERIFY(bus.waitForStarted(10000) && bus.waitForReadyRead(10000));
+    ScopedEnv busEnv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+    ScopedEnv display("DISPLAY", m_displayName);
+
+    const QString document = m_env->path("poster.svg");
+    QFile svg(document);
+    QVERIFY(svg.open(QIODevice::WriteOnly));
+    svg.write(R"(<svg xmlns="http://www.w3.org/2000/svg" width="400" height="200">)"
+              R"(<text id="title" x="20" y="80" style="font-family:'DejaVu Sans';font-size:40px">)"
+              R"(<tspan id="line" x="20" y="80">Headline</tspan></text></svg>)");
+    svg.close();
+    QProcess inkscape;
+    // Inkscape needs the system's schemas, which the rest of this test hides.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("GSETTINGS_SCHEMA_DIR");
+    env.insert("GSETTINGS_BACKEND", "memory");
+    env.insert("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+    inkscape.setProcessEnvironment(env);
+    const auto stop = qScopeGuard([&] {
+        inkscape.kill();
+        inkscape.waitForFinished(10000);
+        bus.kill();
+        bus.waitForFinished(5000);
+    });
+    inkscape.start("inkscape", {document});
+    bool up = false;
+    for (int i = 0; i < 180 && !up && inkscape.waitForStarted(10000); ++i) {
+        QThread::msleep(500);
+        up = inkscapeExport(m_env->path("before.svg")).contains("Headline");
+    }
+    QVERIFY2(up, "Inkscape did not open the document on the private bus");
+
+    // Nothing selected: nothing is set, and that is no success.
+    QCOMPARE(call("DejaVu Serif", "Bold Italic", "DejaVuSerif-BoldItalic"), 12);
+    QVERIFY(inkscapeExport(m_env->path("before.svg")).contains("font-family:'DejaVu Sans'"));
+
+    QVERIFY(inkscapeAction("select-by-id", "'title'"));
+    QCOMPARE(call("DejaVu Serif", "Bold Italic", "DejaVuSerif-BoldItalic"), 0);
+    const QString after = inkscapeExport(m_env->path("after.svg"));
+    QVERIFY2(after.contains("font-family:'DejaVu Serif'") && after.contains("font-weight:bold") &&
+                 after.contains("font-style:italic"),
+             qPrintable(after));
+    QVERIFY2(!after.contains("sorvane"), "the read-back mark stayed in the document");
 }
 
 QTEST_GUILESS_MAIN(TestSorvane)

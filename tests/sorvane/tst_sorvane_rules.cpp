@@ -1,6 +1,11 @@
 // The pieces of libSorvane that need no display: font descriptions, the settings value
-// syntax, the application table and the tool runner.
+// syntax, the application tables, the requests to and answers from the applications, and
+// the tool runner.
+#include "sorvane/dispatch.h"
 #include "sorvane/fontdesc.h"
+#include "sorvane/gimp.h"
+#include "sorvane/inkscape.h"
+#include "sorvane/sessionapps.h"
 #include "sorvane/settingstool.h"
 #include "sorvane/targets.h"
 
@@ -28,6 +33,12 @@ private slots:
     void targetsByWindowClass_data();
     void targetsByWindowClass();
     void toolRunner();
+    void sessionsMatch_data();
+    void sessionsMatch();
+    void inkscapeFontProperties();
+    void inkscapeReadBack_data();
+    void inkscapeReadBack();
+    void gimpCommandAndAnswers();
 };
 
 void TestSorvaneRules::styleWordsFromStyleNames_data()
@@ -196,32 +207,45 @@ void TestSorvaneRules::quotedStringsReadBack()
     QCOMPARE(QString::fromStdString(back), value);
 }
 
+namespace {
+
+// The application a name leads to: its settings schema, or its family.
+QString kindName(bool found, const Application &app)
+{
+    if (!found)
+        return {};
+    if (app.kind == Application::Settings)
+        return QString::fromLatin1(app.settings->schema);
+    return app.kind == Application::Drawing ? "drawing"
+           : app.kind == Application::Photo ? "photo"
+                                            : "office";
+}
+
+} // namespace
+
 void TestSorvaneRules::targetsByWindowClass_data()
 {
     QTest::addColumn<QString>("instance");
     QTest::addColumn<QString>("windowClass");
     QTest::addColumn<QString>("schema");
-    QTest::newRow("gedit") << "gedit"
-                           << "Gedit"
-                           << "org.gnome.gedit.preferences.editor";
-    QTest::newRow("text editor by class only") << ""
-                                               << "org.gnome.TextEditor"
-                                               << "org.gnome.TextEditor";
-    QTest::newRow("mousepad") << "mousepad"
-                              << "Mousepad"
-                              << "org.xfce.mousepad.preferences.view";
-    QTest::newRow("terminal") << "gnome-terminal-server"
-                              << "Gnome-terminal"
-                              << "org.gnome.Terminal.Legacy.Profile";
-    QTest::newRow("terminal preferences window") << "gnome-terminal-preferences"
-                                                 << "Gnome-terminal-preferences"
-                                                 << "";
-    QTest::newRow("other") << "firefox-esr"
-                           << "Firefox-esr"
-                           << "";
-    QTest::newRow("none") << ""
-                          << ""
-                          << "";
+    QTest::addColumn<QString>("process"); // the program's name as the kernel keeps it
+    static const char *const rows[][5] = {
+        {"gedit", "gedit", "Gedit", "org.gnome.gedit.preferences.editor", "gedit"},
+        {"text editor by class only", "", "org.gnome.TextEditor", "org.gnome.TextEditor",
+         "gnome-text-edit"},
+        {"mousepad", "mousepad", "Mousepad", "org.xfce.mousepad.preferences.view", "mousepad"},
+        {"terminal", "gnome-terminal-server", "Gnome-terminal", "org.gnome.Terminal.Legacy.Profile",
+         "gnome-terminal-"},
+        {"terminal preferences window", "gnome-terminal-preferences", "Gnome-terminal-preferences",
+         "", "gnome-terminal-preferences"},
+        {"inkscape", "org.inkscape.Inkscape", "Inkscape", "drawing", "inkscape"},
+        {"gimp", "gimp-2.10", "Gimp-2.10", "photo", "gimp-2.10"},
+        {"other", "firefox-esr", "Firefox-esr", "", "gimp-console-2.1"},
+        {"none", "", "", "", ""},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3])
+                              << QString(row[4]);
 }
 
 void TestSorvaneRules::targetsByWindowClass()
@@ -229,8 +253,12 @@ void TestSorvaneRules::targetsByWindowClass()
     QFETCH(QString, instance);
     QFETCH(QString, windowClass);
     QFETCH(QString, schema);
-    const Target *target = findTarget(instance.toStdString(), windowClass.toStdString());
-    QCOMPARE(target ? QString::fromLatin1(target->schema) : QString(), schema);
+    QFETCH(QString, process);
+    Application app;
+    QCOMPARE(kindName(applicationForWindow(instance.toStdString(), windowClass.toStdString(), &app),
+                      app),
+             schema);
+    QCOMPARE(kindName(applicationForProcess(process.toStdString(), &app), app), schema);
 }
 
 void TestSorvaneRules::toolRunner()
@@ -254,6 +282,134 @@ void TestSorvaneRules::toolRunner()
     const ToolRun big = runTool({"sh", "-c", "head -c 200000 /dev/zero"}, 5000);
     QVERIFY(big.exited);
     QCOMPARE(big.output.size(), kMaxToolOutput);
+}
+
+void TestSorvaneRules::sessionsMatch_data()
+{
+    QTest::addColumn<QString>("callerDisplay");
+    QTest::addColumn<QString>("callerWayland");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("wayland");
+    QTest::addColumn<bool>("same");
+    static const struct
+    {
+        const char *name, *callerDisplay, *callerWayland, *display, *wayland;
+        bool same;
+    } rows[] = {
+        {"same display", ":11", "", ":11", "", true},
+        {"screen number", ":11.0", "", ":11", "", true},
+        {"other display", ":11", "", ":1", "", false},
+        {"prefix is not the display", ":1", "", ":11", "", false},
+        {"process without a display", ":11", "", "", "", false},
+        {"wayland decides", ":0", "wayland-0", ":1", "wayland-0", true},
+        {"other wayland display", ":0", "wayland-0", ":0", "wayland-1", false},
+        {"caller without a session", "", "", "", "", false},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row.name) << QString(row.callerDisplay) << QString(row.callerWayland)
+                                << QString(row.display) << QString(row.wayland) << row.same;
+}
+
+void TestSorvaneRules::sessionsMatch()
+{
+    QFETCH(QString, callerDisplay);
+    QFETCH(QString, callerWayland);
+    QFETCH(QString, display);
+    QFETCH(QString, wayland);
+    QFETCH(bool, same);
+    QCOMPARE(sameSession(callerDisplay.toStdString(), callerWayland.toStdString(),
+                         display.toStdString(), wayland.toStdString()),
+             same);
+}
+
+void TestSorvaneRules::inkscapeFontProperties()
+{
+    // Every part is written, so a bold text becomes regular; no value may hold the comma
+    // at which the action splits name from value.
+    const auto joined = [](std::string_view style) {
+        QStringList declarations;
+        for (const auto &[property, value] : sorvane::inkscapeFontProperties("Noto Serif", style))
+            declarations << QString::fromStdString(property + ':' + value);
+        return declarations.join(';');
+    };
+    QCOMPARE(joined("Regular"),
+             QString("font-family:'Noto Serif';font-weight:normal;font-style:normal;"
+                     "font-stretch:normal;font-variant:normal;"
+                     "-inkscape-font-specification:'Noto Serif'"));
+    QCOMPARE(
+        joined("SemiBold Condensed Italic"),
+        QString("font-family:'Noto Serif';font-weight:600;font-style:italic;font-stretch:condensed;"
+                "font-variant:normal;-inkscape-font-specification:'Noto Serif Semi-Bold Condensed "
+                "Italic'"));
+    QVERIFY(isCssSafeFamily("Noto Serif"));
+    QVERIFY(!isCssSafeFamily("Evil';fill:red"));
+}
+
+void TestSorvaneRules::inkscapeReadBack_data()
+{
+    QTest::addColumn<QString>("svg");
+    QTest::addColumn<int>("result");
+    const QString ok = "font-family:'Noto Serif';font-weight:bold;font-style:normal";
+    const int confirmed = int(ReadBack::Confirmed), nothing = int(ReadBack::NothingMarked),
+              different = int(ReadBack::Different);
+    const auto text = [](const QString &style, const QString &inner = "A") {
+        return "<text style=\"" + style + "\">" + inner + "</text>";
+    };
+    const QString marked = ok + ";-sorvane-mark:m1";
+    QTest::newRow("marked text") << text(marked) << confirmed;
+    QTest::newRow("with namespace prefix, entities and a comment")
+        << "<!-- <text style=\"-sorvane-mark:m1\"> --><svg:text style=\"font-family:&quot;Noto "
+           "Serif&quot;;font-weight:bold;font-style:normal;-sorvane-mark:m1\">A</svg:text>"
+        << confirmed;
+    QTest::newRow("nothing selected") << text(ok) << nothing;
+    QTest::newRow("another call's mark") << text(ok + ";-sorvane-mark:m12") << nothing;
+    QTest::newRow("only a shape selected")
+        << "<rect style=\"" + marked + "\"/>" + text("") << nothing;
+    QTest::newRow("weight not taken")
+        << text("font-family:'Noto Serif';font-weight:normal;font-style:normal;-sorvane-mark:m1")
+        << different;
+    QTest::newRow("a line keeps its own family")
+        << text(marked, "<tspan style=\"font-family:Sans\">A</tspan>") << different;
+    QTest::newRow("a line naming the same family, a later text its own")
+        << text(marked, "<tspan style=\"font-family:'Noto Serif'\">A</tspan><tspan/>") +
+               text("font-family:Sans")
+        << confirmed;
+    QTest::newRow("one of two selected texts not set")
+        << text(marked) + text("font-family:Sans;-sorvane-mark:m1") << different;
+    QTest::newRow("cut off") << "<text style=\"" + marked + "\"" << nothing;
+}
+
+void TestSorvaneRules::inkscapeReadBack()
+{
+    QFETCH(QString, svg);
+    QFETCH(int, result);
+    const CssProperties expected = {
+        {"font-family", "'Noto Serif'"}, {"font-weight", "bold"}, {"font-style", "normal"}};
+    QCOMPARE(int(checkInkscapeExport(svg.toStdString(), "m1", expected)), result);
+}
+
+void TestSorvaneRules::gimpCommandAndAnswers()
+{
+    const std::vector<std::string> argv =
+        gimpBatchCall(gimpFontScript("Noto Serif Bold", "/tmp/sorvane-x/answer"));
+    QCOMPARE(argv[8], std::string("org.gimp.GIMP.UI.BatchRun"));
+    QCOMPARE(argv[9], std::string("plug-in-script-fu-eval"));
+    const std::string &script = argv[10];
+    QVERIFY(script.find("(gimp-text-layer-set-font layer \"Noto Serif Bold\")") !=
+            std::string::npos);
+    QVERIFY(script.find("(call-with-output-file \"/tmp/sorvane-x/answer\"") != std::string::npos);
+    // GIMP runs nothing of an expression whose brackets do not match.
+    QCOMPARE(std::count(script.begin(), script.end(), '('),
+             std::count(script.begin(), script.end(), ')'));
+
+    // Only the very name read back from the layer is a success.
+    const std::string font = "Noto Serif Bold";
+    QCOMPARE(gimpAnswerCode("sorvane:font:Noto Serif Bold", font), 0);
+    QCOMPARE(gimpAnswerCode("sorvane:font:Noto Serif Bold Italic", font), 16);
+    QCOMPARE(gimpAnswerCode("sorvane:font:Sans-serif", font), 16);
+    QCOMPARE(gimpAnswerCode("sorvane:not-text", font), 16);
+    QCOMPARE(gimpAnswerCode("sorvane:no-image", font), 13);
+    QCOMPARE(gimpAnswerCode("", font), 16); // no answer came
 }
 
 QTEST_GUILESS_MAIN(TestSorvaneRules)

@@ -21,6 +21,7 @@
 #include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
 #include "window/guideform.h"
+#include "window/officeconsentdlg.h"
 
 #include <QPushButton>
 #include <QScreen>
@@ -307,7 +308,7 @@ void TestWidgets::closePathsOfEveryDialog_data()
     QTest::addColumn<QString>("dialog");
     QTest::addColumn<QString>("path");
     for (const char *dialog : {"LogDlg", "UserDlg", "UserEditDlg", "AgreeDlg", "VersionDlg",
-                               "VersionCheckDlg", "FeedbackDlg"})
+                               "VersionCheckDlg", "FeedbackDlg", "OfficeConsentDlg"})
         for (const char *path : {"button", "Escape", "window manager"})
             QTest::addRow("%s, %s", dialog, path) << dialog << path;
 }
@@ -334,8 +335,10 @@ void TestWidgets::closePathsOfEveryDialog()
         made = std::make_unique<VersionDlg>(offer);
     else if (dialog == "VersionCheckDlg")
         made = std::make_unique<VersionCheckDlg>(offer);
-    else
+    else if (dialog == "FeedbackDlg")
         made = std::make_unique<FeedbackDlg>();
+    else
+        made = std::make_unique<OfficeConsentDlg>();
     FramelessDlg &dlg = *made;
     dlg.setAnchor(QPoint(40, 40));
     QSignalSpy finished(&dlg, &QDialog::finished);

@@ -34,6 +34,7 @@
 #include "widgets/warnservice.h"
 #include "widgets/windowfade.h"
 #include "window/guideform.h"
+#include "window/officeconsentdlg.h"
 #include "window/windowgeometry.h"
 
 #include <QAction>
@@ -556,6 +557,11 @@ void MainWindow::refreshActivated()
     cloudModel->refreshAvailable(available);
     localModel->refreshAvailable(available);
     loveModel->refreshAvailable(available);
+}
+
+OfficeConsent::Answer MainWindow::askOfficeConsent()
+{
+    return OfficeConsentDlg::ask(this);
 }
 
 int MainWindow::currentPageIndex() const

@@ -120,6 +120,7 @@ public:
     void fillLocalPage() override;
     void refreshActivated() override;
     int currentPageIndex() const override;
+    OfficeConsent::Answer askOfficeConsent() override;
 
 public slots:
     void onFtSelected(const QString &ftName);
