@@ -63,8 +63,6 @@ ActivationController::~ActivationController()
 void ActivationController::onFtSelected(const QString &ftName, QObject *card)
 {
     if (!m_ft.bLogin) {
-        m_view->showTrayMessage(QStringLiteral("提示"),
-                                QStringLiteral("字体激活、收藏、应用操作，需要登录后才可进行。"));
         m_view->openLogin();
         return;
     }

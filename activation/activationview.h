@@ -15,7 +15,7 @@ public:
 
     // A tray balloon with the information icon, shown for 5000 ms.
     virtual void showTrayMessage(const QString &title, const QString &text) = 0;
-    // Nobody is signed in: open the login dialog.
+    // Nobody is signed in: say that the action needs an account and offer the login.
     virtual void openLogin() = 0;
     // Busy state of the font's cards in the card grid and the favourites view.
     virtual void setBusy(const QString &name, bool busy) = 0;

@@ -70,7 +70,7 @@ bool FtStorage::initialize(UserProfile &loggedIn)
 {
     loggedIn = UserProfile();
     m_preVersion.clear();
-    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = bLogin = bOnline = false;
+    autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = bOnline = false;
     previewKind = cardHeight = 0;
     previewText.clear();
     activation.clear();

@@ -65,7 +65,7 @@ public:
     int previewKind = 0;
     QString previewText;
     int cardHeight = 0;
-    // Run state, never stored.
+    // Run state, never stored. Signed in: written by the account session alone.
     bool bLogin = false;
     bool bOnline = false;
     // Font bookkeeping kept in the user data file.

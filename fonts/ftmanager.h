@@ -12,7 +12,8 @@
 #include <optional>
 
 // What service requests carry besides their own values: the session token (empty while
-// nobody is signed in) and the text the user previews fonts with.
+// nobody is signed in; written only by the account session) and the text the user
+// previews fonts with.
 struct RequestContext
 {
     QString token;

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QNetworkAccessManager>
@@ -103,6 +104,7 @@ bool HeadImageLoader::fetch(const QString &address, int timeoutMs)
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
+    m_fileBefore = fileState();
     m_reply = m_network.get(request);
     QNetworkReply *reply = m_reply;
     connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
@@ -137,5 +139,20 @@ void HeadImageLoader::onFinished()
     const QImage image =
         ok ? Profile::readCappedImage(reply->read(Profile::kMaxHeadBytes + 1)) : QImage();
     reply->deleteLater();
+    // A picture the user chose and saved while this was on its way is newer: it stays.
+    if (fileState() != m_fileBefore) {
+        emit finished(false);
+        return;
+    }
     emit finished(!image.isNull() && image.save(m_file));
+}
+
+QString HeadImageLoader::fileState() const
+{
+    const QFileInfo info(m_file);
+    if (!info.exists())
+        return QString();
+    return QString::number(info.size()) + QLatin1Char('/') +
+           QString::number(info.lastModified().toMSecsSinceEpoch()) + QLatin1Char('/') +
+           QString::number(info.metadataChangeTime().toMSecsSinceEpoch());
 }

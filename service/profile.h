@@ -61,9 +61,12 @@ signals:
 
 private:
     void onFinished();
+    // Size and times of the head image file, empty when there is none.
+    QString fileState() const;
 
     QNetworkAccessManager &m_network;
     QString m_file;
     QPointer<QNetworkReply> m_reply;
+    QString m_fileBefore; // fileState() when the fetch started
     QTimer m_timer;
 };

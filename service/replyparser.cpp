@@ -110,13 +110,12 @@ void storePayload(int tag, const QJsonObject &object, FtManager &manager,
         break;
     case OpTag::Login:
         manager.switchToLoggedIn();
+        // The token stays in the record until the account session signs the user in.
         readUserInfoReply(object, manager.loggedInUser());
-        manager.requestContext.token = manager.loggedInUser().token;
         break;
     case OpTag::RegisterAccount:
         manager.switchToLoggedIn();
         readRegistrationReply(object, manager.loggedInUser());
-        manager.requestContext.token = manager.loggedInUser().token;
         break;
     case OpTag::ModifyUser:
         manager.loggedInUser().bHeadPending = false;

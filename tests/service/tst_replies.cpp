@@ -291,7 +291,8 @@ void TestReplies::loginAndRegistration()
     QCOMPARE(m_manager->loggedInUser().uid, 12);
     QCOMPARE(m_manager->loggedInUser().nick_name, QString("小明"));
     QCOMPARE(m_manager->loggedInUser().collection_num, 4);
-    QCOMPARE(m_manager->requestContext.token, QString("tk1"));
+    QCOMPARE(m_manager->loggedInUser().token, QString("tk1"));
+    QVERIFY(m_manager->requestContext.token.isEmpty()); // the session adopts it
 
     m_manager->switchToGuest();
     dispatchReply(R"({"errcode":"0","tag":117,"uid":30,"token":"tk2","telephone":"138"})",
@@ -299,7 +300,8 @@ void TestReplies::loginAndRegistration()
     QVERIFY(m_manager->isLoggedInCurrent());
     QCOMPARE(m_manager->loggedInUser().uid, 30);
     QCOMPARE(m_manager->loggedInUser().uname, QString("138"));
-    QCOMPARE(m_manager->requestContext.token, QString("tk2"));
+    QCOMPARE(m_manager->loggedInUser().token, QString("tk2"));
+    QVERIFY(m_manager->requestContext.token.isEmpty()); // the session adopts it
 }
 
 void TestReplies::profileUploadLine()

@@ -2,6 +2,8 @@
 // (single instance, orderly close on a termination signal).
 #include "window/mainwindow.h"
 
+#include "service/transport.h"
+
 #include "testenv.h"
 #include "testfiles.h"
 #include "testnet.h"
@@ -9,6 +11,7 @@
 #include <QtTest>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
 
 namespace {
 
@@ -49,6 +52,7 @@ private slots:
     void initTestCase() { QCoreApplication::setApplicationName("Quillora"); }
     void constructionAndEscape();
     void secondInstanceExitsAtOnce();
+    void silentServiceHoldsNothingBack();
 };
 
 void TestStartup::constructionAndEscape()
@@ -58,6 +62,7 @@ void TestStartup::constructionAndEscape()
     lifetime.start();
     {
         MainWindow window;
+        QTRY_VERIFY_WITH_TIMEOUT(readLog(env).contains("构造函数完毕"), kEventWaitMs);
         for (const char *dir : {"downft/used", "msg", "imgs"})
             QVERIFY2(QDir(documents(env) + dir).exists(), dir);
         const QString log = readLog(env);
@@ -109,6 +114,37 @@ void TestStartup::secondInstanceExitsAtOnce()
     const QString userFile = env.home() + "/data/Quillora/UsrMsg.json";
     QCOMPARE(QFile::permissions(userFile) & (QFile::ReadGroup | QFile::ReadOther), 0);
     QCOMPARE(readUserFile(env).value("m_preVersion").toString(), QString("0.9.5_beta"));
+}
+
+void TestStartup::silentServiceHoldsNothingBack()
+{
+    TestEnv env;
+    QTcpServer silent; // takes connections, never says a word
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    setServiceUrl(QUrl(QString("https://127.0.0.1:%1/").arg(silent.serverPort())));
+    {
+        FtManager saved; // automatic login, from an earlier run
+        saved.initialize();
+        saved.bSavePass = saved.bAutoLogin = true;
+        saved.loggedInUser().user = "13800000000";
+        saved.loggedInUser().pass = "secret";
+        QVERIFY(saved.saveUserData());
+    }
+    QElapsedTimer launch;
+    launch.start();
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Waiting in the constructor, it took the version check's and the login's limits.
+    QVERIFY2(launch.elapsed() < 5000, qPrintable(QString::number(launch.elapsed())));
+    QVERIFY(!readLog(env).contains("构造函数完毕"));
+    // Each step ends at its limit, in the same order as ever.
+    QTRY_VERIFY_WITH_TIMEOUT(readLog(env).contains("构造函数完毕"), 40000);
+    const QString log = readLog(env);
+    QVERIFY(log.indexOf("url_serv=") < log.indexOf("启动加载本地字体线程"));
+    QVERIFY(log.indexOf("启动加载本地字体线程") < log.indexOf("构造函数完毕"));
+    QVERIFY(!window.fontManager().bLogin);
+    QCOMPARE(window.fontManager().loggedInUser().user, QString("13800000000"));
 }
 
 QTEST_MAIN(TestStartup)

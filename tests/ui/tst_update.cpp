@@ -113,20 +113,32 @@ void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
         if (auto *dlg = qobject_cast<VersionCheckDlg *>(QApplication::activeModalWidget()))
             dlg->onUpdateVersion();
     });
-    accept.start(100);
-    MainWindow window;
-    accept.stop();
-    QVERIFY(window.isUpdateRequested());
     auto logText = [&] {
         return fileText(m_env.home() + "/Documents/TessalyFont/msg/FontMsg.log");
     };
-    QVERIFY(!logText().contains("启动加载本地字体线程"));
-    window.updateOffer()->setLauncher([](const QString &, const QStringList &) { return false; });
-    window.show();
-    // The updater did not start: the whole start-up runs after all.
-    QTRY_VERIFY_WITH_TIMEOUT(logText().contains("构造函数完毕"), 15000);
-    QVERIFY(logText().contains("启动加载本地字体线程"));
-    QVERIFY(!window.isUpdateRequested());
+    for (bool updaterStarts : {false, true}) {
+        QFile::remove(m_env.home() + "/Documents/TessalyFont/msg/FontMsg.log");
+        // The offer comes after the window is up; accepting it still ends the run.
+        MainWindow window;
+        window.updateOffer()->setLauncher(
+            [updaterStarts](const QString &, const QStringList &) { return updaterStarts; });
+        window.show();
+        accept.start(100);
+        if (!updaterStarts) {
+            // The updater did not start: the whole start-up runs after all, after the answer.
+            QTRY_VERIFY_WITH_TIMEOUT(logText().contains("构造函数完毕"), 15000);
+            const QString log = logText();
+            QVERIFY(log.indexOf("更新程序启动失败") >= 0);
+            QVERIFY(log.indexOf("更新程序启动失败") < log.indexOf("启动加载本地字体线程"));
+            QVERIFY(window.isVisible());
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 15000);
+            QVERIFY(logText().contains("更新程序已启动"));
+            QVERIFY(!logText().contains("启动加载本地字体线程"));
+        }
+        accept.stop();
+        QVERIFY(!window.isUpdateRequested() || updaterStarts);
+    }
 }
 
 QTEST_MAIN(TestUpdate)

@@ -1,9 +1,12 @@
-// Favourites, the profile upload and the profile editor's rules against a scripted
-// service, and the whole signed-in journey against the development service.
+// The account session's sign-in rules, favourites, the profile upload and the profile
+// editor's rules against a scripted service, and the whole signed-in journey against the
+// development service.
 #include "window/mainwindow.h"
 
 #include "account/agreedlg.h"
+#include "account/accountsession.h"
 #include "account/logdlg.h"
+#include "account/resetpage.h"
 #include "account/loginlogic.h"
 #include "account/profileform.h"
 #include "account/userdlg.h"
@@ -19,11 +22,13 @@
 #include "service/transport.h"
 #include "testfiles.h"
 #include "testhttpsserver.h"
+#include "testnet.h"
 #include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -31,6 +36,11 @@ namespace {
 
 const QByteArray kOk = R"({"tag":"105","errcode":0,"message":"ok"})";
 const QByteArray kSaved = R"({"tag":"119","errcode":0,"message":"ok"})";
+const QByteArray kAgreed =
+    R"({"tag":"114","errcode":0,"token":"tk","type":"2","is_agree":1,"nick_name":"n"})";
+const QByteArray kNotAgreed = R"({"tag":"114","errcode":0,"token":"tk","type":"2","is_agree":0})";
+const QByteArray kRefused = R"({"tag":"114","errcode":1001,"message":"用户名或密码错误"})";
+
 
 // Drives whatever modal dialog is up every 100 ms: the login with the given password
 // and automatic login ticked, the agreement accepted.
@@ -61,6 +71,10 @@ class TestUserCentre : public QObject
 private slots:
     void initTestCase();
     void init();
+    void automaticLogin_data();
+    void automaticLogin();
+    void lateHeadImageNeverReplacesANewerChoice();
+    void resetPageWithoutBrowser();
     void favouriteReplies_data();
     void favouriteReplies();
     void listRacingAToggleKeepsIt();
@@ -100,6 +114,109 @@ void TestUserCentre::init()
     m_ft = std::make_unique<FtManager>();
     m_ft->initialize();
     m_network = std::make_unique<QNetworkAccessManager>();
+}
+
+void TestUserCentre::automaticLogin_data()
+{
+    QTest::addColumn<int>("behaviour");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("signedIn");
+    QTest::addColumn<bool>("retried"); // tried again when the service is back
+    QTest::newRow("accepted") << int(TestHttpsServer::Respond) << kAgreed << true << false;
+    QTest::newRow("refused") << int(TestHttpsServer::Respond) << kRefused << false << false;
+    // The agreement is asked for in the login dialog, never skipped.
+    QTest::newRow("agreement missing")
+        << int(TestHttpsServer::Respond) << kNotAgreed << false << false;
+    QTest::newRow("no answer") << int(TestHttpsServer::Hang) << kAgreed << false << true;
+    QTest::newRow("connection dropped") << int(TestHttpsServer::Drop) << kAgreed << false << true;
+}
+
+void TestUserCentre::automaticLogin()
+{
+    QFETCH(int, behaviour);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, signedIn);
+    QFETCH(bool, retried);
+    AccountSession session(*m_ft);
+    QVERIFY(!session.startAutoLogin()); // nothing saved, nothing sent
+    m_ft->bSavePass = m_ft->bAutoLogin = true;
+    m_ft->loggedInUser().user = "13800000000";
+    m_ft->loggedInUser().pass = "secret";
+    m_server->setBehaviour(TestHttpsServer::Behaviour(behaviour));
+    m_server->setReply(reply);
+    session.setAutoLoginLimit(1500);
+    QSignalSpy finished(&session, &AccountSession::autoLoginFinished);
+    QSignalSpy changed(&session, &AccountSession::stateChanged);
+    QVERIFY(session.startAutoLogin());
+    QVERIFY(!session.startAutoLogin()); // one at a time
+    QVERIFY(finished.wait(kEventWaitMs));
+    QCOMPARE(finished.first().first().toBool(), signedIn);
+    QCOMPARE(m_ft->bLogin, signedIn);
+    QCOMPARE(m_ft->isLoggedInCurrent(), signedIn);
+    QCOMPARE(session.token(), signedIn ? QString("tk") : QString());
+    QCOMPARE(changed.count(), signedIn ? 1 : 0);
+    // Whatever happened, the saved account stays for the login dialog.
+    QCOMPARE(m_ft->loggedInUser().user, QString("13800000000"));
+    QCOMPARE(m_ft->loggedInUser().pass, QString("secret"));
+    QVERIFY(m_ft->bAutoLogin && m_ft->bSavePass);
+    // The one "login needed" rule: signed in, go on; else ask, and go on only if that helped.
+    QSignalSpy asked(&session, &AccountSession::loginNeeded);
+    QCOMPARE(session.requireSignIn(), signedIn);
+    QCOMPARE(asked.count(), signedIn ? 0 : 1);
+    if (!signedIn)
+        QCOMPARE(asked.first().at(1).toString(),
+                 QString("字体激活、收藏、应用操作，需要登录后才可进行。"));
+
+    // The service is back and answers.
+    m_server->setBehaviour(TestHttpsServer::Respond);
+    m_server->setReply(kAgreed);
+    QCOMPARE(session.retryAutoLogin(), retried);
+    if (retried) {
+        QVERIFY(finished.wait(kEventWaitMs));
+        QVERIFY(session.isSignedIn());
+        QCOMPARE(session.token(), QString("tk"));
+        QCOMPARE(changed.count(), 1);
+    }
+}
+
+void TestUserCentre::lateHeadImageNeverReplacesANewerChoice()
+{
+    QImage served(8, 8, QImage::Format_RGB32);
+    served.fill(Qt::red);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    served.save(&png, "PNG");
+    m_server->setReply(png.data());
+    QNetworkAccessManager network;
+    HeadImageLoader loader(network, m_ft->headImageFile());
+    QVERIFY(loader.fetch(m_server->url().toString() + "head.png"));
+    // Chosen and saved while the download is on its way: the newer choice stays.
+    QImage mine(4, 4, QImage::Format_RGB32);
+    mine.fill(Qt::blue);
+    QVERIFY(mine.save(m_ft->headImageFile()));
+    QSignalSpy finished(&loader, &HeadImageLoader::finished);
+    QVERIFY(finished.wait(kEventWaitMs));
+    QVERIFY(!finished.first().first().toBool());
+    QCOMPARE(QImage(m_ft->headImageFile()).width(), 4);
+}
+
+void TestUserCentre::resetPageWithoutBrowser()
+{
+    QUrl asked;
+    QString shown;
+    QTimer::singleShot(200, [&shown] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            if (box->textInteractionFlags() & Qt::TextSelectableByMouse)
+                shown = box->text();
+            box->accept();
+        }
+    });
+    QVERIFY(!openPasswordResetPage(nullptr, [&](const QUrl &page) {
+        asked = page;
+        return false;
+    }));
+    QCOMPARE(shown, resetPageMessage(asked)); // selectable, so it can be copied
+    QVERIFY(shown.endsWith(asked.toString()) && shown.contains("/Login/forgetPwd.html"));
 }
 
 void TestUserCentre::signIn(bool withFont)
@@ -275,12 +392,29 @@ void TestUserCentre::provincesAndBirthdays()
     QVERIFY(!ProfileForm::parseBirthday("1990-5", &b));
     QVERIFY(!ProfileForm::parseBirthday("1990-x-7", &b));
 
+    // Without a nick name the user centre shows the user name, but the editor starts
+    // empty: saving unchanged must not make the phone number the nick name.
+    UserRecord nameless;
+    nameless.user = "13800000000";
+    UserDlg centre(nameless, m_ft->headImageFile(), {0, 0, 0});
+    QCOMPARE(centre.nickText(), QString("13800000000"));
+    QString nickOffered = "not shown";
+    QTimer::singleShot(300, [&] {
+        if (auto *editor = qobject_cast<UserEditDlg *>(QApplication::activeModalWidget())) {
+            nickOffered = editor->findChild<QLineEdit *>()->text();
+            editor->onSave();
+        }
+    });
+    centre.onEditUsrMsg();
+    QCOMPARE(nickOffered, QString());
+    QVERIFY(nameless.nick_name.isEmpty());
+
     // The editor: 香港 has one empty city; an untouched, never set birthday stays empty,
     // no sex button keeps the stored sex, a pending head image stays pending.
     UserEditDlg edit(m_ft->headImageFile());
     UserProfile profile;
     profile.sex = -1;
-    edit.fill(profile, "nick");
+    edit.fill(profile);
     edit.provinceBox()->setCurrentText("香港");
     QCOMPARE(edit.cityBox()->count(), 1);
     QCOMPARE(edit.cityBox()->currentText(), QString());
@@ -307,7 +441,7 @@ void TestUserCentre::signedInJourney()
 
     const QString phone = "13700000012", password = "secret123";
     {
-        LoginLogic logic(ft);
+        LoginLogic logic(w->accountSession());
         QSignalSpy handled(&logic, &LoginLogic::replyHandled);
         QVERIFY(logic.requestCode(phone));
         QVERIFY(handled.wait(10000));
@@ -354,7 +488,7 @@ void TestUserCentre::signedInJourney()
     w.reset();
     w = std::make_unique<MainWindow>();
     FtManager &again = w->fontManager();
-    QVERIFY(again.bLogin);
+    QTRY_VERIFY_WITH_TIMEOUT(again.bLogin, 10000);
     QCOMPARE(again.loggedInUser().nick_name, QString("字体迷"));
     QVERIFY(again.loggedInUser().head.startsWith(server.url().toString() + "heads/"));
     QTRY_VERIFY_WITH_TIMEOUT(QImage(again.headImageFile()).width() > 0, 10000);

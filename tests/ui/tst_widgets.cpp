@@ -1,5 +1,6 @@
 // The small widgets: toast sizes, times and restarts, the press-time label, the notices'
 // links and layout, the first-run guide, and where the login dialog lands.
+#include "account/accountsession.h"
 #include "account/agreedlg.h"
 #include "account/logdlg.h"
 #include "account/userdlg.h"
@@ -287,7 +288,8 @@ void TestWidgets::loginDialogStaysOnScreen()
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     // The main window stands at the right edge; its user button is near its left.
     const QRect window(area.right() - 328, area.top() + 20, 308, 560);
-    LogDlg dialog(ft);
+    AccountSession session(ft);
+    LogDlg dialog(session);
     const QPoint anchor = window.topLeft() + QPoint(39, 13);
     dialog.setAnchor(anchor);
     dialog.centreOver(window);
@@ -323,8 +325,9 @@ void TestWidgets::closePathsOfEveryDialog()
     UpdateOffer offer(ft, env.path("quillora"));
     UserRecord user;
     std::unique_ptr<FramelessDlg> made;
+    AccountSession session(ft);
     if (dialog == "LogDlg")
-        made = std::make_unique<LogDlg>(ft);
+        made = std::make_unique<LogDlg>(session);
     else if (dialog == "UserDlg")
         made = std::make_unique<UserDlg>(user, env.path("head.png"), UserDlg::Counts());
     else if (dialog == "UserEditDlg")

@@ -1,13 +1,14 @@
 #include "account/logdlg.h"
 
+#include "account/accountsession.h"
 #include "account/agreedlg.h"
+#include "account/resetpage.h"
 #include "widgets/btlabel.h"
 #include "fonts/ftmanager.h"
 #include "account/loginlogic.h"
 #include "widgets/mymsgbox.h"
 
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -89,8 +90,8 @@ QHBoxLayout *footer(QWidget *page, const QString &question, BtLabel *link)
 
 } // namespace
 
-LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
-    : FramelessDlg(parent, dialogOptions(stayOnTop)), m_logic(new LoginLogic(manager, this))
+LogDlg::LogDlg(AccountSession &session, QWidget *parent, bool stayOnTop)
+    : FramelessDlg(parent, dialogOptions(stayOnTop)), m_logic(new LoginLogic(session, this))
 {
     setWindowTitle(QStringLiteral("登录与注册"));
     setObjectName(QStringLiteral("LogDlg"));
@@ -166,6 +167,7 @@ LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
     m_msg = new MyMsgBox(this);
 
     // Saved credentials.
+    FtManager &manager = session.manager();
     const UserRecord &user = manager.loggedInUser();
     if (!user.user.isEmpty())
         m_account->setText(user.user);
@@ -195,11 +197,9 @@ LogDlg::LogDlg(FtManager &manager, QWidget *parent, bool stayOnTop)
         b->setAutoDefault(false);
         b->setDefault(false);
     }
+    // Return logs in from either page.
     auto *enter = new QShortcut(QKeySequence(Qt::Key_Return), this);
-    connect(enter, &QShortcut::activated, this, [this] {
-        if (m_pages->currentIndex() == 0)
-            onlogin();
-    });
+    connect(enter, &QShortcut::activated, this, &LogDlg::onlogin);
 
     connect(m_logic, &LoginLogic::message, this, [this](const QString &text) {
         m_lastMessage = text;
@@ -245,7 +245,7 @@ void LogDlg::onVerify()
 
 void LogDlg::onForgetPass()
 {
-    QDesktopServices::openUrl(LoginLogic::forgotPasswordUrl());
+    openPasswordResetPage(this);
 }
 
 bool LogDlg::askAgreement()

@@ -2,8 +2,8 @@
 
 #include "widgets/framelessdlg.h"
 
+class AccountSession;
 class AgreeDlg;
-class FtManager;
 class LoginLogic;
 class MyMsgBox;
 class QCheckBox;
@@ -18,7 +18,7 @@ class LogDlg : public FramelessDlg
     Q_OBJECT
 
 public:
-    LogDlg(FtManager &manager, QWidget *parent = nullptr, bool stayOnTop = true);
+    LogDlg(AccountSession &session, QWidget *parent = nullptr, bool stayOnTop = true);
 
     LoginLogic *logic() const { return m_logic; }
     QLineEdit *accountEdit() const { return m_account; }

@@ -1,5 +1,7 @@
 #include "account/loginlogic.h"
 
+#include "account/accountsession.h"
+#include "buildconfig.h"
 #include "fonts/ftmanager.h"
 #include "service/replyparser.h"
 #include "service/requestbuilder.h"
@@ -26,8 +28,8 @@ bool allAsciiDigits(const QString &text)
 
 } // namespace
 
-LoginLogic::LoginLogic(FtManager &manager, QObject *parent)
-    : QObject(parent), m_ft(manager), m_codeText(QStringLiteral("获取验证码"))
+LoginLogic::LoginLogic(AccountSession &session, QObject *parent)
+    : QObject(parent), m_session(session), m_ft(session.manager()), m_codeText(QStringLiteral("获取验证码"))
 {
     m_loginPause.setSingleShot(true);
     m_loginPause.setInterval(kLoginPauseMs);
@@ -68,14 +70,8 @@ QString LoginLogic::passwordProblem(const QString &password)
 QUrl LoginLogic::forgotPasswordUrl()
 {
     QUrl base = webSite();
-    if (base.isEmpty()) {
-        // The web site runs beside the service, on the next port.
-        const QUrl service = serviceUrl();
-        base.setScheme(QStringLiteral("http"));
-        base.setHost(service.host());
-        base.setPort(service.port(443) + 1);
-        base.setPath(QStringLiteral("/"));
-    }
+    if (base.isEmpty())
+        base = QUrl(QStringLiteral(QUILLORA_WEB_URL));
     return base.resolved(QUrl(QStringLiteral("index.php/Login/forgetPwd.html")));
 }
 
@@ -117,9 +113,7 @@ bool LoginLogic::login(const QString &account, const QString &password, bool sav
     m_loginReady = false;
     m_loginPause.start();
 
-    m_ft.bLogin = false;
-    m_ft.bSavePass = savePass;
-    m_ft.bAutoLogin = autoLogin;
+    m_session.beginLogin(savePass, autoLogin);
     if (account.isEmpty()) {
         emit message(QStringLiteral("手机号或用户名不能为空！"));
         return false;
@@ -149,8 +143,8 @@ void LoginLogic::onLoginBack(const QByteArray &bytes)
     user.pass = m_password;
     qDebug().noquote()
         << QStringLiteral("log:usr_type=%1,nAgree=%2;").arg(user.type).arg(user.is_agree);
-    if (user.type.toInt() == 2 && user.is_agree == 1) {
-        m_ft.bLogin = true;
+    if (m_session.loginNeedsNoAgreement()) {
+        m_session.completeSignIn();
         emit signedIn();
         return;
     }
@@ -161,26 +155,28 @@ void LoginLogic::answerAgreement(bool accepted)
 {
     if (!accepted) {
         // Signed out again: the session of this reply must not be used by anything.
-        m_ft.switchToGuest();
-        m_ft.requestContext.token.clear();
-        m_ft.bLogin = false;
+        m_session.abandonSignIn();
         return;
     }
-    send(RequestBuilder::acceptAgreement(m_ft.requestContext.token), &LoginLogic::onAgreeBack);
+    send(RequestBuilder::acceptAgreement(m_ft.loggedInUser().token), &LoginLogic::onAgreeBack);
 }
 
 void LoginLogic::onAgreeBack(const QByteArray &bytes)
 {
-    if (emptyReply(bytes, "agree failed,back empty."))
+    // Until the service has recorded the agreement the login is not complete: a refused
+    // or missing answer undoes it as declining does, and says why.
+    if (emptyReply(bytes, "agree failed,back empty.")) {
+        m_session.abandonSignIn();
         return;
+    }
     const ReplyEnvelope envelope = dispatchReply(bytes, m_ft);
     if (!envelope.succeeded()) {
-        // The service has not recorded the agreement: stay signed out and say why.
+        m_session.abandonSignIn();
         emit message(envelope.message);
         return;
     }
     m_ft.loggedInUser().is_agree = 1;
-    m_ft.bLogin = true;
+    m_session.completeSignIn();
     emit signedIn();
 }
 
@@ -235,7 +231,7 @@ void LoginLogic::setCodeText(const QString &text)
 bool LoginLogic::registerAccount(const QString &phone, const QString &code, const QString &password,
                                  bool agreed)
 {
-    m_ft.bLogin = false;
+    m_session.beginLogin(m_ft.bSavePass, m_ft.bAutoLogin);
     QString problem = phoneProblem(phone);
     if (problem.isEmpty())
         problem = codeProblem(code);
@@ -265,7 +261,25 @@ void LoginLogic::onRegBack(const QByteArray &bytes)
     UserRecord &user = m_ft.loggedInUser();
     user.user = m_regPhone;
     user.pass = m_regPassword;
-    m_ft.bLogin = true;
+    // Registering needs the agreement ticked, but the registration request cannot carry
+    // it: record it on the service now, or the first login would ask for it again.
+    send(RequestBuilder::acceptAgreement(user.token), &LoginLogic::onRegAgreeBack);
+}
+
+void LoginLogic::onRegAgreeBack(const QByteArray &bytes)
+{
+    // The account exists and is signed in either way; without the record the next
+    // login asks for the agreement, as for any account that has not accepted it.
+    if (!bytes.isEmpty() && dispatchReply(bytes, m_ft).succeeded())
+        m_ft.loggedInUser().is_agree = 1;
+    else
+        m_ft.writeLog(QStringLiteral("reg agree failed."));
+    finishRegistration();
+}
+
+void LoginLogic::finishRegistration()
+{
+    m_session.completeSignIn();
     emit message(QStringLiteral("注册成功，已进入登录状态。"));
     emit signedIn();
 }

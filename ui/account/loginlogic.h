@@ -6,12 +6,14 @@
 #include <QTimer>
 #include <QUrl>
 
+class AccountSession;
 class FtManager;
 class QNetworkReply;
 
 // The rules of the login dialog without its widgets: input checks, the login,
 // verification code, registration and agreement requests, and what each reply means.
-// The dialog shows message() texts in its toast and closes on signedIn().
+// Whether a reply signs the user in is the session's to record. The dialog shows
+// message() texts in its toast and closes on signedIn().
 class LoginLogic : public QObject
 {
     Q_OBJECT
@@ -20,14 +22,14 @@ public:
     static constexpr int kLoginPauseMs = 3000; // a login click is ignored this long after another
     static constexpr int kCodeCountdownSeconds = 60;
 
-    explicit LoginLogic(FtManager &manager, QObject *parent = nullptr);
+    explicit LoginLogic(AccountSession &session, QObject *parent = nullptr);
 
     // The check texts, or an empty string when the input passes.
     static QString phoneProblem(const QString &phone);
     static QString codeProblem(const QString &code);
     static QString passwordProblem(const QString &password);
 
-    // The page that resets a forgotten password (plain http, on the web site).
+    // The page that resets a forgotten password, on the web site the build names.
     static QUrl forgotPasswordUrl();
     static void setWebSiteUrl(const QUrl &base);
 
@@ -61,10 +63,13 @@ private:
     void onVerifyBack(const QByteArray &bytes);
     void onRegBack(const QByteArray &bytes);
     void onAgreeBack(const QByteArray &bytes);
+    void onRegAgreeBack(const QByteArray &bytes);
+    void finishRegistration();
     void onSecondChanged();
     bool emptyReply(const QByteArray &bytes, const char *logLine);
     void setCodeText(const QString &text);
 
+    AccountSession &m_session;
     FtManager &m_ft;
     QNetworkAccessManager m_network;
     QTimer m_loginPause;

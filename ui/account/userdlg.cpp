@@ -1,12 +1,11 @@
 #include "account/userdlg.h"
 
 #include "fonts/fontrecords.h"
-#include "account/loginlogic.h"
+#include "account/resetpage.h"
 #include "widgets/mybt.h"
 #include "widgets/mymsgbox.h"
 #include "account/usereditdlg.h"
 
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -136,7 +135,7 @@ void UserDlg::onLogout()
 void UserDlg::onEditUsrMsg()
 {
     UserEditDlg edit(m_headFile, this, windowFlags() & Qt::WindowStaysOnTopHint);
-    edit.fill(m_user, m_nick->text());
+    edit.fill(m_user);
     edit.centreOver(frameGeometry());
     edit.exec();
     if (!edit.isSaved())
@@ -152,9 +151,7 @@ void UserDlg::onEditUsrMsg()
 
 void UserDlg::onModifyPass()
 {
-    const QUrl page = LoginLogic::forgotPasswordUrl();
-    if (page.isValid())
-        QDesktopServices::openUrl(page);
+    openPasswordResetPage(this);
 }
 
 void UserDlg::onVersionBt()

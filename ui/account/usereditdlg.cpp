@@ -154,10 +154,10 @@ UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTo
     showHead(QImage());
 }
 
-void UserEditDlg::fill(const UserProfile &profile, const QString &nickShown)
+void UserEditDlg::fill(const UserProfile &profile)
 {
     m_filling = true;
-    m_nick->setText(nickShown);
+    m_nick->setText(profile.nick_name);
     m_intro->setPlainText(profile.introduce);
     if (QAbstractButton *button = m_sex->button(profile.sex))
         button->setChecked(true);

@@ -24,7 +24,8 @@ public:
 
     explicit UserEditDlg(const QString &headFile, QWidget *parent = nullptr, bool stayOnTop = true);
 
-    void fill(const UserProfile &profile, const QString &nickShown);
+    // The nick name field starts from the stored nick name, empty when there is none.
+    void fill(const UserProfile &profile);
     bool isSaved() const { return m_saved; }
     bool headChanged() const { return m_headChanged; }
     ProfileForm::Edited edited() const;

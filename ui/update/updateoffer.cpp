@@ -9,6 +9,8 @@
 #include "service/versioninfo.h"
 
 #include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,6 +40,42 @@ UpdateOffer::State UpdateOffer::check()
         dispatchReply(bytes, m_manager);
     const LatestVersionInfo &info = latestVersionInfo();
     return decide(result, info.version, info.updateDownload);
+}
+
+UpdateOffer::~UpdateOffer()
+{
+    // A request still out must not call back into whoever asked, which may be going too.
+    if (m_network)
+        for (QNetworkReply *reply : m_network->findChildren<QNetworkReply *>())
+            reply->disconnect();
+}
+
+void UpdateOffer::checkInBackground(QObject *context, const std::function<void(State)> &done)
+{
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    postWithLimit(*m_network, RequestBuilder::lastVersion(), m_timeLimit, m_manager, context,
+                  [this, done](int result, const QByteArray &bytes) {
+                      if (result == PostSuccess)
+                          dispatchReply(bytes, m_manager);
+                      const LatestVersionInfo &info = latestVersionInfo();
+                      done(decide(result, info.version, info.updateDownload));
+                  });
+}
+
+void UpdateOffer::fetchUpdateLogInBackground(QObject *context,
+                                             const std::function<void(QString)> &done)
+{
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    postWithLimit(*m_network, RequestBuilder::updateLog(m_latest), m_timeLimit, m_manager, context,
+                  [done](int result, const QByteArray &bytes) {
+                      done(result == PostSuccess ? QJsonDocument::fromJson(bytes)
+                                                       .object()
+                                                       .value(QStringLiteral("content"))
+                                                       .toString()
+                                                 : QString());
+                  });
 }
 
 UpdateOffer::State UpdateOffer::decide(int postResult, const QString &latest,

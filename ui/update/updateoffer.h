@@ -4,8 +4,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class FtManager;
+class QNetworkAccessManager;
+class QObject;
 
 // Whether this run may offer an update, and starting the updater. No widgets: the
 // start-up check, the version dialogs and MainWindow::onStartUpdate all ask it.
@@ -33,12 +36,17 @@ public:
 
     // `programFile` is the running program; the updater and the folder test use its folder.
     UpdateOffer(FtManager &manager, const QString &programFile);
+    ~UpdateOffer();
 
     void setTimeLimit(int milliseconds) { m_timeLimit = milliseconds; }
     void setLauncher(Launcher launcher) { m_launcher = std::move(launcher); }
 
     // Asks the service for the latest version (tag 121) and decides the state.
     State check();
+    // The same two requests without waiting: `done` runs (while `context` lives) once the
+    // answer is in or the time limit ran out.
+    void checkInBackground(QObject *context, const std::function<void(State)> &done);
+    void fetchUpdateLogInBackground(QObject *context, const std::function<void(QString)> &done);
     // Decides the state from a finished version request (a postAndWait result and the
     // version reply's fields).
     State decide(int postResult, const QString &latest, const QString &packageUrl);
@@ -72,4 +80,5 @@ private:
     State m_state = NotChecked;
     int m_timeLimit = 10000;
     Launcher m_launcher;
+    std::unique_ptr<QNetworkAccessManager> m_network; // for the background requests
 };

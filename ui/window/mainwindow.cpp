@@ -11,6 +11,7 @@
 #include "cards/previewloader.h"
 #include "core/screenmetrics.h"
 #include "finding/filterdlg.h"
+#include "account/accountsession.h"
 #include "finding/mlineedit.h"
 #include "finding/mtreewidget.h"
 #include "finding/searchbox.h"
@@ -79,6 +80,8 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     favourites = std::make_unique<FavouritesController>(ftManager, network);
     headLoader = std::make_unique<HeadImageLoader>(network, ftManager.headImageFile());
     updates = std::make_unique<UpdateOffer>(ftManager, QCoreApplication::applicationFilePath());
+    account = std::make_unique<AccountSession>(ftManager);
+    startUpSteps = new QObject(this);
     setObjectName(QStringLiteral("MainWindow"));
     // The thin scroll bar's look, shared by every card page.
     QFile scrollStyle(QStringLiteral(":/qss/style/verscrollbar.qss"));
@@ -94,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     connect(favourites.get(), &FavouritesController::loveListArrived, this,
             &MainWindow::onGotLoveList);
     connect(favourites.get(), &FavouritesController::message, this, &MainWindow::showNotice);
+    connectAccount();
     ftManager.writeLog(QStringLiteral("初始化开始，ui设置完毕。"));
 
     // Unfilled positions of the catalogue and of the filtered list.
@@ -128,7 +132,16 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 
     logScreenMetrics();
 
+    // The run-length report needs a start even when the window closes before the start-up
+    // below has finished.
+    startTime = QDateTime::currentDateTime();
+    // The rest of the start-up goes on in the background, step by step in the same order,
+    // so the window shows at once whatever the service does.
     checkVersionAtStart();
+}
+
+void MainWindow::afterVersionCheck()
+{
     if (ftManager.imageCacheIsStale())
         ftManager.clearImageCache();
     if (bUpdateRequested) {
@@ -148,10 +161,19 @@ void MainWindow::continueStartUp()
     restorePreviewAndHeight();
     startLocalFontScan();
 
-    ftManager.bLogin = false;
-    const bool signedIn = tryAutoLogin();
-    if (signedIn)
-        refreshSignedIn();
+    if (!account->startAutoLogin()) {
+        finishStartUp(false);
+        return;
+    }
+    auto *once = new QObject(startUpSteps);
+    connect(account.get(), &AccountSession::autoLoginFinished, once, [this, once](bool signedIn) {
+        delete once;
+        finishStartUp(signedIn);
+    });
+}
+
+void MainWindow::finishStartUp(bool signedIn)
+{
     // Launch and install reports go out once the first cards are drawn or the catalogue
     // failed, a few seconds after the start at the latest: nobody waits for them, and
     // sent here and waited for they kept the window hidden for up to ten seconds each.
@@ -180,6 +202,10 @@ MainWindow::~MainWindow()
     // a field, the stacked pages changing): no slot of ours may run by then.
     for (QObject *child : findChildren<QObject *>())
         child->disconnect(this);
+    // Nor may start-up steps still waiting for the service, or the session: the run-end
+    // report below waits in an event loop.
+    delete startUpSteps;
+    account->disconnect(this);
     activation->stopEnableThread();
     if (localThread) {
         localThread->requestInterruption();
@@ -235,19 +261,27 @@ void MainWindow::onLocalThreadDestroy()
     ftManager.writeLog(QStringLiteral("threadLocal destroyed."));
 }
 
-int MainWindow::checkVersionAtStart()
+void MainWindow::checkVersionAtStart()
 {
-    if (updates->check() != UpdateOffer::Available)
-        return updates->state() == UpdateOffer::CheckFailed ? -1 : 0;
-    fetchUpdateLogAndAsk();
-    return 0;
+    updates->checkInBackground(startUpSteps, [this](UpdateOffer::State state) {
+        if (state == UpdateOffer::Available)
+            fetchUpdateLogAndAsk();
+        else
+            afterVersionCheck();
+    });
 }
 
 void MainWindow::fetchUpdateLogAndAsk()
 {
-    const QString log = updates->fetchUpdateLog();
-    if (log.isEmpty())
-        return;
+    updates->fetchUpdateLogInBackground(startUpSteps, [this](const QString &log) {
+        if (!log.isEmpty())
+            askForUpdate(log);
+        afterVersionCheck();
+    });
+}
+
+void MainWindow::askForUpdate(const QString &log)
+{
     VersionCheckDlg dlg(*updates, this);
     if (!updates->latestVersion().isEmpty())
         dlg.setLatestVersion(updates->latestVersion());
@@ -277,20 +311,6 @@ void MainWindow::onFeedback()
     dlg.exec();
 }
 
-bool MainWindow::tryAutoLogin()
-{
-    const UserRecord &user = ftManager.loggedInUser();
-    if (!ftManager.bAutoLogin || user.user.isEmpty() || user.pass.isEmpty())
-        return false;
-    QByteArray bytes;
-    if (postAndWait(RequestBuilder::login(user.user, user.pass), bytes, 10000, ftManager) !=
-        PostSuccess)
-        return false;
-    dispatchReply(bytes, ftManager);
-    ftManager.bLogin = true;
-    return true;
-}
-
 void MainWindow::onAutoStart(bool bAutoStart)
 {
     ftManager.setAutoStart(bAutoStart);
@@ -313,22 +333,39 @@ void MainWindow::showTrayMessage(const QString &title, const QString &text)
     m_msgBox->raise(); // above the guide too
 }
 
+void MainWindow::connectAccount()
+{
+    connect(account.get(), &AccountSession::stateChanged, this, &MainWindow::onSignedIn);
+    connect(account.get(), &AccountSession::loginNeeded, this,
+            [this](const QString &title, const QString &text) {
+                showTrayMessage(title, text);
+                showLoginDialog();
+            });
+    // The service is back: a user whose automatic login went unanswered is signed in now.
+    connect(catalogue.get(), &CatalogueLoader::msgCatalogueReachable, account.get(),
+            &AccountSession::retryAutoLogin);
+}
+
 void MainWindow::openLogin()
 {
-    LogDlg dialog(ftManager, this, bWinTop);
+    account->requireSignIn();
+}
+
+void MainWindow::showLoginDialog()
+{
+    LogDlg dialog(*account, this, bWinTop);
     dialog.setAnchor(loginBt->mapToGlobal(QPoint(4, 4)));
     dialog.centreOver(frameGeometry());
     connect(&dialog, &FramelessDlg::minOrder, this, [this] { showMinimized(); });
     currentDialog = &dialog;
     dialog.exec();
     currentDialog = nullptr;
-    refreshSignedIn();
 }
 
 void MainWindow::onlogin()
 {
-    if (!ftManager.bLogin) {
-        openLogin();
+    if (!account->isSignedIn()) {
+        showLoginDialog();
         return;
     }
     const UserRecord &user = ftManager.loggedInUser();
@@ -357,16 +394,11 @@ void MainWindow::onlogin()
 void MainWindow::logout()
 {
     // The usage counts go out while the token still says whose they are.
-    if (ftManager.bLogin)
+    if (account->isSignedIn())
         reports->sendUsageReport();
-    ftManager.bLogin = false;
-    ftManager.bAutoLogin = false;
-    ftManager.requestContext.token.clear();
-    ftManager.switchToGuest();
     favourites->forget();
     headLoader->cancel();
-    ftManager.resetLoggedInUser();
-    refreshSignedIn();
+    account->signOut();
     fontArea->setCurrentIndex(PageCloud);
 }
 
@@ -396,13 +428,8 @@ void MainWindow::onFtCollect(const QString &ftName)
         return;
     // What the heart showed when it was clicked decides, even after a login detour.
     const bool add = !isLoved(ftName);
-    if (!ftManager.bLogin) {
-        showTrayMessage(QStringLiteral("提示"),
-                        QStringLiteral("字体激活、收藏、应用操作，需要登录后才可进行。"));
-        openLogin();
-        if (!ftManager.bLogin)
-            return;
-    }
+    if (!account->requireSignIn())
+        return;
     favourites->toggle(ftName, add);
 }
 

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class AccountSession;
 class ActivationController;
 class FavouritesController;
 class HeadImageLoader;
@@ -127,7 +128,7 @@ public slots:
     void onLocalThreadDone();
     void onLocalThreadDestroy();
     void onAutoStart(bool bAutoStart);
-    // After a login: login button, marks, local page and the favourites from the service.
+    // The signed-in state changed: login button, marks, local page, favourites.
     void onSignedIn();
     void onGotLoveList();
     // The heart of a card: add the font to or remove it from the favourites.
@@ -160,6 +161,7 @@ public slots:
 
 public:
     FavouritesController *favouritesController() const { return favourites.get(); }
+    AccountSession &accountSession() const { return *account; }
     QPushButton *loginButton() const { return loginBt; }
     // Runs when the user centre has been built, before it is shown (tests look inside).
     std::function<void(UserDlg &)> userDlgOpened;
@@ -195,12 +197,18 @@ private:
     bool isLoved(const QString &name) const;
     void logScreenMetrics();
     void startLocalFontScan();
-    bool tryAutoLogin();
-    int checkVersionAtStart();
+    void connectAccount();
+    void showLoginDialog();
+    // The start-up steps after the window is up, each started when the one before ended:
+    // version check (and update offer), cache clean-up, then scan, catalogue, automatic
+    // login, and at last reports, guide and the start-time stamp.
+    void checkVersionAtStart();
     void fetchUpdateLogAndAsk();
-    // Steps of the start-up after the version check: scan, catalogue, login, guide.
+    void askForUpdate(const QString &log);
+    void afterVersionCheck();
     void restorePreviewAndHeight();
     void continueStartUp();
+    void finishStartUp(bool signedIn);
 
     QDateTime startTime;
     // Declared in dependency order: members are destroyed in reverse, so everything
@@ -216,6 +224,7 @@ private:
     std::unique_ptr<FavouritesController> favourites;
     std::unique_ptr<HeadImageLoader> headLoader;
     std::unique_ptr<UpdateOffer> updates;
+    std::unique_ptr<AccountSession> account;
     QSystemTrayIcon *tray = nullptr;
     QPointer<ThreadForLocalFonts> localThread;
 
@@ -268,4 +277,5 @@ private:
     WindowDrag m_drag; // a press inside (or anywhere while the guide shows) moves it
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
     QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
+    QPointer<QObject> startUpSteps; // context of the start-up steps waiting for the service
 };
