@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 
 // dir + relative when relative names something inside dir; empty for an empty,
@@ -39,6 +41,8 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationView 
     Q_ASSERT(m_view);
     m_downloads.setProblemReporter(reporter);
     connect(&m_downloads, &DownloadManager::downloadFailed, this, &ActivationController::busyClear);
+    connect(&m_downloads, &DownloadManager::archiveFetched, this,
+            &ActivationController::fontFetched);
     connect(&m_downloads, &DownloadManager::archiveReady, this,
             [this](const QString &name, const QString &target, bool applyAfter) {
                 enableFont(name, target, applyAfter);
@@ -210,6 +214,7 @@ int ActivationController::checkAndActivate(const QString &path, const QString &n
     }
     const int r = m_engine.activateFont(path, name, true);
     if (r > 0) {
+        m_deactivated.remove(name);
         m_view->fillLocalPage();
         m_view->markActivated(name, true);
     }
@@ -242,6 +247,49 @@ void ActivationController::applyFont(const LocalFont &record, const QString &nam
                           .arg(message, name, record.familyName, record.styleName, record.psName));
     }
     busyClear(name);
+}
+
+bool ActivationController::deactivateFont(const QString &name)
+{
+    if (isBusy(name) || !m_engine.deactivateFont(name)) {
+        m_view->showTrayMessage(QStringLiteral("字体停用"), name + QStringLiteral("停用失败！"));
+        return false;
+    }
+    m_deactivated.insert(name);
+    m_unrecorded.erase(std::remove_if(m_unrecorded.begin(), m_unrecorded.end(),
+                                      [&](const DownlistEntry &e) { return e.name == name; }),
+                       m_unrecorded.end());
+    m_view->markActivated(name, false);
+    m_view->fillLocalPage();
+    m_view->refreshActivated();
+    // Saved now, so that the next start does not bring it back even if this run ends
+    // abruptly; entries still waiting for the start-up thread must not be lost by it.
+    keepUnrecordedDownlist();
+    m_ft.saveUserData();
+    m_view->showTrayMessage(QStringLiteral("字体停用"), name + QStringLiteral("已停用"));
+    return true;
+}
+
+QString ActivationController::cloudFontFile(const QString &name) const
+{
+    const auto font = m_ft.cloudFont(name);
+    return font ? fileInside(m_ft.usedDir(), font->ttf_name) : QString();
+}
+
+bool ActivationController::fetchFont(const QString &name)
+{
+    const auto font = m_ft.cloudFont(name);
+    const QString target = cloudFontFile(name);
+    if (!font || target.isEmpty())
+        return false;
+    if (QFileInfo(target).isFile()) {
+        emit fontFetched(name, target);
+        return true;
+    }
+    if (m_downloads.isDownloading(name))
+        return true;
+    return m_downloads.startFontDownload(QUrl(font->download_url), name, target,
+                                         m_view->currentPageIndex(), DownloadJob::FetchMode);
 }
 
 void ActivationController::busyMark(const QString &name)
@@ -320,6 +368,10 @@ void ActivationController::recordEnabledFonts(const ThreadForEnableFont &thread)
         const QString &path = paths.at(i);
         if (name.isEmpty() || path.isEmpty() || m_ft.isActivated(name))
             continue;
+        if (m_deactivated.contains(name)) {
+            m_engine.fontSystem().unregisterFontFile(path);
+            continue;
+        }
         const auto record = readLocalFont(path);
         if (!record)
             continue;

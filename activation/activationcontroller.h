@@ -50,6 +50,18 @@ public:
     // kApplyDelayMs later and stays busy until then.
     int enableFont(const QString &name, const QString &path, bool applyAfter);
     int checkAndActivate(const QString &path, const QString &name);
+    // Takes a font this program activated out of the session and out of the saved
+    // activation list (saved at once), with user feedback; its files stay, so a later
+    // pick activates them without a download. False for a font that is busy or was not
+    // activated by this program.
+    bool deactivateFont(const QString &name);
+    // Fetches the archive of a catalogue font and unpacks it without activating it;
+    // fontFetched tells when the file is there (at once when it already is). False when
+    // the font has no catalogue entry or no usable address.
+    bool fetchFont(const QString &name);
+    // The file of a catalogue font in the used folder, whether or not it exists yet.
+    QString cloudFontFile(const QString &name) const;
+
     // Sets the font in the foreground application and reports the outcome.
     void applyFont(const LocalFont &record, const QString &name);
 
@@ -71,6 +83,9 @@ public:
     // without replacing names activated in this run. Call right before saving.
     void keepUnrecordedDownlist();
     const QVector<DownlistEntry> &unrecordedDownlist() const { return m_unrecorded; }
+
+signals:
+    void fontFetched(const QString &name, const QString &path);
 
 public slots:
     // Connected to the thread's finished(); reads it through sender().
@@ -98,4 +113,6 @@ private:
     QPointer<ThreadForEnableFont> m_enableThread;
     bool m_enableThreadBegun = false;
     QVector<DownlistEntry> m_unrecorded;
+    // Deactivated in this run: the start-up thread may still be registering them.
+    QSet<QString> m_deactivated;
 };

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLibrary>
 #include <QThread>
 
@@ -69,6 +70,24 @@ int ActivationEngine::activateFont(const QString &path, const QString &name, boo
                   (r > 0 ? QStringLiteral("成功") : QStringLiteral("失败")) + QLatin1Char(':') +
                   name + QLatin1Char(';'));
     return r;
+}
+
+bool ActivationEngine::deactivateFont(const QString &name)
+{
+    if (!m_ft.isActivated(name))
+        return false;
+    const QString path = m_ft.downlist.value(name);
+    m_ft.writeLog(QStringLiteral("开始停用") + name);
+    if (!path.isEmpty() && !m_system->unregisterFontFile(path)) {
+        m_ft.writeLog(QStringLiteral("字体停用失败:") + name + QLatin1Char(';'));
+        return false;
+    }
+    removeFromProcessFontDatabase(path);
+    m_system->announceFontChange();
+    m_ft.removeActivated(name);
+    m_ft.loggedInUser().local.remove(name);
+    m_ft.writeLog(QStringLiteral("字体停用成功:") + name + QLatin1Char(';'));
+    return true;
 }
 
 int ActivationEngine::applyToApp(const LocalFont &record)
@@ -145,10 +164,35 @@ QString ActivationEngine::interactionDetail(int code)
     return QStringLiteral("设置失败！");
 }
 
-void addToProcessFontDatabase(const QString &path)
+namespace {
+
+// File -> the id the toolkit gave it, so a deactivated file can leave again.
+QHash<QString, int> &processFontIds()
+{
+    static QHash<QString, int> ids;
+    return ids;
+}
+
+bool onGuiThread()
 {
     auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    if (!app || QThread::currentThread() != app->thread())
+    return app && QThread::currentThread() == app->thread();
+}
+
+} // namespace
+
+void addToProcessFontDatabase(const QString &path)
+{
+    if (!onGuiThread() || processFontIds().contains(path))
         return;
-    QFontDatabase::addApplicationFont(path);
+    const int id = QFontDatabase::addApplicationFont(path);
+    if (id >= 0)
+        processFontIds().insert(path, id);
+}
+
+void removeFromProcessFontDatabase(const QString &path)
+{
+    if (!onGuiThread() || !processFontIds().contains(path))
+        return;
+    QFontDatabase::removeApplicationFont(processFontIds().take(path));
 }

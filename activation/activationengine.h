@@ -22,6 +22,12 @@ public:
     // the activated fonts (a name already there keeps its first record), `downlist`
     // and the logged-in user's local group.
     int activateFont(const QString &path, const QString &name, bool broadcast);
+    // Takes a font activated in this run out of the session: unregistered, running
+    // applications told, and gone from the activated fonts, `downlist` and the
+    // logged-in user's local group. Its file stays on disk. False, with nothing
+    // changed, for a name this program did not activate (installed fonts among them)
+    // or when the system still lists the file.
+    bool deactivateFont(const QString &name);
 
     // Sets the record's font in the foreground application; the library's result
     // code, -1 when the library or its function is missing.
@@ -51,3 +57,5 @@ private:
 // Makes a registered file usable by this process's own font list. Does nothing off
 // the GUI thread or without a GUI application.
 void addToProcessFontDatabase(const QString &path);
+// Takes back what addToProcessFontDatabase added for the file.
+void removeFromProcessFontDatabase(const QString &path);

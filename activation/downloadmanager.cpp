@@ -121,7 +121,8 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
     m_jobs.remove(reply);
     const int shown = m_progress.take(reply).shown;
     const bool complete = reply->error() == QNetworkReply::NoError;
-    if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode) {
+    if (job.mode != DownloadJob::ActivateMode && job.mode != DownloadJob::ActivateApplyMode &&
+        job.mode != DownloadJob::FetchMode) {
         const QByteArray bytes = reply->readAll();
         reply->abort();
         reply->deleteLater();
@@ -154,7 +155,10 @@ void DownloadManager::fileDownFinished(QNetworkReply *reply)
         emit progressChanged(job.fontName, 100);
     saveDownloadedFile(job.fontName, node.mapped().file.get(), true);
     extractInto(job.archivePath, m_ft.usedDir(), job.archivePassword);
-    emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
+    if (job.mode == DownloadJob::FetchMode)
+        emit archiveFetched(job.fontName, job.targetPath);
+    else
+        emit archiveReady(job.fontName, job.targetPath, job.mode == DownloadJob::ActivateApplyMode);
 }
 
 void DownloadManager::failDownload(const DownloadJob &job)

@@ -22,6 +22,7 @@ struct DownloadJob
         ImageMode = 1,         // a preview image, handed on as it arrives
         ActivateMode = 3,      // a font archive: unpack and activate
         ActivateApplyMode = 4, // the same, then apply the font
+        FetchMode = 5,         // a font archive: unpack only
     };
 
     int mode = 0;
@@ -100,6 +101,8 @@ signals:
     void downloadFailed(const QString &fontName);
     // The archive is stored and unpacked; the font file is expected at targetPath.
     void archiveReady(const QString &fontName, const QString &targetPath, bool applyAfter);
+    // A FetchMode archive is stored and unpacked.
+    void archiveFetched(const QString &fontName, const QString &targetPath);
     void progressChanged(const QString &fontName, int percent);
     void progressEnded(const QString &fontName);
     // A tracked reply of another mode finished (its bytes may be empty).

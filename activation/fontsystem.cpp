@@ -7,6 +7,11 @@ int FontSystem::registerFontFile(const QString &path)
     return ::registerFontFile(path);
 }
 
+bool FontSystem::unregisterFontFile(const QString &path)
+{
+    return ::unregisterFontFile(path);
+}
+
 void FontSystem::announceFontChange()
 {
     ::announceFontChange();

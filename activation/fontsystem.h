@@ -13,6 +13,8 @@ public:
     // Number of fonts added, 0 when the file is refused. Called from the start-up
     // activation thread too, so implementations must be thread-safe.
     virtual int registerFontFile(const QString &path);
+    // True when the file is no longer registered.
+    virtual bool unregisterFontFile(const QString &path);
     virtual void announceFontChange();
 
     // The platform's registration; stateless and shared.

@@ -65,3 +65,14 @@ bool FtManager::addActivated(const QString &name, const LocalFont &font, const Q
     downlist.insert(name, filePath);
     return true;
 }
+
+bool FtManager::removeActivated(const QString &name)
+{
+    LocalFont *record = m_activatedIndex.take(name);
+    if (!record)
+        return false;
+    m_activated.removeOne(record);
+    delete record;
+    downlist.remove(name);
+    return true;
+}

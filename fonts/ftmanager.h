@@ -90,6 +90,8 @@ public:
     }
     // Records an activated file; also notes it in `downlist`. False when already known.
     bool addActivated(const QString &name, const LocalFont &font, const QString &filePath);
+    // Forgets an activated name and its `downlist` entry. False when it was not activated.
+    bool removeActivated(const QString &name);
 
 private:
     UserRecord m_guest;

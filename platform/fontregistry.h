@@ -12,6 +12,12 @@
 // touched: the caller adds the font there on the GUI thread if it needs it.
 int registerFontFile(const QString &path);
 
+// Takes a file registered by registerFontFile out of the session again; the file
+// itself stays. Only what this program registered is touched: on Linux the links in
+// the session folder, never an installed font. True when the system no longer
+// lists the file (also when it was not registered). Safe from a worker thread.
+bool unregisterFontFile(const QString &path);
+
 // Tells running applications that the set of fonts changed.
 void announceFontChange();
 

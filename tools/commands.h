@@ -13,3 +13,5 @@ int runScanCommand(const QStringList &args);
 int runExtractCommand(const QStringList &args);
 // activate FILE [--name NAME]: prints the activation result; exit 0 when positive
 int runActivateCommand(const QStringList &args);
+// details FILE...: names, glyph and character counts, writing-system coverage
+int runDetailsCommand(const QStringList &args);

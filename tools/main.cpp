@@ -9,7 +9,8 @@ namespace {
 const char kUsage[] = "usage: quillora-cli fontinfo FILE...\n"
                       "       quillora-cli scan [DIR...]\n"
                       "       quillora-cli extract ARCHIVE DIR [--password TEXT]\n"
-                      "       quillora-cli activate FILE [--name NAME]\n";
+                      "       quillora-cli activate FILE [--name NAME]\n"
+                      "       quillora-cli details FILE...\n";
 }
 
 int main(int argc, char *argv[])
@@ -29,6 +30,8 @@ int main(int argc, char *argv[])
         return runExtractCommand(args);
     if (command == QLatin1String("activate"))
         return runActivateCommand(args);
+    if (command == QLatin1String("details"))
+        return runDetailsCommand(args);
     std::fprintf(stderr, "quillora-cli: unknown command '%s'\n%s", qPrintable(command), kUsage);
     return 2;
 }

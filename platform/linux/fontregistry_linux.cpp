@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <fontconfig/fontconfig.h>
@@ -75,6 +76,26 @@ QString linkNameFor(const QString &dir, const QFileInfo &source)
     }
 }
 
+// Drops the faces registerFontFile gave this process's fontconfig for these links.
+// The process's other application fonts (the toolkit keeps its own there) stay.
+void forgetApplicationFonts(const QSet<QByteArray> &files)
+{
+    FcFontSet *set = FcConfigGetFonts(FcConfigGetCurrent(), FcSetApplication);
+    if (!set)
+        return;
+    int kept = 0;
+    for (int i = 0; i < set->nfont; ++i) {
+        FcChar8 *file = nullptr;
+        if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) == FcResultMatch &&
+            files.contains(QByteArray(reinterpret_cast<const char *>(file)))) {
+            FcPatternDestroy(set->fonts[i]);
+            continue;
+        }
+        set->fonts[kept++] = set->fonts[i];
+    }
+    set->nfont = kept;
+}
+
 } // namespace
 
 QString sessionFontDir()
@@ -111,6 +132,28 @@ int registerFontFile(const QString &path)
     FcConfigAppFontAddFile(FcConfigGetCurrent(),
                            reinterpret_cast<const FcChar8 *>(QFile::encodeName(link).constData()));
     return faces;
+}
+
+bool unregisterFontFile(const QString &path)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    QMutexLocker lock(&registryMutex);
+    const QDir dir(sessionFontDir());
+    if (!dir.exists())
+        return true;
+    bool gone = true;
+    QSet<QByteArray> removed;
+    for (const QFileInfo &link : dir.entryInfoList(QDir::Files | QDir::System | QDir::Hidden)) {
+        if (!link.isSymLink() || link.symLinkTarget() != target)
+            continue;
+        if (QFile::remove(link.absoluteFilePath()))
+            removed.insert(QFile::encodeName(link.absoluteFilePath()));
+        else
+            gone = false;
+    }
+    if (!removed.isEmpty())
+        forgetApplicationFonts(removed);
+    return gone;
 }
 
 void announceFontChange()

@@ -94,6 +94,23 @@ bool writeSavedDownlist(const QString &file, const QVector<DownlistEntry> &entri
            out.write(QJsonDocument(QJsonObject{{"downlist", list}}).toJson().toBase64()) > 0;
 }
 
+// Families a separate fc-list process finds.
+QString fcList()
+{
+    QProcess fc;
+    fc.start("fc-list", {":", "family"});
+    fc.waitForFinished(60000);
+    return QString::fromUtf8(fc.readAllStandardOutput());
+}
+
+QStringList savedNames(const QString &userDataFile)
+{
+    QStringList names;
+    for (const DownlistEntry &entry : readSavedDownlist(userDataFile))
+        names << entry.name;
+    return names;
+}
+
 } // namespace
 
 class TestActivationFlow : public QObject
@@ -126,6 +143,7 @@ private slots:
     void savedEntriesAllFail();
     void endingEarlyKeepsSavedEntries_data();
     void endingEarlyKeepsSavedEntries();
+    void deactivateAndPickAgain();
 };
 
 void TestActivationFlow::initTestCase()
@@ -613,3 +631,50 @@ void TestActivationFlow::endingEarlyKeepsSavedEntries()
 
 QTEST_MAIN(TestActivationFlow)
 #include "tst_activationflow.moc"
+
+void TestActivationFlow::deactivateAndPickAgain()
+{
+    if (QStandardPaths::findExecutable("fc-list").isEmpty())
+        QSKIP("needs fc-list");
+    Rig rig;
+    const QString file = rig.ft.usedDir() + "d.ttf";
+    QVERIFY(writeRenamedFont(file, "Quillora Td"));
+    // Nothing answers there: a download would fail the pick below.
+    rig.addCloudFont("云D", 4, "d.ttf", QUrl("https://127.0.0.1:9/d.zip"));
+    // A saved entry the start-up thread has not reached yet must survive the save.
+    QVERIFY(writeSavedDownlist(rig.ft.userDataFile(), {{"云E", rig.ft.usedDir() + "e.ttf"}}));
+    auto &controller = rig.make();
+    rig.ft.setInstalledFonts({LocalFont{"Sys Font", "Sys Font", "Sys Font", "Regular", "SysFont"}});
+
+    QVERIFY(controller.enableFromCard(&rig.card, "云D", QString(), false) > 0);
+    QVERIFY(fcList().contains("Quillora Td"));
+
+    QVERIFY(!controller.deactivateFont("Sys Font"));
+    QVERIFY(controller.deactivateFont("云D"));
+    QVERIFY(!rig.ft.isActivated("云D"));
+    QVERIFY(!rig.ft.loggedInUser().local.contains("云D"));
+    QVERIFY(rig.view.events.contains("mark|云D|0"));
+    QVERIFY(QFileInfo(file).isFile());
+    QVERIFY(!fcList().contains("Quillora Td"));
+    QCOMPARE(savedNames(rig.ft.userDataFile()), QStringList{"云E"});
+
+    {
+        // The next start re-activates what was saved, which no longer holds it.
+        FtManager next;
+        next.initialize();
+        next.bLogin = true;
+        RecordingView view;
+        ActivationController restarted(next, &view, nullptr, &rig.network, &rig.counting);
+        QVERIFY(restarted.startEnableThread());
+        QTRY_VERIFY_WITH_TIMEOUT(!restarted.enableThread(), kEventWaitMs);
+        QVERIFY(!next.isActivated("云D"));
+        QVERIFY(!fcList().contains("Quillora Td"));
+    }
+
+    const int registeredBefore = rig.counting.registered.load();
+    QVERIFY(controller.enableFromCard(&rig.card, "云D", QString(), false) > 0);
+    QVERIFY(!controller.downloads().isDownloading("云D"));
+    QCOMPARE(rig.counting.registered.load(), registeredBefore + 1);
+    QVERIFY(rig.ft.isActivated("云D"));
+    QVERIFY(fcList().contains("Quillora Td"));
+}

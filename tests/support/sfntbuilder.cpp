@@ -160,3 +160,36 @@ void SfntBuilder::putU32(QByteArray &data, int offset, quint32 value)
     putU16(data, offset, quint16(value >> 16));
     putU16(data, offset + 2, quint16(value & 0xFFFF));
 }
+
+QByteArray SfntBuilder::cmapTable(const QList<QPair<quint32, quint32>> &ranges, int glyphCount)
+{
+    const int groups = ranges.size();
+    QByteArray t(4 + 8 + 16 + 12 * groups, '\0');
+    putU16(t, 2, 1);        // one encoding record
+    putU16(t, 4, 3);        // Windows
+    putU16(t, 6, 10);       // full Unicode
+    putU32(t, 8, 12);       // subtable offset
+    putU16(t, 12, 12);      // format 12
+    putU32(t, 16, quint32(t.size() - 12));
+    putU32(t, 24, quint32(groups));
+    quint32 glyph = 1;
+    for (int i = 0; i < groups; ++i) {
+        putU32(t, 28 + 12 * i, ranges[i].first);
+        putU32(t, 32 + 12 * i, ranges[i].second);
+        putU32(t, 36 + 12 * i, glyph);
+        glyph = 1 + (glyph + (ranges[i].second - ranges[i].first) + 1) % quint32(glyphCount - 2);
+    }
+    return t;
+}
+
+QByteArray SfntBuilder::withTable(QByteArray font, const QByteArray &tag, const QByteArray &table)
+{
+    const int record = tableRecordOffset(font, tag);
+    if (record < 0)
+        return QByteArray();
+    while (font.size() % 4)
+        font.append('\0');
+    putU32(font, record + 8, quint32(font.size()));
+    putU32(font, record + 12, quint32(table.size()));
+    return font + table;
+}

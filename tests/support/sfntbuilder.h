@@ -51,6 +51,12 @@ public:
     static void putU16(QByteArray &data, int offset, quint16 value);
     static void putU32(QByteArray &data, int offset, quint32 value);
     static bool writeFile(const QString &path, const QByteArray &data);
+    // A Unicode 'cmap' (platform 3, encoding 10, format 12) with one group per range
+    // {first, last}; codes map to glyphs 1, 2, ... wrapping below glyphCount. The
+    // ranges are written as given, so a test can hand in disordered ones.
+    static QByteArray cmapTable(const QList<QPair<quint32, quint32>> &ranges, int glyphCount);
+    // The font with its 'cmap' replaced by table, appended at the end.
+    static QByteArray withTable(QByteArray font, const QByteArray &tag, const QByteArray &table);
 
 private:
     QByteArray m_version = QByteArray("\x00\x01\x00\x00", 4);

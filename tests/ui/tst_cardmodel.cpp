@@ -1,7 +1,9 @@
 // What a card shows and how marks, busy state and progress find their cards.
+#include "cards/cardactions.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
 
+#include "fonts/ftmanager.h"
 #include "testenv.h"
 
 #include <QImage>
@@ -50,6 +52,9 @@ private slots:
     void heartAndDot();
     void wheelScrollsOwnBar();
     void manyFontsStayCheap();
+    void menuOfACard_data();
+    void menuOfACard();
+    void menuRequests();
 };
 
 void TestCardModel::placeholdersLeftOut()
@@ -335,6 +340,84 @@ void TestCardModel::manyFontsStayCheap()
     const qint64 spent = cpuMs() - start;
     QVERIFY2(spent < 2000, qPrintable(QString::number(spent)));
     QCOMPARE(m.firstRow("Font 7999"), 7999);
+}
+
+// What the context menu offers and which file it stands on, for each kind of card.
+void TestCardModel::menuOfACard_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("textMode");
+    QTest::addColumn<QString>("file"); // "" none, "cloud" the cloud file, else a path
+    QTest::addColumn<bool>("deactivate");
+    QTest::addColumn<bool>("catalogueOnly");
+    const QString dejaVu = "/usr/share/fonts/truetype/dejavu/";
+    // Family and style alone would match the regular face's other styles as well.
+    QTest::newRow("installed bold face") << "DejaVu Sans Bold" << true
+                                         << dejaVu + "DejaVuSans-Bold.ttf" << false << false;
+    QTest::newRow("activated") << "云A" << false << "cloud" << true << false;
+    QTest::newRow("downloaded, not activated") << "云B" << false << "cloud" << false << false;
+    QTest::newRow("not downloaded") << "云C" << false << "" << false << true;
+    QTest::newRow("unknown") << "无" << false << "" << false << false;
+}
+
+void TestCardModel::menuOfACard()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, textMode);
+    QFETCH(QString, file);
+    if (!QFile::exists("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"))
+        QSKIP("needs fonts-dejavu-core");
+    TestEnv env;
+    FtManager ft;
+    const QString cloudFile = env.path("cloud.ttf");
+    if (name != "云C")
+        QFile(QFINDTESTDATA("tst_cardmodel.cpp")).copy(cloudFile);
+    ft.setInstalledFonts(
+        {LocalFont{"DejaVu Sans Bold", "DejaVu Sans", "DejaVu Sans", "Bold", "DejaVuSans-Bold"}});
+    for (const char *cloud : {"云A", "云B", "云C"}) {
+        FontAV font;
+        font.fontname = cloud;
+        ft.cloudFonts.insert(cloud, font);
+    }
+    ft.addActivated("云A", LocalFont{}, cloudFile);
+    CardEntry card = cards({name}, textMode).first();
+    card.family = "DejaVu Sans";
+    card.style = "Bold";
+
+    const CardActions a = CardActions::of(ft, card, cloudFile);
+    QCOMPARE(a.file, file == "cloud" ? cloudFile : file);
+    QTEST(a.deactivate, "deactivate");
+    QTEST(a.catalogueOnly, "catalogueOnly");
+    QCOMPARE(a.openFolder(), !a.file.isEmpty());
+    QCOMPARE(a.details(), !a.file.isEmpty() || a.catalogueOnly);
+}
+
+// A right click asks for the menu of the card under the mouse; the menu key for the card
+// picked last, else the first in sight.
+void TestCardModel::menuRequests()
+{
+    CardModel m;
+    m.setEntries(cards({"A", "B", "C"}));
+    CardView view;
+    view.setCardModel(&m);
+    view.setRowHeight(95);
+    view.resize(292, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy asked(&view, &CardView::menuRequested);
+
+    const QPoint second = view.visualRect(m.index(1)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, second, view.viewport()->mapToGlobal(second));
+    QApplication::sendEvent(view.viewport(), &click);
+    view.requestKeyboardMenu();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      view.visualRect(m.index(2)).center());
+    view.requestKeyboardMenu();
+    QCOMPARE(asked.count(), 3);
+    QCOMPARE(asked.at(0).at(0).toInt(), 1);
+    QCOMPARE(asked.at(0).at(1).toPoint(), view.viewport()->mapToGlobal(second));
+    QCOMPARE(asked.at(1).at(0).toInt(), 0);
+    QCOMPARE(asked.at(2).at(0).toInt(), 2);
 }
 
 QTEST_MAIN(TestCardModel)

@@ -6,6 +6,7 @@
 #include "core/screenmetrics.h"
 #include "cards/scrollrules.h"
 
+#include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -229,6 +230,8 @@ CardView::CardView(QWidget *parent)
     // Clicking a card leaves the keyboard with the page's bar.
     setFocusPolicy(Qt::ClickFocus);
     setFocusProxy(m_bar);
+    // The menu key reaches the bar, which has a menu of its own.
+    m_bar->installEventFilter(this);
 
     m_movie.setCacheMode(QMovie::CacheAll);
     connect(&m_movie, &QMovie::frameChanged, this, [this] {
@@ -404,4 +407,58 @@ void CardView::onClicked(const QModelIndex &index)
     m_picked = index.row();
     m_pickedName = name;
     emit selectFont(name);
+}
+
+int CardView::menuRow() const
+{
+    if (!m_model || m_model->rowCount() == 0)
+        return -1;
+    const QRect sight = viewport()->rect();
+    if (m_picked >= 0 && m_model->nameAt(m_picked) == m_pickedName &&
+        sight.intersects(visualRect(m_model->index(m_picked))))
+        return m_picked;
+    if (m_hoverRow >= 0 && m_hoverRow < m_model->rowCount())
+        return m_hoverRow;
+    const QModelIndex first = indexAt(QPoint(1, 1));
+    return first.isValid() ? first.row() : 0;
+}
+
+void CardView::requestMenu(QContextMenuEvent *event)
+{
+    event->accept();
+    int row = -1;
+    QPoint at;
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        const QPoint pos = viewport()->mapFromGlobal(event->globalPos());
+        const QModelIndex index = indexAt(pos);
+        row = index.isValid() ? index.row() : -1;
+        at = event->globalPos();
+    } else {
+        row = menuRow();
+        if (row >= 0)
+            at = viewport()->mapToGlobal(visualRect(m_model->index(row)).center());
+    }
+    if (row >= 0 && !m_model->nameAt(row).isEmpty())
+        emit menuRequested(row, at);
+}
+
+void CardView::requestKeyboardMenu()
+{
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint());
+    requestMenu(&event);
+}
+
+void CardView::contextMenuEvent(QContextMenuEvent *event)
+{
+    requestMenu(event);
+}
+
+bool CardView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_bar && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() != QContextMenuEvent::Mouse) {
+        requestMenu(static_cast<QContextMenuEvent *>(event));
+        return true;
+    }
+    return QListView::eventFilter(watched, event);
 }

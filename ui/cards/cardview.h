@@ -67,11 +67,18 @@ public:
     // The heart's rectangle of a row, in viewport coordinates (empty when not visible).
     QRect heartRect(int row) const;
     QPixmap loadingFrame() const { return m_movie.currentPixmap(); }
+    // The card the menu key opens the menu of: the one picked last while it is in
+    // sight, else the one under the mouse, else the first in sight; -1 on an empty page.
+    int menuRow() const;
+    // The menu key's request, for when it reached the window rather than the page.
+    void requestKeyboardMenu();
 
 signals:
     void selectFont(const QString &ftName);
     // The heart of a card was clicked: add the font to or remove it from the favourites.
     void collected(const QString &ftName);
+    // A card's context menu is asked for (right click, or the menu key).
+    void menuRequested(int row, const QPoint &globalPos);
     // A card was drawn with its picture for the first time.
     void firstPictureDrawn();
 
@@ -81,6 +88,8 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool viewportEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void onClicked(const QModelIndex &index);
@@ -88,6 +97,7 @@ private:
     void placeScrollBar();
     void busyChanged();
     int heartRowAt(const QPoint &pos) const;
+    void requestMenu(QContextMenuEvent *event);
 
     CardModel *m_model = nullptr;
     CardDelegate *m_delegate;

@@ -6,6 +6,7 @@
 #include "account/warnnolove.h"
 #include "activation/activationcontroller.h"
 #include "buildconfig.h"
+#include "cards/cardmenu.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
 #include "cards/previewloader.h"
@@ -92,6 +93,9 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
     connectFinder();
     for (CardView *view : {cloudView, localView, loveView})
         connect(view, &CardView::collected, this, &MainWindow::onFtCollect);
+    cardMenu = new CardMenu(ftManager, *activation, this);
+    for (CardView *view : {cloudView, localView, loveView})
+        cardMenu->attach(view);
     connect(favourites.get(), &FavouritesController::lovedChanged, this,
             &MainWindow::onLovedChanged);
     connect(favourites.get(), &FavouritesController::loveListArrived, this,

@@ -27,6 +27,7 @@ class UserDlg;
 
 class MyMsgBox;
 class CardModel;
+class CardMenu;
 class CardView;
 class CatalogueLoader;
 class FilterDlg;
@@ -89,6 +90,7 @@ public:
     // Redraws the pages whose cards were drawn with another preview.
     void refreshPreviews();
     CardView *favouritesPage() const { return loveView; }
+    CardMenu *cardMenus() const { return cardMenu; }
     CatalogueLoader *catalogueLoader() const { return catalogue.get(); }
     QFrame *frame() const { return mainFrame; }
     QSystemTrayIcon *trayIcon() const { return tray; }
@@ -254,6 +256,7 @@ private:
     CardModel *cloudModel = nullptr;
     CardModel *localModel = nullptr;
     CardModel *loveModel = nullptr;
+    CardMenu *cardMenu = nullptr;
     CardView *cloudView = nullptr;
     CardView *localView = nullptr;
     CardView *loveView = nullptr;
