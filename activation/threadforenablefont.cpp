@@ -1,6 +1,7 @@
 #include "activation/threadforenablefont.h"
 
 #include "activation/fontsystem.h"
+#include "core/ftstorage.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,8 @@ QVector<DownlistEntry> readSavedDownlist(const QString &userDataFile)
 {
     QVector<DownlistEntry> entries;
     QFile file(userDataFile);
-    if (!file.open(QIODevice::ReadOnly))
+    // The storage's own bound: a larger file is never read whole.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > FtStorage::kMaxUserDataBytes)
         return entries;
     const QByteArray content = file.readAll();
     if (content.isEmpty())

@@ -9,7 +9,10 @@
    with 16 KB "a=&a=&..." bodies and once with bodies of empty pairs at the body limit.
 2. Load: 200 clients on their own kept-alive connections sending a mix of signed
    requests (catalogue page, tags, favourites, preview list, version check).
-Each part runs on a fresh service in a temporary folder.
+3. Slow bodies: 200 clients declare a 100,000-byte body and send it at 1 byte/s;
+   meanwhile the latency of the tag request on a new connection.
+Each part runs on a fresh service in a temporary folder. A part's name after the
+program runs that part alone: attack, load or slow-bodies.
 """
 import hashlib
 import http.client
@@ -203,14 +206,61 @@ def load(program):
                              hwm / 1024))
 
 
+def slow_bodies(program):
+    service = Service(program)
+    stop = threading.Event()
+    opened = [0]
+
+    def slow_sender():
+        try:
+            raw = service.tls.wrap_socket(__import__("socket").create_connection(
+                ("127.0.0.1", service.port)), server_hostname="127.0.0.1")
+            raw.send(b"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100000\r\n\r\n")
+            opened[0] += 1
+            while not stop.is_set():
+                raw.send(b"a")
+                time.sleep(1)
+        except OSError:
+            pass
+
+    threads = [threading.Thread(target=slow_sender, daemon=True) for _ in range(CLIENTS)]
+    for t in threads:
+        t.start()
+    time.sleep(5)
+    tags = signed(["tag=102"] + A)
+    latencies = []
+    for _ in range(10):
+        start = time.monotonic()
+        conn = service.connection()
+        status, body = post(conn, tags)
+        latencies.append(time.monotonic() - start)
+        conn.close()
+        if status != 200 or b'"errcode":0' not in body:
+            raise SystemExit("tag request failed: %d" % status)
+        time.sleep(0.3)
+    stop.set()
+    service.stop()
+    print("slow bodies: %d senders; tag request latency median %.3f s, max %.3f s "
+          "(10 requests, new connections)" % (opened[0], statistics.median(latencies),
+                                              max(latencies)))
+
+
 def main():
     program = sys.argv[1] if len(sys.argv) > 1 else "build/bin/quillora-devserver"
+    part = sys.argv[2] if len(sys.argv) > 2 else ""
+    if part == "slow-bodies":
+        return slow_bodies(program)
+    if part == "load":
+        return load(program)
     small = ("tag=100&secret=" + "0" * 32 + "&tag_id=" + "a=&" * 5400).encode()[:16 * 1024]
     attack(program, small, "attack, 16 KB a=& bodies")
     large = ("tag=100&secret=" + "0" * 32 + "&").encode()
     large += b"&" * (MAX_BODY - len(large))
     attack(program, large, "attack, 4 MB & bodies")
+    if part == "attack":
+        return
     load(program)
+    slow_bodies(program)
 
 
 if __name__ == "__main__":

@@ -5,7 +5,8 @@
 // overlap.zip: 1000 central directory entries that all name one 1 GiB stream;
 // quoted.zip: 1000 entries, each one's data quoting the next local header and
 // running on to the same 1 GiB stream; past-size.zip: one entry that declares
-// 1 KiB and inflates to 1 GiB.
+// 1 KiB and inflates to 1 GiB. picture.png: a PNG of about 2 MB that claims
+// 23000 x 23000 RGBA pixels (2.1 GB decoded), for the client's preview pictures.
 #include "ziptestutil.h"
 
 #include <QByteArray>
@@ -63,6 +64,44 @@ quint32 crcOf(const QByteArray &bytes)
     return quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
 }
 
+QByteArray be(quint32 value)
+{
+    return QByteArray(1, char(value >> 24)) + char(value >> 16) + char(value >> 8) + char(value);
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    return be(quint32(data.size())) + type + data + be(crcOf(type + data));
+}
+
+// White rows of filter type 0, deflated one row at a time.
+bool writePictureBomb(const QString &path, quint32 side)
+{
+    z_stream z = {};
+    if (deflateInit(&z, 9) != Z_OK)
+        return false;
+    const QByteArray row = QByteArray(1, '\0') + QByteArray(int(side) * 4, char(0xff));
+    QByteArray idat;
+    QByteArray out(1 << 20, '\0');
+    for (quint32 y = 0; y < side; ++y) {
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(row.constData()));
+        z.avail_in = uInt(row.size());
+        const int flush = y + 1 == side ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, flush);
+            idat.append(out.constData(), out.size() - int(z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    const QByteArray header = be(side) + be(side) + char(8) + char(6) + QByteArray(3, '\0');
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+                           pngChunk("IDAT", idat) + pngChunk("IEND", QByteArray());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(png) == png.size();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -107,5 +146,6 @@ int main(int argc, char **argv)
 
     const Entry past{"past-size.bin", crcOf(QByteArray(1024, '\0')), kernelSize, 1024, 0};
     ok &= writeArchive(dir + "/past-size.zip", localHeader(past) + kernel.payload, {past});
+    ok &= writePictureBomb(dir + "/picture.png", 23000);
     return ok ? 0 : 1;
 }

@@ -64,6 +64,12 @@ bool hasExpectedTypes(const QJsonObject &obj)
             isArrayOf(obj.value(QLatin1String("downlist")), downlistFits));
 }
 
+// Every key this version reads or writes; others belong to other versions sharing the file.
+const char *const kKnownKeys[] = {"m_preVersion", "autostart", "bGuideDone", "bSavePass",
+                                  "bAutoLogin",   "user",      "pass",       "downlist",
+                                  "activation",   "download_ids", "previewKind", "previewText",
+                                  "cardHeight"};
+
 } // namespace
 
 bool FtStorage::initialize(UserProfile &loggedIn)
@@ -76,6 +82,7 @@ bool FtStorage::initialize(UserProfile &loggedIn)
     activation.clear();
     download_ids.clear();
     downlist.clear();
+    m_otherKeys = QJsonObject();
 
     createDirectories();
     const bool loaded = loadUserData(loggedIn);
@@ -125,6 +132,11 @@ bool FtStorage::loadUserData(UserProfile &loggedIn, const QString &path)
     QFile file(target);
     if (!file.open(QIODevice::ReadOnly))
         return false;
+    if (file.size() > kMaxUserDataBytes) {
+        // Not read whole into memory; kept aside untouched before the next save.
+        m_unreadableFiles.insert(target);
+        return true;
+    }
     const QByteArray content = file.readAll();
     if (content.isEmpty())
         return false;
@@ -137,11 +149,17 @@ bool FtStorage::loadUserData(UserProfile &loggedIn, const QString &path)
 
 bool FtStorage::readUserData(const QByteArray &content, UserProfile &loggedIn)
 {
+    m_otherKeys = QJsonObject();
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromBase64(content), &error);
     if (doc.isNull() || error.error != QJsonParseError::NoError || !doc.isObject())
         return false;
     const QJsonObject obj = doc.object();
+
+    // Keys of newer or older versions go back into the file at the next save.
+    m_otherKeys = obj;
+    for (const char *key : kKnownKeys)
+        m_otherKeys.remove(QLatin1String(key));
 
     if (obj.contains("m_preVersion"))
         m_preVersion = obj.value("m_preVersion").toString();
@@ -203,11 +221,12 @@ bool FtStorage::saveUserData(const UserProfile &loggedIn, const QString &path)
     if (!bLogin)
         bAutoLogin = false;
 
-    QJsonObject obj;
+    QJsonObject obj = m_otherKeys;
     obj.insert("m_preVersion", kProgramVersion);
     obj.insert("autostart", autostart);
     obj.insert("bGuideDone", bGuideDone);
-    obj.insert("previewKind", previewKind);
+    if (previewKind != 0)
+        obj.insert("previewKind", previewKind);
     if (!previewText.isEmpty())
         obj.insert("previewText", previewText);
     if (cardHeight > 0)

@@ -2,6 +2,7 @@
 
 #include "core/userprofile.h"
 
+#include <QJsonObject>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -26,7 +27,10 @@ public:
     // read and was not empty; unusable content leaves the defaults. A file whose
     // content could not be read whole is moved aside under a dated name beside it
     // (and logged) before the first save over it.
+    // A file larger than kMaxUserDataBytes is not read and counts as unreadable. Keys
+    // this version does not know (another version wrote them) are written back as read.
     bool loadUserData(UserProfile &loggedIn, const QString &path = QString());
+    static constexpr qint64 kMaxUserDataBytes = 64 * 1024 * 1024;
     bool saveUserData(const UserProfile &loggedIn, const QString &path = QString());
     // Takes what it can from the file's bytes; false when they are not Base64 of a
     // JSON object or a known key holds a value of another type.
@@ -85,4 +89,5 @@ private:
     QString m_usedDir;
     QString m_headImageFile;
     QSet<QString> m_unreadableFiles; // loaded this run, not readable, not yet moved aside
+    QJsonObject m_otherKeys;         // read from the file, unknown to this version
 };

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 
@@ -25,6 +26,10 @@ constexpr int kListenBacklog = 1024;
 // is read and dropped for this long before the socket closes.
 constexpr int kLingerMs = 200;
 constexpr int kLingerBytes = 1024 * 1024;
+// Bodies up to this size are collected with the headers, so a slow sender never holds a
+// worker; all connections together keep at most the budget of such bodies waiting.
+constexpr size_t kCollectBodyBytes = 256 * 1024;
+constexpr size_t kCollectBudgetBytes = 64 * 1024 * 1024;
 
 std::atomic<int> g_live{0};
 
@@ -54,6 +59,31 @@ std::string addressText(const sockaddr_storage &a, int *port)
     return text;
 }
 
+// The declared body length of a header block that a collector may wait for, or 0 when
+// the worker reads the body itself (chunked, expecting a continue, malformed or large).
+size_t collectableBody(const std::string &in, size_t from, size_t to)
+{
+    std::string headers = in.substr(from, to - from);
+    std::transform(headers.begin(), headers.end(), headers.begin(),
+                   [](unsigned char ch) { return char(std::tolower(ch)); });
+    if (headers.find("\ntransfer-encoding:") != std::string::npos ||
+        headers.find("\nexpect:") != std::string::npos)
+        return 0;
+    const size_t at = headers.find("\ncontent-length:");
+    if (at == std::string::npos)
+        return 0;
+    const char *p = headers.c_str() + at + 16;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    size_t n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        n = n * 10 + size_t(*p - '0');
+        if (n > kCollectBodyBytes)
+            return 0;
+    }
+    return n;
+}
+
 } // namespace
 
 struct FrontServer::Connection
@@ -64,6 +94,8 @@ struct FrontServer::Connection
     std::string in; // received, not yet taken by the request reader
     size_t taken = 0;
     size_t scanned = 0; // where the search for the end of the headers resumes
+    size_t needed = 0;  // bytes of the current request from `taken` once its headers are in
+    size_t reserved = 0; // of the collector's body budget
     short events = POLLIN;
     Clock::time_point deadline;
     int served = 0;
@@ -150,18 +182,26 @@ struct FrontServer::Connection
         return r > 0;
     }
 
-    bool headersComplete()
+    // Where the headers of the request at `taken` end, or npos.
+    size_t headersEnd()
     {
         const size_t from = std::max(taken, scanned >= 3 ? scanned - 3 : 0);
         scanned = in.size();
-        return in.find("\r\n\r\n", from) != std::string::npos;
+        const size_t end = in.find("\r\n\r\n", from);
+        return end == std::string::npos ? end : end + 4;
     }
+    bool headersComplete() { return headersEnd() != std::string::npos; }
 
+    // The next request starts at `taken`: its headers are searched for from there, even
+    // when it arrived in one write with the previous one.
     void consumed()
     {
+        needed = 0;
         if (taken == in.size()) {
             in.clear();
             taken = scanned = 0;
+        } else {
+            scanned = taken;
         }
     }
 };
@@ -377,9 +417,21 @@ FrontServer::Progress FrontServer::pump(Connection &c)
 {
     char buf[kReadChunk];
     for (;;) {
-        if (c.taken < c.in.size() && c.headersComplete())
+        if (c.needed == 0 && c.taken < c.in.size()) {
+            const size_t end = c.headersEnd();
+            if (end != std::string::npos) {
+                size_t body = collectableBody(c.in, c.taken, end);
+                if (m_collected + body > kCollectBudgetBytes)
+                    body = 0;
+                m_collected += body;
+                c.reserved = body;
+                c.needed = end - c.taken + body;
+                c.deadline = after(m_limits.bodyTimeoutMs);
+            }
+        }
+        if (c.needed > 0 && c.in.size() - c.taken >= c.needed)
             return Progress::Ready;
-        if (int(c.in.size() - c.taken) > m_limits.maxHeaderBytes)
+        if (c.needed == 0 && int(c.in.size() - c.taken) > m_limits.maxHeaderBytes)
             return Progress::Closed;
         const int n = c.receive(buf, kReadChunk);
         if (n == -2)
@@ -390,17 +442,22 @@ FrontServer::Progress FrontServer::pump(Connection &c)
     }
 }
 
+void FrontServer::release(Connection &c)
+{
+    m_collected -= c.reserved;
+    c.reserved = 0;
+}
+
 void FrontServer::place(std::unique_ptr<Connection> c)
 {
-    switch (pump(*c)) {
-    case Progress::Waiting:
+    const Progress progress = pump(*c);
+    if (progress == Progress::Waiting) {
         m_waiting.push_back(std::move(c));
         return;
-    case Progress::Closed:
-        return;
-    case Progress::Ready:
-        break;
     }
+    release(*c);
+    if (progress == Progress::Closed)
+        return;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_ready.push_back(std::move(c));
     // Slow bodies may hold every worker; a request whose headers are in still gets one.
@@ -461,8 +518,11 @@ void FrontServer::collect()
         // Connections past their time go; the rest wait for what they asked for.
         const auto now = Clock::now();
         m_waiting.erase(std::remove_if(m_waiting.begin(), m_waiting.end(),
-                                       [now](const std::unique_ptr<Connection> &c) {
-                                           return c->deadline <= now;
+                                       [this, now](const std::unique_ptr<Connection> &c) {
+                                           if (c->deadline > now)
+                                               return false;
+                                           release(*c);
+                                           return true;
                                        }),
                         m_waiting.end());
         int timeout = m_limits.headerTimeoutMs;

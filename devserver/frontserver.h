@@ -18,9 +18,9 @@
 
 // The HTTP library's request handling behind our own connection handling, so that no
 // client can hold the service: connections wait for their complete headers (and TLS
-// handshake) in one polling thread without holding a worker; workers only run requests
-// whose headers have arrived, reads and writes have time limits, and the port is bound
-// exclusively with a long listen backlog.
+// handshake), and for bodies of a modest declared size, in one polling thread without
+// holding a worker; workers only run requests that have arrived, reads and writes have
+// time limits, and the port is bound exclusively with a long listen backlog.
 class FrontServer : public httplib::Server
 {
 public:
@@ -54,6 +54,7 @@ private:
     void serve(std::unique_ptr<Connection> c);
     Progress pump(Connection &c);
     void place(std::unique_ptr<Connection> c);
+    void release(Connection &c);
     void acceptAll();
     void wake();
 
@@ -69,6 +70,7 @@ private:
     std::deque<std::unique_ptr<Connection>> m_ready;     // headers complete, for a worker
     std::vector<std::unique_ptr<Connection>> m_returned; // kept alive, back to waiting
     std::vector<std::unique_ptr<Connection>> m_waiting;  // owned by the collector thread
+    size_t m_collected = 0; // body bytes the waiting connections may hold; collector only
     int m_idleWorkers = 0;
 
     std::thread m_collector;

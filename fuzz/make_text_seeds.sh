@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Writes small hand-made seed corpora for the targets whose inputs are text:
-#   make_text_seeds.sh DIR   -> DIR/replies, DIR/requestbody, DIR/userdata
+# Writes small hand-made seed corpora for the targets whose inputs are text, and a few
+# tiny pictures (one of them a header claiming 23000 x 23000 pixels):
+#   make_text_seeds.sh DIR   -> DIR/replies, DIR/requestbody, DIR/userdata, DIR/pictures
 set -euo pipefail
 out=${1:?usage: make_text_seeds.sh DIR}
-mkdir -p "$out/replies" "$out/requestbody" "$out/userdata"
+mkdir -p "$out/replies" "$out/requestbody" "$out/userdata" "$out/pictures"
 
 n=0
 reply() { printf '%s' "$1" > "$out/replies/seed$((n++)).json"; }
@@ -33,3 +34,10 @@ user '{"m_preVersion":"1.0.0","autostart":true,"bGuideDone":true,"user":"138","b
 user '{"user":"u","bSavePass":false}'
 user '{"activation":[{"fid":"3","num":2}],"download_ids":"x"}'
 user ''
+
+n=0
+picture() { printf '%s' "$1" | base64 -d > "$out/pictures/seed$n.img"; n=$((n + 1)); }
+picture 'iVBORw0KGgoAAAANSUhEUgAAAAMAAAACCAIAAAASFvFNAAAAEElEQVR4nGP4z8AAQQxwFgBB0gX7h/C5SAAAAABJRU5ErkJggg=='
+picture 'iVBORw0KGgoAAAANSUhEUgAAWdgAAFnYCAYAAAA8nmIoAAAAEUlEQVR4nGNgGAWjYBQMdwAAA+gAAbOm00YAAAAASUVORK5CYII='
+picture 'Qk1GAAAAAAAAADYAAAAoAAAABAAAAP////8BABgAAAAAABAAAAATCwAAEwsAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=='
+picture 'R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7'

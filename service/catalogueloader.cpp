@@ -24,6 +24,12 @@ void CatalogueLoader::requestAllFonts()
     m_requestInFlight = true;
     QNetworkReply *reply =
         postForm(m_network, RequestBuilder::allFonts(m_manager.requestContext.token));
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64) {
+        if (received > kMaxReplyBytes) {
+            reply->setProperty("quilloraTooLarge", true);
+            reply->abort();
+        }
+    });
     connect(reply, &QNetworkReply::finished, this, &CatalogueLoader::onGotAllFontRecords);
 }
 
@@ -71,6 +77,11 @@ void CatalogueLoader::onGotAllFontRecords()
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     if (!reply)
         return;
+    if (reply->property("quilloraTooLarge").toBool()) {
+        reply->deleteLater();
+        catalogueFailed(QStringLiteral("reply larger than %1 bytes").arg(kMaxReplyBytes));
+        return;
+    }
     const QString error =
         reply->error() == QNetworkReply::NoError ? QString() : reply->errorString();
     applyCatalogueReply(reply->readAll(), error);
@@ -93,7 +104,9 @@ void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes, const QString
 {
     QVector<FontAV> fonts;
     ReplyEnvelope envelope;
-    int count = networkError.isEmpty() ? parseCatalogueReply(bytes, fonts, envelope) : -1;
+    int count = networkError.isEmpty()
+                    ? parseCatalogueReply(bytes, fonts, envelope, kMaxCatalogueSize)
+                    : -1;
     if (count <= 0) {
         if (!networkError.isEmpty())
             catalogueFailed(networkError);
@@ -107,6 +120,10 @@ void CatalogueLoader::applyCatalogueReply(const QByteArray &bytes, const QString
             catalogueFailed(QStringLiteral("no catalogue in the reply"));
         return;
     }
+    if (count > kMaxCatalogueSize || fonts.size() >= kMaxCatalogueSize)
+        m_manager.writeLog(QStringLiteral("catalogue capped at %1 fonts; the reply counts %2")
+                               .arg(kMaxCatalogueSize)
+                               .arg(count));
     count = qMin(count, kMaxCatalogueSize);
     m_backoff.reset();
     m_retryTimer.stop();

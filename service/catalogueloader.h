@@ -20,8 +20,12 @@ class CatalogueLoader : public QObject
     Q_OBJECT
 
 public:
-    // Most positions the cloud list is ever given, whatever "count" a reply claims.
+    // Most positions the cloud list is ever given, whatever "count" a reply claims, and
+    // most fonts kept from a reply; the rest are not read.
     static constexpr int kMaxCatalogueSize = 100000;
+    // A reply growing beyond this is cut off and counts as a failed load: a full
+    // catalogue of kMaxCatalogueSize records takes about half of it.
+    static constexpr qint64 kMaxReplyBytes = 64 * 1024 * 1024;
     // The cloud page button asks again while fewer names than this are indexed.
     static constexpr int kAskAgainBelow = 50;
 

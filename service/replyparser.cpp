@@ -215,11 +215,13 @@ bool parseFontObject(const QJsonObject &object, FontAV &font)
     return has("fontid") && has("fontname");
 }
 
-int parseFontArray(const QJsonArray &array, QVector<FontAV> &fonts)
+int parseFontArray(const QJsonArray &array, QVector<FontAV> &fonts, int maxFonts)
 {
     if (array.isEmpty())
         return 0;
     for (const QJsonValue &element : array) {
+        if (fonts.size() >= maxFonts)
+            break;
         FontAV font;
         if (parseFontObject(element.toObject(), font))
             fonts.append(font);
@@ -275,7 +277,8 @@ int parseImageList(const QJsonArray &array, QMap<int, QString> &images)
     return 1;
 }
 
-int parseCatalogueReply(const QByteArray &bytes, QVector<FontAV> &fonts, ReplyEnvelope &envelope)
+int parseCatalogueReply(const QByteArray &bytes, QVector<FontAV> &fonts, ReplyEnvelope &envelope,
+                        int maxFonts)
 {
     envelope = ReplyEnvelope();
     if (bytes.isEmpty())
@@ -287,6 +290,6 @@ int parseCatalogueReply(const QByteArray &bytes, QVector<FontAV> &fonts, ReplyEn
     if (envelope.errcode != 0 || envelope.tag != OpTag::CloudList)
         return 0;
     if (object.contains(QLatin1String("lists")))
-        parseFontArray(object.value(QLatin1String("lists")).toArray(), fonts);
+        parseFontArray(object.value(QLatin1String("lists")).toArray(), fonts, maxFonts);
     return integerOf(object.value(QLatin1String("count")), false).value_or(0);
 }

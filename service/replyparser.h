@@ -1,5 +1,7 @@
 #pragma once
 
+#include <climits>
+
 #include "fonts/fontrecords.h"
 
 #include <QByteArray>
@@ -39,7 +41,8 @@ ReplyEnvelope dispatchReply(const QByteArray &bytes, FtManager &manager);
 bool parseFontObject(const QJsonObject &object, FontAV &font);
 
 // Appends the usable fonts of an array in order; 0 for an empty array, else 1.
-int parseFontArray(const QJsonArray &array, QVector<FontAV> &fonts);
+// At most `maxFonts` records are appended; the rest of the array is not read.
+int parseFontArray(const QJsonArray &array, QVector<FontAV> &fonts, int maxFonts = INT_MAX);
 
 // Appends the groups that have at least one usable child; returns 1.
 int parseTagGroups(const QJsonArray &array, QList<TagGroup> &groups);
@@ -52,8 +55,10 @@ int parseTagChildren(const QJsonArray &array, QList<TagItem> &children);
 int parseImageList(const QJsonArray &array, QMap<int, QString> &images);
 
 // The all-font reply: -1 for empty bytes; 0 when it is no successful tag-100 reply;
-// otherwise its "count" (0 when absent), after appending its "lists" to `fonts`.
-int parseCatalogueReply(const QByteArray &bytes, QVector<FontAV> &fonts, ReplyEnvelope &envelope);
+// otherwise its "count" (0 when absent), after appending its "lists" to `fonts`, at most
+// `maxFonts` of them.
+int parseCatalogueReply(const QByteArray &bytes, QVector<FontAV> &fonts, ReplyEnvelope &envelope,
+                        int maxFonts = INT_MAX);
 
 // Reply text made fit for a one-line log entry: line breaks become spaces.
 QString singleLine(QString text);

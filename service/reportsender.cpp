@@ -7,10 +7,13 @@
 #include "service/requestbuilder.h"
 #include "service/transport.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 
 ReportSender::ReportSender(FtManager &manager, QNetworkAccessManager &network, QObject *parent)
     : QObject(parent), m_manager(manager), m_network(network)
@@ -109,17 +112,23 @@ void ReportSender::postNextQueued()
 void ReportSender::finishStartupReports()
 {
     sendStartupReports();
-    // Each report has its own time limit, so this ends.
-    while (startupReportsPending()) {
-        if (!m_inFlight) {
+    // Bounded by the clock, not by the replies: once quit() was called every nested
+    // event loop returns at once, so waiting for a reply's own timer could spin forever.
+    const int limit = m_timeoutMs * (int(m_queue.size()) + (m_inFlight ? 1 : 0)) + 1000;
+    const QDeadlineTimer deadline(limit);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(limit);
+    while (startupReportsPending() && !deadline.hasExpired()) {
+        if (!m_inFlight)
             postNextQueued();
-            continue;
-        }
-        QEventLoop loop;
-        connect(m_inFlight.data(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        connect(m_inFlight.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
-        loop.exec();
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+    // What is still out is given up; its result is logged as a failure.
+    m_queue.clear();
+    if (m_inFlight)
+        m_inFlight->abort();
 }
 
 void ReportSender::reportRunEnd(const QDateTime &start, const QDateTime &end)

@@ -41,7 +41,9 @@ public:
     // waiting, each within the time limit and logged as the forms above log.
     void sendStartupReports();
     bool startupReportsPending() const { return m_inFlight || !m_queue.isEmpty(); }
-    // Waits until the start-up reports are through; the end of a run does this first.
+    // Waits until the start-up reports are through, at most the time limit of each
+    // (and a second) on the clock, and gives up what is left; the end of a run does
+    // this first.
     void finishStartupReports();
 
     // The end of a run: the duration report, the end time and run length log lines, and

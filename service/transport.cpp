@@ -97,7 +97,8 @@ int postAndWait(const QString &body, QByteArray &bytes, int timeoutMs, FtStorage
     if (!reply->isFinished())
         loop.exec();
 
-    const bool timedOut = !timer.isActive() && !reply->isFinished();
+    // Unfinished after the loop: the time ran out, or a quit ended the loop early.
+    const bool timedOut = !reply->isFinished();
     if (timedOut)
         QObject::disconnect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     else

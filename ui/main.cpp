@@ -52,10 +52,12 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         front = &window;
+        setLastWordsOnSecondTermination([&window] { window.saveUserData(); });
         window.show();
         if (!terminationRequested())
             result = QApplication::exec();
     }
+    setLastWordsOnSecondTermination(nullptr);
     delete app;
     return result;
 }

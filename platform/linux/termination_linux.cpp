@@ -12,10 +12,11 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 bool terminating = false;
+std::function<void()> lastWords;
 
-void onSignal(int)
+void onSignal(int number)
 {
-    const char byte = 1;
+    const char byte = char(number);
     // Only async-signal-safe work here; the event loop does the rest.
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
@@ -29,8 +30,16 @@ void quitOnTerminationSignals()
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read,
                                          QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-        char byte;
-        [[maybe_unused]] ssize_t n = ::read(signalPipe[0], &byte, 1);
+        char byte = 0;
+        if (::read(signalPipe[0], &byte, 1) != 1)
+            return;
+        if (terminating) {
+            // The orderly shutdown may wait on the network for many seconds; whoever
+            // asks twice does not want to wait.
+            if (lastWords)
+                lastWords();
+            ::_exit(128 + byte);
+        }
         terminating = true;
         QCoreApplication::quit();
     });
@@ -40,6 +49,11 @@ void quitOnTerminationSignals()
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
+}
+
+void setLastWordsOnSecondTermination(std::function<void()> words)
+{
+    lastWords = std::move(words);
 }
 
 bool terminationRequested()

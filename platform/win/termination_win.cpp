@@ -2,6 +2,8 @@
 
 void quitOnTerminationSignals() {}
 
+void setLastWordsOnSecondTermination(std::function<void()>) {}
+
 bool terminationRequested()
 {
     return false;

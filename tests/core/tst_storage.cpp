@@ -55,6 +55,7 @@ private slots:
     void activationAndDownloadIds();
     void unusableFiles_data();
     void unusableFiles();
+    void otherVersionsKeysSurvive();
     void savedFileIsOwnerOnly();
     void failedSaveKeepsOldFile();
     void writeLogRecreatesTree();
@@ -230,6 +231,9 @@ void TestStorage::unusableFiles_data()
     QTest::newRow("plain json") << QByteArray(R"({"user":"alice","pass":"pw"})") << true;
     QTest::newRow("wrong types") << encoded({{"user", 5}, {"activation", "7:5"}}) << true;
     QTest::newRow("wrong entry types") << encoded({{"downlist", QJsonArray{1}}}) << true;
+    QTest::newRow("beyond the size limit")
+        << encoded({{"user", "alice"}}) + QByteArray(int(FtStorage::kMaxUserDataBytes), 'A')
+        << true;
 }
 
 void TestStorage::unusableFiles()
@@ -257,6 +261,25 @@ void TestStorage::unusableFiles()
                 log.readAll().contains("user data file unreadable, moved aside:" +
                                        kept.fileName().toUtf8()));
     }
+}
+
+void TestStorage::otherVersionsKeysSurvive()
+{
+    // Older and newer versions share the file: what this one does not know it keeps,
+    // while its own keys follow its own rules ("pass" goes with bSavePass off).
+    storage->createDirectories();
+    const QJsonObject other{{"cardColumns", 7},
+                            {"notes", QJsonObject{{"a", QString(1 << 20, 'n')}}}};
+    QJsonObject stored = other;
+    stored.insert("pass", "pw");
+    QVERIFY(writeUserFile(storage->userDataFile(), encoded(stored)));
+    QVERIFY(storage->initialize(user));
+    storage->bSavePass = false;
+    QVERIFY(storage->saveUserData(user));
+    QJsonObject saved = readUserFile(storage->userDataFile());
+    for (const char *own : {"m_preVersion", "autostart", "bGuideDone"})
+        QVERIFY(!saved.take(own).isUndefined());
+    QCOMPARE(saved, other); // and no "pass"
 }
 
 void TestStorage::savedFileIsOwnerOnly()

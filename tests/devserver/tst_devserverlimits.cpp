@@ -34,6 +34,7 @@ private slots:
     void bodiesAreBounded_data();
     void bodiesAreBounded();
     void slowClientsDoNotDelayOthers();
+    void pipelinedRequestsAreAnswered();
     void secondInstanceOnThePortExits();
     void reportsAndPreviewsStayBounded();
     void tokensExpireAndAreBounded();
@@ -229,13 +230,22 @@ void TestDevServerLimits::bodiesAreBounded()
 
 void TestDevServerLimits::slowClientsDoNotDelayOthers()
 {
-    std::vector<std::unique_ptr<QSslSocket>> slow;
+    std::vector<std::unique_ptr<QSslSocket>> slow, slowBodies;
     for (int i = 0; i < 34; ++i)
         slow.push_back(open(i >= 24));
+    // More senders of slow bodies than the service has workers at its ceiling.
+    for (int i = 0; i < 120; ++i) {
+        slowBodies.push_back(open(i % 4 == 0));
+        slowBodies.back()->write("POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 100000\r\n\r\n");
+    }
     const QByteArray header = "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     for (int byte = 0; byte < 4; ++byte) {
         for (auto &s : slow) {
             s->write(header.mid(byte, 1));
+            s->flush();
+        }
+        for (auto &s : slowBodies) {
+            s->write("a");
             s->flush();
         }
         QTest::qWait(250);
@@ -249,6 +259,16 @@ void TestDevServerLimits::slowClientsDoNotDelayOthers()
     // Headers that never end are cut off after their time.
     for (auto &s : slow)
         QVERIFY(s->state() == QAbstractSocket::UnconnectedState || s->waitForDisconnected(5000));
+}
+
+void TestDevServerLimits::pipelinedRequestsAreAnswered()
+{
+    QStringList params = QStringList{"tag=102"} + kSetA;
+    params.insert(1, "secret=" + signatureOf(params));
+    const QByteArray body = params.join('&').toUtf8();
+    QByteArray first = post("/", body).replace("Connection: close", "Connection: keep-alive");
+    // Both in one write; both answers come well within the header time (3 s).
+    QCOMPARE(exchange(first + post("/", body), false, 2000).count("\"errcode\":0"), 2);
 }
 
 void TestDevServerLimits::secondInstanceOnThePortExits()

@@ -2,11 +2,14 @@
 #include "platform/autostart.h"
 #include "platform/ownfolder.h"
 #include "platform/singleinstance.h"
+#include "platform/termination.h"
 
 #include "testenv.h"
 
 #include <QLocalSocket>
 #include <QtTest>
+
+#include <csignal>
 
 #include <unistd.h>
 
@@ -21,6 +24,7 @@ private slots:
     void singleInstanceInProcess();
     void laterStartRaisesTheRunningOne();
     void ownWritableFolder();
+    void secondTerminationEndsAtOnce();
 };
 
 void TestPlatform::execQuoting_data()
@@ -125,5 +129,44 @@ void TestPlatform::ownWritableFolder()
     }
 }
 
-QTEST_GUILESS_MAIN(TestPlatform)
+namespace {
+
+// The child of secondTerminationEndsAtOnce: signalled once, it waits at exit the way a
+// run waits for a service that never answers, and is signalled again meanwhile.
+int terminationChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    quitOnTerminationSignals();
+    const QString marker = QString::fromLocal8Bit(argv[2]);
+    setLastWordsOnSecondTermination([marker] { QFile(marker).open(QIODevice::WriteOnly); });
+    QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+    QCoreApplication::exec();
+    QTimer::singleShot(100, [] { ::raise(SIGTERM); });
+    QEventLoop wait;
+    for (;;)
+        wait.exec();
+}
+
+} // namespace
+
+void TestPlatform::secondTerminationEndsAtOnce()
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--termination-child", dir.filePath("saved")});
+    QVERIFY(child.waitForFinished(5000));
+    QCOMPARE(child.exitCode(), 128 + SIGTERM);
+    QVERIFY(QFile::exists(dir.filePath("saved"))); // the user data is saved first
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--termination-child") == 0)
+        return terminationChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestPlatform test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_platform.moc"

@@ -54,9 +54,12 @@ private slots:
     void failuresChangeNothing();
     void refillDecisions();
     void absurdCountIsBounded();
+    void hugeListIsCapped();
     void secondReplyUpdatesInPlace();
     void tagReplies();
     void previewPathsStayInTheImageFolder();
+    void previewPicturesAreBounded_data();
+    void previewPicturesAreBounded();
 
 private:
     QString log() const;
@@ -209,6 +212,17 @@ void TestCatalogue::absurdCountIsBounded()
     QCOMPARE(m_manager->initCloudVec.first(), QString("A"));
 }
 
+void TestCatalogue::hugeListIsCapped()
+{
+    QStringList names;
+    for (int i = 0; i <= CatalogueLoader::kMaxCatalogueSize; ++i)
+        names << QString::number(i);
+    m_loader->applyCatalogueReply(catalogue(names.size(), names));
+    QCOMPARE(m_manager->cloudFonts.size(), CatalogueLoader::kMaxCatalogueSize);
+    QCOMPARE(m_manager->initCloudVec.size(), CatalogueLoader::kMaxCatalogueSize);
+    QVERIFY(log().contains("catalogue capped at 100000 fonts; the reply counts 100001"));
+}
+
 void TestCatalogue::secondReplyUpdatesInPlace()
 {
     m_loader->applyCatalogueReply(catalogue(3, {"A", "B", "C"}));
@@ -261,6 +275,35 @@ void TestCatalogue::previewPathsStayInTheImageFolder()
         QVERIFY(QFileInfo(a).fileName().toUtf8().size() < 256);
         QCOMPARE(QFileInfo(a).absolutePath() + '/', dir);
     }
+}
+
+void TestCatalogue::previewPicturesAreBounded_data()
+{
+    QTest::addColumn<QSize>("sent");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("decoded"); // empty: refused
+    QTest::newRow("strip") << QSize(314, 44) << QByteArray("PNG") << QSize(314, 44);
+    QTest::newRow("wide") << QSize(4096, 256) << QByteArray("PNG") << QSize(2048, 128);
+    QTest::newRow("tall") << QSize(300, 3000) << QByteArray("JPG") << QSize(51, 512);
+    QTest::newRow("too many pixels") << QSize(4100, 4100) << QByteArray("PNG") << QSize(0, 0);
+}
+
+void TestCatalogue::previewPicturesAreBounded()
+{
+    QFETCH(QSize, sent);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, decoded);
+    QImage picture(sent, QImage::Format_Grayscale8);
+    picture.fill(200);
+    const QString path = m_manager->imagesDir() + "sent.img";
+    QVERIFY(picture.save(path, format.constData()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    bool asSent = false;
+    QCOMPARE(decodePreviewPicture(file.readAll(), &asSent).size(), decoded);
+    QCOMPARE(asSent, format == "PNG" && decoded == sent);
+    // The same rule for a file in the cache, from its header alone.
+    QCOMPARE(previewFileFits(path), decoded == sent);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)

@@ -55,6 +55,7 @@ private slots:
     void installAndLaunch();
     void startupReports_data();
     void startupReports();
+    void exitWaitsEndAfterQuit();
     void problemReports_data();
     void problemReports();
     void capturedBodiesPassTheChecker();
@@ -262,6 +263,13 @@ void TestTransport::catalogueOverTheWire()
     loader.requestAllFonts();
     QTRY_VERIFY_WITH_TIMEOUT(!loader.isRequestInFlight(), kEventWaitMs);
     QCOMPARE(balloon.size(), 2);
+
+    // A reply beyond the size limit is cut off while it arrives.
+    m_server->setReply(QByteArray(int(CatalogueLoader::kMaxReplyBytes) + 4096, ' '));
+    loader.requestAllFonts();
+    QTRY_VERIFY_WITH_TIMEOUT(!loader.isRequestInFlight(), 4 * kEventWaitMs);
+    QCOMPARE(balloon.size(), 2);
+    QVERIFY(log().contains("cloudList failed: reply larger than 67108864 bytes"));
 }
 
 void TestTransport::usageReportClearsOnlyOnSuccess()
@@ -376,6 +384,26 @@ void TestTransport::startupReports()
     const QString text = log();
     const int install = text.indexOf(QStringLiteral("installPost():%1").arg(result));
     QVERIFY(install > text.indexOf("bk=") && install < text.indexOf("程序结束:"));
+}
+
+void TestTransport::exitWaitsEndAfterQuit()
+{
+    m_server->setBehaviour(TestHttpsServer::Hang);
+    ReportSender reports(*m_manager, *m_network);
+    reports.setTimeout(kHangLimitMs);
+    reports.queueStartupReports(true, true);
+    reports.sendStartupReports();
+    // A termination request during the end of the run: every nested event loop now
+    // returns at once, so no wait may rest on one.
+    QCoreApplication::quit();
+    QElapsedTimer timer;
+    timer.start();
+    reports.reportRunEnd(QDateTime::currentDateTime(), QDateTime::currentDateTime());
+    const qint64 spent = timer.elapsed();
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec(); // clears the pending quit for the tests that follow
+    QVERIFY2(spent < 3 * kHangLimitMs + 1000, qPrintable(QString::number(spent)));
+    QVERIFY(!reports.startupReportsPending() && log().contains("installPost():1"));
 }
 
 void TestTransport::problemReports_data()

@@ -6,11 +6,8 @@
 #include "service/requestbuilder.h"
 #include "service/transport.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -44,16 +41,11 @@ QString PreviewLoader::picturePath(const QString &name) const
 
 bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes) const
 {
-    if (bytes.isEmpty() || bytes.size() > kMaxImageBytes)
+    if (bytes.isEmpty() || bytes.size() > kMaxImageBytes || path.isEmpty())
         return false;
-    QBuffer buffer;
-    buffer.setData(bytes);
-    QImageReader reader(&buffer);
-    const bool png = reader.format() == "png";
-    const QImage image = reader.read();
+    bool asSent = false;
+    const QImage image = decodePreviewPicture(bytes, &asSent);
     if (image.isNull())
-        return false;
-    if (path.isEmpty())
         return false;
     if (!QFileInfo(m_manager.imagesDir()).isDir())
         m_manager.createDirectories();
@@ -62,14 +54,24 @@ bool PreviewLoader::storePictureAt(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     // A PNG that decodes is kept as sent: encoding it again costs more than the fetch.
-    const bool written = png ? file.write(bytes) == bytes.size() : image.save(&file, "PNG");
+    const bool written = asSent ? file.write(bytes) == bytes.size() : image.save(&file, "PNG");
     return written && file.commit();
 }
 
-bool PreviewLoader::cachedPictureReadable(const QString &path) const
+bool PreviewLoader::cachedPictureUsable(const QString &path)
 {
-    QImageReader reader(path);
-    return reader.canRead() && !reader.read().isNull();
+    // Only the header is read: the card decodes the picture, once. A card asks about a
+    // cached file only when it could not show it, so a file vouched for shortly before
+    // is taken for broken.
+    if (!previewFileFits(path))
+        return false;
+    const auto last = m_vouchedAt.constFind(path);
+    if (last != m_vouchedAt.constEnd() && m_clock.elapsed() - *last < kDefaultRetryPauseMs) {
+        m_vouchedAt.remove(path);
+        return false;
+    }
+    m_vouchedAt.insert(path, m_clock.elapsed());
+    return true;
 }
 
 void PreviewLoader::request(const QString &name)
@@ -78,11 +80,12 @@ void PreviewLoader::request(const QString &name)
     if (path.isEmpty() || m_busy.contains(path))
         return;
     if (QFileInfo(path).isFile()) {
-        if (cachedPictureReadable(path)) {
+        if (cachedPictureUsable(path)) {
             emit pictureReady(name);
             return;
         }
-        // A truncated or foreign file: fetch it again instead of showing nothing forever.
+        // A truncated, foreign or oversized file: fetch it again instead of showing
+        // nothing forever; a refused picture never stays in the cache.
         QFile::remove(path);
     }
     const auto last = m_failedAt.constFind(path);
@@ -195,6 +198,7 @@ void PreviewLoader::onPictureReply(QNetworkReply *reply, const QString &name, co
     reply->deleteLater();
     if (storePictureAt(path, bytes)) {
         m_busy.remove(path);
+        m_vouchedAt.remove(path);
         m_failedAt.remove(path);
         emit pictureReady(name);
     } else {

@@ -36,8 +36,8 @@ public:
     // Where the picture of a font is cached for the current preview.
     QString picturePath(const QString &name) const;
 
-    // Saves picture bytes as PNG under the cache path of the name. False when the bytes
-    // are not an image.
+    // Saves picture bytes as PNG under the cache path of the name, scaled into the
+    // preview box. False, and nothing stored, when decodePreviewPicture refuses them.
     bool storePicture(const QString &name, const QByteArray &bytes) const
     {
         return storePictureAt(picturePath(name), bytes);
@@ -70,7 +70,7 @@ private:
     void onPictureReply(QNetworkReply *reply, const QString &name, const QString &path);
     void finishOne();
     void failed(const QString &name, const QString &path);
-    bool cachedPictureReadable(const QString &path) const;
+    bool cachedPictureUsable(const QString &path);
 
     FtManager &m_manager;
     QNetworkAccessManager &m_network;
@@ -79,6 +79,7 @@ private:
     // Both by cache path, so each preview kind of a font is fetched on its own.
     QSet<QString> m_busy;              // asked for and not answered yet
     QHash<QString, qint64> m_failedAt; // clock time of the last failure
+    QHash<QString, qint64> m_vouchedAt; // cached file last reported ready unseen
     QElapsedTimer m_clock;
     int m_retryPauseMs = kDefaultRetryPauseMs;
     QStringList m_pendingList;

@@ -217,10 +217,15 @@ MainWindow::~MainWindow()
     }
     ftManager.deleteHeadImage();
     reports->reportRunEnd(startTime, QDateTime::currentDateTime());
+    saveUserData();
+    delete trayMenu;
+}
+
+void MainWindow::saveUserData()
+{
     // Fonts saved last time that this run never got to re-activate stay saved.
     activation->keepUnrecordedDownlist();
     ftManager.saveUserData();
-    delete trayMenu;
 }
 
 void MainWindow::logScreenMetrics()

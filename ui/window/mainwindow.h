@@ -69,6 +69,8 @@ public:
     };
 
     FtManager &fontManager() { return ftManager; }
+    // Writes the user data file as the end of a run does.
+    void saveUserData();
     CardModel *cloudCards() const { return cloudModel; }
     CardModel *localCards() const { return localModel; }
     CardModel *favouriteCards() const { return loveModel; }
