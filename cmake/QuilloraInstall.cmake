@@ -11,6 +11,12 @@ include(GNUInstallDirs)
 set(QUILLORA_PROGRAM_DIR "lib/quillora")
 install(TARGETS quillora vantorel RUNTIME DESTINATION ${QUILLORA_PROGRAM_DIR})
 install(TARGETS Sorvane LIBRARY DESTINATION ${QUILLORA_PROGRAM_DIR})
+# Whatever builds the program builds what its install lays out beside it, so the install
+# works after a build of the program alone (scripts/run builds only the targets it starts).
+add_dependencies(quillora quillora_icons)
+# Debian packages carry their copyright file in the documentation folder.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/quillora)
 
 # A build for the development service trusts that service's authority, which the service
 # makes on its first start (scripts/run copies it beside the program).

@@ -42,6 +42,8 @@ bool hasExpectedTypes(const QJsonObject &obj)
         {"bGuideDone", QJsonValue::Bool},     {"bSavePass", QJsonValue::Bool},
         {"bAutoLogin", QJsonValue::Bool},     {"user", QJsonValue::String},
         {"pass", QJsonValue::String},         {"download_ids", QJsonValue::String},
+        {"previewKind", QJsonValue::Double},  {"previewText", QJsonValue::String},
+        {"cardHeight", QJsonValue::Double},
     };
     for (const auto &scalar : kScalars) {
         const QJsonValue value = obj.value(QLatin1String(scalar.first));
@@ -65,7 +67,8 @@ bool hasExpectedTypes(const QJsonObject &obj)
 // Every key this version reads or writes; others belong to other versions sharing the file.
 const char *const kKnownKeys[] = {"m_preVersion", "autostart", "bGuideDone", "bSavePass",
                                   "bAutoLogin",   "user",      "pass",       "downlist",
-                                  "activation",   "download_ids"};
+                                  "activation",   "download_ids", "previewKind", "previewText",
+                                  "cardHeight"};
 
 } // namespace
 
@@ -74,6 +77,8 @@ bool FtStorage::initialize(UserProfile &loggedIn)
     loggedIn = UserProfile();
     m_preVersion.clear();
     autostart = bGuideDone = bSavePass = bAutoLogin = bLoginRead = false;
+    previewKind = cardHeight = 0;
+    previewText.clear();
     activation.clear();
     download_ids.clear();
     downlist.clear();
@@ -170,6 +175,12 @@ bool FtStorage::readUserData(const QByteArray &content, UserProfile &loggedIn)
         bAutoLogin = obj.value("bAutoLogin").toBool();
         bLoginRead = true;
     }
+    if (obj.contains("previewKind"))
+        previewKind = obj.value("previewKind").toInt();
+    if (obj.contains("previewText"))
+        previewText = obj.value("previewText").toString();
+    if (obj.contains("cardHeight"))
+        cardHeight = obj.value("cardHeight").toInt();
     if (obj.contains("user"))
         loggedIn.user = obj.value("user").toString();
     if (obj.contains("pass"))
@@ -214,6 +225,12 @@ bool FtStorage::saveUserData(const UserProfile &loggedIn, const QString &path)
     obj.insert("m_preVersion", kProgramVersion);
     obj.insert("autostart", autostart);
     obj.insert("bGuideDone", bGuideDone);
+    if (previewKind != 0)
+        obj.insert("previewKind", previewKind);
+    if (!previewText.isEmpty())
+        obj.insert("previewText", previewText);
+    if (cardHeight > 0)
+        obj.insert("cardHeight", cardHeight);
     if (!loggedIn.user.isEmpty()) {
         obj.insert("user", loggedIn.user);
         obj.insert("bSavePass", bSavePass);

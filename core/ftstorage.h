@@ -64,6 +64,11 @@ public:
     bool bSavePass = false;
     bool bAutoLogin = false;
     bool bLoginRead = false;
+    // The cards' preview (a PreviewKind and its own text) and their height in pixels at
+    // scale 1; 0 when none is stored.
+    int previewKind = 0;
+    QString previewText;
+    int cardHeight = 0;
     // Run state, never stored. Signed in: written by the account session alone.
     bool bLogin = false;
     // Font bookkeeping kept in the user data file.

@@ -10,7 +10,7 @@ double uiScaleFactor(int screenHeight)
     double factor = screenHeight / 1080.0;
     if (factor < 1.0 && screenHeight > 700)
         factor = 1.0;
-    return factor;
+    return qMax(factor, kMinUiScale);
 }
 
 void setScreenMetrics(const QRect &geometry, int devicePixelRatio)

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <cstdio>
@@ -373,7 +374,13 @@ int cnFamilyOf(const Records &records, char *outFamily, char *outStyle, int capa
         return enFamilyOf(records, outFamily, outStyle, capacity);
     }
     writeDecoded(outFamily, capacity, *family);
-    writeDecoded(outStyle, capacity, *style);
+    if (style->found || capacity < 1) {
+        writeDecoded(outStyle, capacity, *style);
+        return 0;
+    }
+    // Chinese records that name only the family: the style is the English records' one.
+    std::vector<char> enFamily(size_t(capacity), 0);
+    enFamilyOf(records, enFamily.data(), outStyle, capacity);
     return 0;
 }
 

@@ -1,18 +1,46 @@
 #include "service/previewimage.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QImageReader>
 
 namespace {
 
-QString fileNamePart(QString part)
+QString escaped(QChar c)
 {
-    for (QChar &c : part) {
-        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 ||
-            c.unicode() == 0x7f)
-            c = QLatin1Char('_');
+    return QLatin1Char('%') +
+           QString::number(c.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
+// Reversible: '%', '_' (the separator before the kind) and '~' (marks a shortened name) are
+// escaped with what a file name cannot hold, so two names never share a cache file. Names
+// without these characters keep the file names earlier versions wrote.
+QString fileNamePart(const QString &part)
+{
+    QString out;
+    out.reserve(part.size());
+    for (const QChar c : part) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == 0x7f || QStringLiteral("%_~/\\:*?\"<>|").contains(c))
+            out += escaped(c);
+        else
+            out += c;
     }
-    return part;
+    return out;
+}
+
+// A file name longer than file systems take keeps its start and gets a digest of the whole.
+QString boundedFileName(const QString &fileName, const QString &suffix)
+{
+    constexpr int kMaxBytes = 240;
+    if (fileName.toUtf8().size() + suffix.toUtf8().size() <= kMaxBytes)
+        return fileName + suffix;
+    const QByteArray digest =
+        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha256).toHex();
+    QString head = fileName.left(40);
+    if (!head.isEmpty() && head.at(head.size() - 1).isHighSurrogate())
+        head.chop(1);
+    return head + QLatin1Char('~') + QString::fromLatin1(digest) + suffix;
 }
 
 } // namespace
@@ -33,11 +61,18 @@ QString previewImagePath(const QString &imagesDir, const QString &name, int kind
     case PreviewDigits:
         suffix = QStringLiteral("_num.png");
         break;
-    default:
-        suffix = QLatin1Char('_') + fileNamePart(text) + QStringLiteral(".png");
+    default: {
+        // A text spelling a kind's own suffix must not take that kind's file.
+        QString part = fileNamePart(text);
+        if (part == QLatin1String("name") || part == QLatin1String("eng") ||
+            part == QLatin1String("num"))
+            part = escaped(part.at(0)) + part.mid(1);
+        suffix = QLatin1Char('_') + part + QStringLiteral(".png");
         break;
     }
-    return imagesDir + fileNamePart(name) + suffix;
+    }
+    return imagesDir +
+           boundedFileName(fileNamePart(name) + suffix.chopped(4), QStringLiteral(".png"));
 }
 
 namespace {

@@ -1,13 +1,16 @@
 #include "core/installjournal.h"
 #include "core/logging.h"
-#include "window/mainwindow.h"
-#include "window/myproxystyle.h"
 #include "core/screenmetrics.h"
+#include "core/tlstrust.h"
+#include "platform/interfacefont.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
-#include "core/tlstrust.h"
+#include "window/mainwindow.h"
+#include "window/myproxystyle.h"
+#include "window/windowfront.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QScreen>
 
 int main(int argc, char *argv[])
@@ -26,6 +29,7 @@ int main(int argc, char *argv[])
                      screen ? qRound(screen->devicePixelRatio()) : 1);
 
     if (!isOnlyInstance()) {
+        askRunningInstanceToRaise(2000);
         delete app;
         return 0;
     }
@@ -33,11 +37,25 @@ int main(int argc, char *argv[])
     trustBundledCertificateAuthority();
     // An update killed half way must not leave a mix of two versions behind.
     repairInterruptedInstall(QCoreApplication::applicationDirPath());
+    const QString chineseFace = simplifiedChineseFamily();
+    if (!chineseFace.isEmpty()) {
+        QFont font = QApplication::font();
+        font.setFamily(chineseFace);
+        QApplication::setFont(font);
+    }
 
+    // Listening from here, a start during this one's start-up finds it too; the window
+    // shows by itself once it is made.
+    QPointer<QWidget> front;
+    listenForLaterStarts(app, [&front] {
+        if (front)
+            bringToFront(front);
+    });
     int result = 0;
     {
         AppServices services;
         MainWindow window(services);
+        front = &window;
         setLastWordsOnSecondTermination([&services] { services.saveUserData(); });
         window.show();
         if (!terminationRequested())

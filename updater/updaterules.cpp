@@ -8,10 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/ownfolder.h"
 
 int downloadPercent(qint64 received, qint64 total)
 {
@@ -64,20 +61,14 @@ bool ensurePrivateDirectory(const QString &path)
             return false;
         created = true;
     }
-#ifdef Q_OS_UNIX
-    const QByteArray native = QFile::encodeName(clean);
+    if (!isOwnWritableFolder(clean))
+        return false;
+    // Only the owner may see or change what is unpacked there.
     if (created)
-        ::chmod(native.constData(), 0700);
-    struct stat st;
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
-        return false;
-    if ((st.st_mode & 022) && ::chmod(native.constData(), 0700) != 0)
-        return false;
-    return true;
-#else
-    Q_UNUSED(created);
-    return QFileInfo(clean).isDir();
-#endif
+        QFile::setPermissions(clean, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QFile::Permissions others = QFile::WriteGroup | QFile::WriteOther;
+    return !(QFile::permissions(clean) & others) ||
+           QFile::setPermissions(clean, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 bool emptyDirectory(const QString &path)

@@ -3,10 +3,22 @@
 #include <QLockFile>
 #include <QStandardPaths>
 
+namespace {
+// The runtime folder is per user and per login session.
+QString runtimeDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+} // namespace
+
+QString instanceSocketName()
+{
+    return runtimeDir() + QStringLiteral("/fortest_abc123.sock");
+}
+
 bool isOnlyInstance()
 {
-    // The runtime folder is per user and per login session.
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString dir = runtimeDir();
     static QLockFile *guard = nullptr;
     if (guard)
         return true;

@@ -12,3 +12,9 @@ bool isOnlyInstance()
     }
     return true; // the handle stays open until the process ends
 }
+
+QString instanceSocketName()
+{
+    // Pipe names are global: the user's name keeps one user's instance from another's.
+    return QStringLiteral("fortest_abc123-") + qEnvironmentVariable("USERNAME");
+}

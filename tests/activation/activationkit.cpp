@@ -3,6 +3,7 @@
 #include "activation/activationengine.h"
 #include "fonts/ftmanager.h"
 #include "sfntbuilder.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,8 +18,7 @@ bool writeFontWithoutStyle(const QString &path)
 
 QString rawEventLog(const FtManager &ft)
 {
-    QFile log(ft.messagesDir() + "FontMsg.log");
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    return fileText(ft.messagesDir() + "FontMsg.log");
 }
 
 QStringList eventTexts(const FtManager &ft)

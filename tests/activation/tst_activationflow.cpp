@@ -4,9 +4,10 @@
 #include "activationkit.h"
 #include "fonts/fontnamereader.h"
 #include "fonts/ftmanager.h"
-#include "sfntbuilder.h"
 #include "service/signing.h"
+#include "sfntbuilder.h"
 #include "testenv.h"
+#include "testfiles.h"
 #include "testnet.h"
 #include "zipextract/zipwriter.h"
 
@@ -74,12 +75,6 @@ struct Rig
         return "tray|字体设置|" + name + "已设置到当前应用";
     }
 };
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray zipOf(const QString &scratch, const QByteArray &entry, const QByteArray &content,
                  const QString &password)

@@ -77,8 +77,8 @@ void TestBasics::scaleFactor_data()
     QTest::newRow("1080") << 1080 << 1.0;
     QTest::newRow("768 is laid out at full size") << 768 << 1.0;
     QTest::newRow("701 still full size") << 701 << 1.0;
-    QTest::newRow("700 shrinks") << 700 << 700 / 1080.0;
-    QTest::newRow("600") << 600 << 600 / 1080.0;
+    QTest::newRow("700 shrinks, not below the floor") << 700 << kMinUiScale;
+    QTest::newRow("600") << 600 << kMinUiScale;
     QTest::newRow("1440") << 1440 << 1440 / 1080.0;
     QTest::newRow("2160") << 2160 << 2.0;
 }

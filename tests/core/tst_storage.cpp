@@ -113,6 +113,9 @@ void TestStorage::roundTripAndKeyPresence()
     storage->activation.insert(9, 1);
     storage->activation.insert(3, 4);
     storage->download_ids = {40, 12};
+    storage->previewKind = 3;
+    storage->previewText = "永和 9";
+    storage->cardHeight = 120;
     QVERIFY(storage->saveUserData(user));
 
     // The file is Base64 of compact JSON, no line breaks.
@@ -142,6 +145,9 @@ void TestStorage::roundTripAndKeyPresence()
     QVERIFY(again.bGuideDone && again.autostart && again.bSavePass && again.bAutoLogin);
     QCOMPARE(again.activation, storage->activation);
     QCOMPARE(again.download_ids, storage->download_ids);
+    QCOMPARE(again.previewKind, 3);
+    QCOMPARE(again.previewText, QString("永和 9"));
+    QCOMPARE(again.cardHeight, 120);
     QVERIFY(again.downlist.isEmpty()); // re-activation rebuilds it from the file
 
     // Without a password to keep, no "pass" key; without a user, no login keys.
@@ -262,7 +268,7 @@ void TestStorage::otherVersionsKeysSurvive()
     // Older and newer versions share the file: what this one does not know it keeps,
     // while its own keys follow its own rules ("pass" goes with bSavePass off).
     storage->createDirectories();
-    const QJsonObject other{{"cardHeight", 7},
+    const QJsonObject other{{"cardColumns", 7},
                             {"notes", QJsonObject{{"a", QString(1 << 20, 'n')}}}};
     QJsonObject stored = other;
     stored.insert("pass", "pw");

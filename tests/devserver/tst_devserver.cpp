@@ -12,6 +12,7 @@
 
 #include "devserverprocess.h"
 #include "testenv.h"
+#include "testfiles.h"
 #include "testnet.h"
 
 #include <QBuffer>
@@ -102,12 +103,6 @@ int darkPixels(const QImage &image)
         }
     }
     return dark;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -386,8 +381,8 @@ void TestDevServer::registerLoginAgreement()
     QVERIFY(!reply.contains("token"));
 
     // Only a salted hash is kept.
-    const QByteArray file = readFile(m_data.filePath("state/devserver.sqlite")) +
-                            readFile(m_data.filePath("state/devserver.sqlite-wal"));
+    const QByteArray file = fileBytes(m_data.filePath("state/devserver.sqlite")) +
+                            fileBytes(m_data.filePath("state/devserver.sqlite-wal"));
     QVERIFY(!file.isEmpty());
     QVERIFY(!file.contains("secret123"));
 }
@@ -600,14 +595,14 @@ void TestDevServer::archives()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(zip.body);
     file.close();
-    const QByteArray original = readFile(source->file);
+    const QByteArray original = fileBytes(source->file);
 
     const QString cwd = QDir::currentPath();
     QVERIFY(QDir(dir.path()).mkpath("right") && QDir(dir.path()).mkpath("wrong"));
     QVERIFY(extractArchive(archive, dir.filePath("right"), archivePassword(url)));
     QVERIFY(!extractArchive(archive, dir.filePath("wrong"), archivePassword(url + "x")));
     QDir::setCurrent(cwd);
-    QCOMPARE(readFile(dir.filePath("right/" + source->ttfName)), original);
+    QCOMPARE(fileBytes(dir.filePath("right/" + source->ttfName)), original);
     QVERIFY(!QFileInfo::exists(dir.filePath("wrong/" + source->ttfName)));
 
     // Any zip tool opens it with the derived password.
@@ -618,7 +613,7 @@ void TestDevServer::archives()
                 {"-q", "-P", archivePassword(url), archive, "-d", dir.filePath("infozip")});
     QVERIFY(unzip.waitForFinished(30000));
     QCOMPARE(unzip.exitCode(), 0);
-    QCOMPARE(readFile(dir.filePath("infozip/" + source->ttfName)), original);
+    QCOMPARE(fileBytes(dir.filePath("infozip/" + source->ttfName)), original);
     unzip.start("unzip", {"-q", "-o", "-P", "wrong", archive, "-d", dir.filePath("infozip2")});
     QVERIFY(unzip.waitForFinished(30000));
     QVERIFY(unzip.exitCode() != 0);
@@ -651,8 +646,8 @@ void TestDevServer::addressesFollowTheHostAsked()
     QVERIFY(extractArchive(file.fileName(), dir.filePath("out"), archivePassword(url)));
     QDir::setCurrent(cwd);
     const QString ttf = font["ttf_name"].toString();
-    QCOMPARE(readFile(dir.filePath("out/" + ttf)),
-             readFile(m_catalogue.font(font["fontid"].toString().toInt())->file));
+    QCOMPARE(fileBytes(dir.filePath("out/" + ttf)),
+             fileBytes(m_catalogue.font(font["fontid"].toString().toInt())->file));
 }
 
 void TestDevServer::signatureRejected_data()
@@ -807,13 +802,13 @@ void TestDevServer::passwordResetPage()
 void TestDevServer::stateSurvivesRestart()
 {
     QVERIFY(!m_favouritesToken.isEmpty() && !m_profilePhone.isEmpty());
-    const QByteArray ca = readFile(m_server.caFile());
+    const QByteArray ca = fileBytes(m_server.caFile());
     QVERIFY2(m_server.stop(), m_server.standardError().constData());
     QVERIFY2(m_server.start(m_data.filePath("state"), {"--latest-version", "0.9.6"}),
              qPrintable(m_server.errorString()));
     setServiceUrl(m_server.url());
     // Clients that trust the authority keep trusting the restarted service.
-    QCOMPARE(readFile(m_server.caFile()), ca);
+    QCOMPARE(fileBytes(m_server.caFile()), ca);
 
     QCOMPARE(login("13800000001", "secret123")["is_agree"].toInt(), 1);
     // Tokens outlive the restart as well.
@@ -916,7 +911,7 @@ void TestDevServer::pathFaults()
     call(RequestBuilder::fontTags(), &result);
     setServiceUrl(m_server.url());
     QCOMPARE(result, int(PostSuccess));
-    const QList<QByteArray> lines = readFile(m_faultData.filePath("requests.jsonl")).split('\n');
+    const QList<QByteArray> lines = fileBytes(m_faultData.filePath("requests.jsonl")).split('\n');
     int faulted = 0;
     for (const QByteArray &line : lines) {
         if (QJsonDocument::fromJson(line).object().contains("fault"))

@@ -208,6 +208,17 @@ void TestFontNameReader::cnFamily_data()
                .addWindows(B::ChinesePRC, 16, hei)
                .build()
         << 0 << hei << "";
+    QTest::newRow("PRC family without subfamily takes the English one")
+        << B().addEnglishBasics("Shanghai Song", "Light", "SS")
+               .addWindows(B::ChinesePRC, 1, song)
+               .build()
+        << 0 << song << "Light";
+    QTest::newRow("PRC typographic without subfamily takes the English typographic one")
+        << B().addEnglishBasics("Hei", "Regular", "H")
+               .addWindows(B::English, 17, "Heavy")
+               .addWindows(B::ChinesePRC, 16, hei)
+               .build()
+        << 0 << hei << "Heavy";
     QTest::newRow("Taiwan typographic before PRC family")
         << B().addWindows(B::ChinesePRC, 1, song)
                .addWindows(B::ChinesePRC, 2, regular)

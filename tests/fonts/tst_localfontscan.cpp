@@ -379,7 +379,13 @@ void TestLocalFontScan::readLocalFontAndFill()
     QCOMPARE(record.styleName, QStringLiteral("Bold"));
     QCOMPARE(record.psName, QStringLiteral("Alpha-Bold"));
 
-    for (const QString &path : {noStyle, noPs, typoNoSub}) {
+    // Chinese names without a style take the English records' one.
+    LocalFont song;
+    QCOMPARE(fillLocalFont(typoNoSub, song), 1);
+    QCOMPARE(song.familyName, QString::fromUtf8("宋体"));
+    QCOMPARE(song.styleName, QStringLiteral("Regular"));
+
+    for (const QString &path : {noStyle, noPs}) {
         LocalFont untouched{"s", "f", "e", "st", "p"};
         QCOMPARE(fillLocalFont(path, untouched), -1);
         QCOMPARE(untouched.familyName, QStringLiteral("f"));

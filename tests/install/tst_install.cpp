@@ -1,8 +1,9 @@
 // The installed program folder, and the update journey as separate processes: offer,
 // acceptance, download and install into the per-user install, restart.
 #include "devserverprocess.h"
-#include "testenv.h"
 #include "service/transport.h"
+#include "testenv.h"
+#include "testfiles.h"
 #include "update/updateoffer.h"
 
 #include <QtTest>
@@ -21,11 +22,6 @@ int run(const QString &program, const QStringList &arguments, QByteArray *output
     return finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-QString readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 } // namespace
 
 class TestInstall : public QObject
@@ -60,6 +56,7 @@ void TestInstall::layout()
     QVERIFY(link.isSymLink());
     QCOMPARE(link.canonicalFilePath(), QFileInfo(programDir() + "/quillora").canonicalFilePath());
     QVERIFY(UpdateOffer::isFolderWritable(programDir())); // a per-user install can take updates
+    QVERIFY(fileText(m_prefix + "/share/doc/quillora/copyright").startsWith("Format: "));
 
     QByteArray output;
     QVERIFY2(run("appstreamcli", {"validate", "--no-net", m_prefix + "/share/metainfo/"
@@ -73,10 +70,15 @@ void TestInstall::layout()
 void TestInstall::updateJourney()
 {
     QTemporaryDir data;
-    DevServerProcess server; // at the address the installed program was built for
-    QVERIFY2(server.start(data.path(), {"--port", QString::number(serviceUrl().port()),
-                                        "--latest-version", "0.9.6"}),
+    DevServerProcess server;
+    QVERIFY2(server.start(data.path(), {"--latest-version", "0.9.6"}),
              qPrintable(server.errorString()));
+    // The installed programs keep the address they were built for; their connections to
+    // its port go to this service's.
+    qputenv("LD_PRELOAD", QUILLORA_PORTMAP_LIBRARY);
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    qputenv("QUILLORA_PORTMAP_FROM", QByteArray::number(serviceUrl().port(443)));
+    qputenv("QUILLORA_PORTMAP_TO", QByteArray::number(server.url().port()));
     QFile::remove(programDir() + "/quillora-ca.pem");
     QVERIFY(QFile::copy(server.caFile(), programDir() + "/quillora-ca.pem"));
 
@@ -88,18 +90,20 @@ void TestInstall::updateJourney()
     QProcess first;
     first.start(m_prefix + "/bin/quillora", QStringList());
     QVERIFY(first.waitForFinished(60000)); // accepting the offer closes the program
-    QVERIFY(readFile(clicks).contains(" quillora click updateBt"));
+    QVERIFY(fileText(clicks).contains(" quillora click updateBt"));
 
     // The updater installs the package and starts the installed program again.
     const QRegularExpression restarted("\\n(\\d+) quillora start\\n");
     auto restartedPid = [&] {
-        return restarted.match(readFile(clicks).section(" vantorel click openButton", 1)).captured(1).toInt();
+        return restarted.match(fileText(clicks).section(" vantorel click openButton", 1))
+            .captured(1)
+            .toInt();
     };
     QTRY_VERIFY_WITH_TIMEOUT(restartedPid() > 0, 180000);
     ::kill(pid_t(restartedPid()), SIGKILL); // it waits in the offer dialog that nobody answers now
     QVERIFY(QFile::exists(programDir() + "/UPDATE-0.9.6.txt"));
     QVERIFY(QFileInfo(programDir() + "/quillora").isExecutable());
-    const QString updateLog = readFile(m_env->home() + "/Documents/TessalyFont/msg/UpdateMsg.log");
+    const QString updateLog = fileText(m_env->home() + "/Documents/TessalyFont/msg/UpdateMsg.log");
     QVERIFY2(updateLog.contains("copy done"), qPrintable(updateLog));
 }
 

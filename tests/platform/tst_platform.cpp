@@ -1,13 +1,17 @@
 // The Linux side of the operating-system seams, in a private HOME.
 #include "platform/autostart.h"
+#include "platform/ownfolder.h"
 #include "platform/singleinstance.h"
 #include "platform/termination.h"
 
 #include "testenv.h"
 
+#include <QLocalSocket>
 #include <QtTest>
 
 #include <csignal>
+
+#include <unistd.h>
 
 class TestPlatform : public QObject
 {
@@ -18,6 +22,8 @@ private slots:
     void execQuoting();
     void autostartOnAndOff();
     void singleInstanceInProcess();
+    void laterStartRaisesTheRunningOne();
+    void ownWritableFolder();
     void secondTerminationEndsAtOnce();
 };
 
@@ -75,6 +81,52 @@ void TestPlatform::singleInstanceInProcess()
     QVERIFY(isOnlyInstance());
     QVERIFY(QFile::exists(env.home() + "/runtime/fortest_abc123.lock"));
     QVERIFY(isOnlyInstance()); // asking again in the holder is harmless
+}
+
+void TestPlatform::laterStartRaisesTheRunningOne()
+{
+    TestEnv env;
+    QVERIFY(!askRunningInstanceToRaise(1000)); // nobody listens yet
+    QObject owner;
+    int raised = 0;
+    QVERIFY(listenForLaterStarts(&owner, [&raised] { ++raised; }));
+    QVERIFY(askRunningInstanceToRaise(1000));
+    QTRY_COMPARE(raised, 1);
+    // Anything else on the socket is no request.
+    QLocalSocket stranger;
+    stranger.connectToServer(instanceSocketName());
+    QVERIFY(stranger.waitForConnected(1000));
+    stranger.write("quit\n");
+    QVERIFY(stranger.waitForBytesWritten(1000));
+    QVERIFY(askRunningInstanceToRaise(1000));
+    QTRY_COMPARE(raised, 2);
+    QTest::qWait(100);
+    QCOMPARE(raised, 2);
+}
+
+void TestPlatform::ownWritableFolder()
+{
+    TestEnv env;
+    const QString own = env.path("own");
+    QVERIFY(QDir().mkpath(own));
+    QVERIFY(isOwnWritableFolder(own));
+    QVERIFY(!isOwnWritableFolder(env.path("missing")));
+    QVERIFY(QFile::link(own, env.path("link")));
+    QVERIFY(!isOwnWritableFolder(env.path("link"))); // judged as named: a link is no folder
+    QFile file(env.path("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(!isOwnWritableFolder(file.fileName()));
+    if (::geteuid() == 0) {
+        // Someone else's folder, even one this user may write into.
+        const QString other = env.path("other");
+        QVERIFY(QDir().mkpath(other));
+        QCOMPARE(::chown(QFile::encodeName(other).constData(), 65534, 65534), 0);
+        QVERIFY(!isOwnWritableFolder(other));
+    } else {
+        QVERIFY(QFile::setPermissions(own, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(!isOwnWritableFolder(own));
+        QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include "service/previewimage.h"
 
 #include "testenv.h"
+#include "testfiles.h"
 
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
@@ -89,8 +90,7 @@ void TestCatalogue::cleanup()
 
 QString TestCatalogue::log() const
 {
-    QFile file(m_manager->messagesDir() + "FontMsg.log");
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return fileText(m_manager->messagesDir() + "FontMsg.log");
 }
 
 void TestCatalogue::countAndList_data()
@@ -246,6 +246,21 @@ void TestCatalogue::previewPathsStayInTheImageFolder()
     QCOMPARE(previewImagePath(dir, "宋体", PreviewText, "你好"), dir + "宋体_你好.png");
     const QString hostile = previewImagePath(dir, "../../x\\y", PreviewText, "a/../b");
     QCOMPARE(QFileInfo(hostile).absolutePath() + '/', dir);
+
+    // Different fonts or texts never share a cached picture, however long their names.
+    const QString longName(300, QChar(0x5b8b));
+    const QList<std::pair<QStringList, QStringList>> distinct = {
+        {{"A/B", "0"}, {"A_B", "0"}},           {{"A", "0"}, {"A_name", "0"}},
+        {{"A_x", "3", "y"}, {"A", "3", "x_y"}}, {{"A", "0"}, {"A", "3", "name"}},
+        {{"A%2F", "0"}, {"A/", "0"}},           {{longName + "a", "0"}, {longName + "b", "0"}},
+    };
+    for (const auto &[one, other] : distinct) {
+        const QString a = previewImagePath(dir, one[0], one[1].toInt(), one.value(2));
+        const QString b = previewImagePath(dir, other[0], other[1].toInt(), other.value(2));
+        QVERIFY2(a != b, qPrintable(a));
+        QVERIFY(QFileInfo(a).fileName().toUtf8().size() < 256);
+        QCOMPARE(QFileInfo(a).absolutePath() + '/', dir);
+    }
 }
 
 void TestCatalogue::previewPicturesAreBounded_data()

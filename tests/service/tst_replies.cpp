@@ -5,6 +5,7 @@
 #include "service/versioninfo.h"
 
 #include "testenv.h"
+#include "testfiles.h"
 
 #include <QtTest>
 
@@ -15,12 +16,6 @@ namespace {
 QByteArray json(const char *text)
 {
     return QByteArray(text);
-}
-
-QString readText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QJsonArray arrayOf(const char *text)
@@ -318,7 +313,7 @@ void TestReplies::profileUploadLine()
     dispatchReply(R"({"errcode":3,"tag":"119","message":"失败"})", *m_manager);
     QVERIFY(m_manager->loggedInUser().bHeadPending);
     dispatchReply(R"({"errcode":0,"tag":"119","message":"two\nlines"})", *m_manager);
-    QCOMPARE(readText(m_manager->messagesDir() + "senderr.log"), QString("修改成功\ntwo lines\n"));
+    QCOMPARE(fileText(m_manager->messagesDir() + "senderr.log"), QString("修改成功\ntwo lines\n"));
 }
 
 void TestReplies::latestVersion()

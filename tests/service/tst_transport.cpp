@@ -10,6 +10,7 @@
 #include "service/transport.h"
 
 #include "testenv.h"
+#include "testfiles.h"
 #include "testhttpsserver.h"
 #include "testnet.h"
 
@@ -30,12 +31,6 @@ const QByteArray kOk = R"({"errcode":0,"message":"ok","tag":"103"})";
 // The limit for requests the server never answers: short, and only for those, so
 // that answers on a slow machine are not taken for time-outs.
 constexpr int kHangLimitMs = 400;
-
-QString readText(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 } // namespace
 
@@ -66,7 +61,7 @@ private slots:
     void capturedBodiesPassTheChecker();
 
 private:
-    QString log() const { return readText(m_manager->messagesDir() + "FontMsg.log"); }
+    QString log() const { return fileText(m_manager->messagesDir() + "FontMsg.log"); }
     void keepBodies();
 
     TestCertificates m_certs;
@@ -313,7 +308,7 @@ void TestTransport::usageReportClearsOnlyOnSuccess()
     const QByteArray sent = m_server->requests().last().body;
     QVERIFY(
         sent.contains(R"(&download_ids=12,40&activation=[{"fid":3,"num":1},{"fid":7,"num":2}]&)"));
-    QCOMPARE(readText(m_manager->messagesDir() + "postuse.txt").toUtf8(), sent);
+    QCOMPARE(fileText(m_manager->messagesDir() + "postuse.txt").toUtf8(), sent);
 }
 
 void TestTransport::runEnd()

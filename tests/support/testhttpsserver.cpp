@@ -1,4 +1,5 @@
 #include "testhttpsserver.h"
+#include "testfiles.h"
 
 #include <QFile>
 #include <QProcess>
@@ -8,12 +9,6 @@
 namespace {
 
 constexpr int kMaxRequestBytes = 16 * 1024 * 1024;
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray reasonPhrase(int status)
 {
@@ -94,8 +89,8 @@ QByteArray CapturedRequest::header(const QByteArray &lowerName) const
 }
 
 TestHttpsServer::TestHttpsServer(const QString &certFile, const QString &keyFile, QObject *parent)
-    : QTcpServer(parent), m_certificate(readFile(certFile), QSsl::Pem),
-      m_key(readFile(keyFile), QSsl::Ec, QSsl::Pem)
+    : QTcpServer(parent), m_certificate(fileBytes(certFile), QSsl::Pem),
+      m_key(fileBytes(keyFile), QSsl::Ec, QSsl::Pem)
 {
 }
 

@@ -2,20 +2,20 @@
 // journeys through them against the development service's 8000-font catalogue.
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
-#include "finding/cloudlist.h"
+#include "cards/previewloader.h"
+#include "core/screenmetrics.h"
+#include "core/tlstrust.h"
 #include "devserverprocess.h"
+#include "finding/cloudlist.h"
 #include "finding/filterdlg.h"
-#include "window/mainwindow.h"
 #include "finding/mlineedit.h"
 #include "finding/mtreewidget.h"
-#include "cards/previewloader.h"
 #include "finding/previewsetting.h"
-#include "core/screenmetrics.h"
 #include "finding/searchbox.h"
 #include "finding/tagfilter.h"
-#include "testenv.h"
-#include "core/tlstrust.h"
 #include "service/transport.h"
+#include "window/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -101,30 +101,23 @@ private slots:
 private:
     bool openWindow();
 
-    std::unique_ptr<TestEnv> m_env;
-    QTemporaryDir m_data;
-    DevServerProcess m_server;
+    WindowFixture m_fixture;
     CardPages &cardPages() { return m_services->cards(); }
-
     std::unique_ptr<AppServices> m_services;
     std::unique_ptr<MainWindow> m_window;
 };
 
 void TestFinding::initTestCase()
 {
-    QCoreApplication::setApplicationName("Quillora");
-    m_env = std::make_unique<TestEnv>();
     qRegisterMetaType<TagMap *>("QMap<QString,QPoint>*");
-    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
 }
 
 void TestFinding::cleanupTestCase()
 {
     m_window.reset();
     m_services.reset();
-    if (m_server.isRunning())
-        QVERIFY(m_server.stop());
-    m_env.reset();
+    if (m_fixture.devService().isRunning())
+        QVERIFY(m_fixture.devService().stop());
 }
 
 // One window over the synthetic catalogue, shared by the journeys.
@@ -132,12 +125,10 @@ bool TestFinding::openWindow()
 {
     if (m_window)
         return true;
-    if (!m_server.start(m_data.filePath("state"), {"--synthetic", "8000"})) {
-        qWarning() << m_server.errorString();
+    if (!m_fixture.startDevService({"--synthetic", "8000"})) {
+        qWarning() << m_fixture.errorString();
         return false;
     }
-    addTrustedCertificateAuthorities(m_server.caFile());
-    setServiceUrl(m_server.url());
     m_services = std::make_unique<AppServices>();
     m_window = std::make_unique<MainWindow>(*m_services);
     return QTest::qWaitFor([this] { return cardPages().cloudCards()->rowCount() == 8000; }, 20000) &&

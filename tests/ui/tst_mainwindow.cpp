@@ -4,25 +4,27 @@
 #include "window/mainwindow.h"
 
 #include "cards/cardpages.h"
-
+#include "account/loginlogic.h"
 #include "cards/cardmodel.h"
 #include "cards/cardview.h"
+#include "cards/previewloader.h"
+#include "core/screenmetrics.h"
+#include "core/tlstrust.h"
+#include "devserverprocess.h"
+#include "finding/mlineedit.h"
 #include "service/catalogueloader.h"
-#include "window/guideform.h"
+#include "service/requestbuilder.h"
+#include "service/transport.h"
+#include "testfiles.h"
+#include "testnet.h"
 #include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
-#include "devserverprocess.h"
-#include "account/loginlogic.h"
-#include "cards/previewloader.h"
-#include "service/requestbuilder.h"
-#include "core/screenmetrics.h"
-#include "testenv.h"
-#include "testnet.h"
-#include "core/tlstrust.h"
-#include "service/transport.h"
+#include "window/guideform.h"
+#include "windowfixture.h"
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QSlider>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -33,8 +35,7 @@ namespace {
 
 QString readLog(const FtManager &ft)
 {
-    QFile log(ft.messagesDir() + "FontMsg.log");
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    return fileText(ft.messagesDir() + "FontMsg.log");
 }
 
 QVector<QString> withoutPlaceholders(const QVector<QString> &names)
@@ -69,11 +70,11 @@ private slots:
     void serviceFailuresRecover();
     void guideOnFirstRunDragsTheWindow();
     void serviceGoneWhilePicking();
+    void previewAndCardHeightAreRemembered();
 
 private:
-    std::unique_ptr<TestEnv> m_env;
-    QTemporaryDir m_data;
-    DevServerProcess m_server;
+    WindowFixture m_fixture;
+    DevServerProcess &m_server = m_fixture.devService();
     CardPages &cardPages() { return m_services->cards(); }
     FtManager &fontManager() { return m_services->fontManager(); }
     void openWindow();
@@ -91,18 +92,12 @@ void TestMainWindow::openWindow()
 
 void TestMainWindow::initTestCase()
 {
-    QCoreApplication::setApplicationName("Quillora");
-    m_env = std::make_unique<TestEnv>();
-    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
-    QVERIFY2(m_server.start(m_data.filePath("state")), qPrintable(m_server.errorString()));
-    QCOMPARE(addTrustedCertificateAuthorities(m_server.caFile()), 1);
-    setServiceUrl(m_server.url());
+    QVERIFY2(m_fixture.startDevService(), qPrintable(m_fixture.errorString()));
 }
 
 void TestMainWindow::cleanupTestCase()
 {
     QVERIFY(m_server.stop());
-    m_env.reset();
 }
 
 void TestMainWindow::init()
@@ -542,6 +537,36 @@ void TestMainWindow::serviceGoneWhilePicking()
     QTRY_VERIFY_WITH_TIMEOUT(w.findChild<MyMsgBox *>()->text().contains("下载失败"), 10000);
     QVERIFY(w.findChild<MyMsgBox *>()->text().startsWith(name));
     QVERIFY(!cardPages().cloudCards()->isBusy(name));
+}
+
+void TestMainWindow::previewAndCardHeightAreRemembered()
+{
+    const auto cardHeight = [this] {
+        return m_window->findChild<CardView *>("cloudPage")->itemDelegate()->sizeHint({}, {}).height();
+    };
+    const auto previewField = [this] { return m_window->findChild<MLineEdit *>("ftTextEdt"); };
+    auto *slider = m_window->findChild<QSlider *>("sizeSlider");
+    QVERIFY(slider);
+    const int defaultStep = slider->value();
+    const int defaultHeight = cardHeight();
+    slider->setValue(slider->maximum());
+    const int height = cardHeight();
+    QVERIFY(height > defaultHeight);
+    previewField()->setText("永和九年");
+    emit previewField()->editDone();
+
+    m_window.reset(); // saves the settings on its way out
+    m_services = std::make_unique<AppServices>();
+    m_window = std::make_unique<MainWindow>(*m_services);
+    // Restored by the start-up, which goes on after the version check.
+    QTRY_COMPARE_WITH_TIMEOUT(cardHeight(), height, kEventWaitMs);
+    QCOMPARE(previewField()->text(), QString("永和九年"));
+    QCOMPARE(m_services->fontManager().previewText, QString("永和九年"));
+
+    // The next tests start from the defaults again.
+    m_window->findChild<QSlider *>("sizeSlider")->setValue(defaultStep);
+    previewField()->setText("");
+    emit previewField()->editDone();
 }
 
 QTEST_MAIN(TestMainWindow)

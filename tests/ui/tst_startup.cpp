@@ -5,6 +5,7 @@
 #include "service/transport.h"
 
 #include "testenv.h"
+#include "testfiles.h"
 #include "testnet.h"
 
 #include <QtTest>
@@ -18,8 +19,7 @@ QString documents(const TestEnv &env) { return env.home() + "/Documents/TessalyF
 
 QString readLog(const TestEnv &env)
 {
-    QFile log(documents(env) + "msg/FontMsg.log");
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    return fileText(documents(env) + "msg/FontMsg.log");
 }
 
 QJsonObject readUserFile(const TestEnv &env)

@@ -1,12 +1,13 @@
 // The version check, the update offer and the start of the updater, in process.
-#include "devserverprocess.h"
-#include "window/mainwindow.h"
 #include "core/screenmetrics.h"
-#include "testenv.h"
 #include "core/tlstrust.h"
+#include "devserverprocess.h"
 #include "service/transport.h"
+#include "testfiles.h"
 #include "update/updateoffer.h"
 #include "update/versioncheckdlg.h"
+#include "window/mainwindow.h"
+#include "windowfixture.h"
 
 #include <QtTest>
 
@@ -25,28 +26,22 @@ private slots:
     void acceptedUpdateWaitsThenStartUpGoesOn();
 
 private:
-    std::unique_ptr<TestEnv> m_env;
-    QTemporaryDir m_data;
-    DevServerProcess m_server;
+    WindowFixture m_fixture;
+    TestEnv &m_env = m_fixture.env();
     FtManager m_manager;
-    QString programFile() const { return m_env->path("my programs/quillora"); } // with a blank
+    QString programFile() const { return m_env.path("my programs/quillora"); } // with a blank
 };
 
 void TestUpdate::initTestCase()
 {
-    QCoreApplication::setApplicationName("Quillora");
-    m_env = std::make_unique<TestEnv>();
-    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
     m_manager.initialize();
     // Offers 0.9.6; only the first version request is answered too late.
-    QVERIFY(m_server.start(m_data.path(), {"--latest-version", "0.9.6", "--fault",
-                                           "tag=121:delay=4000,times=1"}));
-    addTrustedCertificateAuthorities(m_server.caFile());
-    setServiceUrl(m_server.url());
-    QVERIFY(QDir().mkpath(m_env->path("my programs")) && QDir().mkpath(m_env->path("system/lib")));
+    QVERIFY(m_fixture.startDevService(
+        {"--latest-version", "0.9.6", "--fault", "tag=121:delay=4000,times=1"}));
+    QVERIFY(QDir().mkpath(m_env.path("my programs")) && QDir().mkpath(m_env.path("system/lib")));
     // Not this user's folder: root hands it to nobody, others lose the write bit.
-    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_env->path("system/lib")), 65534, 65534) == 0
-                           : QFile::setPermissions(m_env->path("system/lib"),
+    QVERIFY(geteuid() == 0 ? chown(qPrintable(m_env.path("system/lib")), 65534, 65534) == 0
+                           : QFile::setPermissions(m_env.path("system/lib"),
                                                    QFile::ReadOwner | QFile::ExeOwner));
 }
 
@@ -75,7 +70,7 @@ void TestUpdate::offer()
     QFETCH(QString, url);
     QFETCH(QString, folder);
     QFETCH(int, state);
-    UpdateOffer offer(m_manager, m_env->path(folder + "/quillora"));
+    UpdateOffer offer(m_manager, m_env.path(folder + "/quillora"));
     QCOMPARE(int(offer.decide(result, latest, url)), state);
     QCOMPARE(offer.isLatest(), state != UpdateOffer::Available);
 }
@@ -119,11 +114,10 @@ void TestUpdate::acceptedUpdateWaitsThenStartUpGoesOn()
             dlg->onUpdateVersion();
     });
     auto logText = [&] {
-        QFile f(m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log");
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return fileText(m_env.home() + "/Documents/TessalyFont/msg/FontMsg.log");
     };
     for (bool updaterStarts : {false, true}) {
-        QFile::remove(m_env->home() + "/Documents/TessalyFont/msg/FontMsg.log");
+        QFile::remove(m_env.home() + "/Documents/TessalyFont/msg/FontMsg.log");
         // The offer comes after the window is up; accepting it still ends the run.
         AppServices services;
         MainWindow window(services);

@@ -4,25 +4,26 @@
 #include "window/mainwindow.h"
 
 #include "account/agreedlg.h"
-#include "cards/cardmodel.h"
-#include "devserverprocess.h"
-#include "service/favourites.h"
 #include "account/accountsession.h"
 #include "account/logdlg.h"
 #include "account/resetpage.h"
 #include "account/loginlogic.h"
-#include "service/profile.h"
 #include "account/profileform.h"
-#include "service/requestbuilder.h"
-#include "core/screenmetrics.h"
-#include "service/signing.h"
-#include "testenv.h"
-#include "testhttpsserver.h"
-#include "testnet.h"
-#include "core/tlstrust.h"
-#include "service/transport.h"
 #include "account/userdlg.h"
 #include "account/usereditdlg.h"
+#include "cards/cardmodel.h"
+#include "core/screenmetrics.h"
+#include "core/tlstrust.h"
+#include "devserverprocess.h"
+#include "service/favourites.h"
+#include "service/profile.h"
+#include "service/requestbuilder.h"
+#include "service/signing.h"
+#include "service/transport.h"
+#include "testfiles.h"
+#include "testhttpsserver.h"
+#include "testnet.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,12 +33,6 @@
 #include <QtTest>
 
 namespace {
-
-QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 const QByteArray kOk = R"({"tag":"105","errcode":0,"message":"ok"})";
 const QByteArray kSaved = R"({"tag":"119","errcode":0,"message":"ok"})";
@@ -94,19 +89,18 @@ private:
 
     TestCertificates m_certs;
     std::unique_ptr<TestHttpsServer> m_server;
-    std::unique_ptr<TestEnv> m_env;
+    WindowFixture m_fixture;
     std::unique_ptr<FtManager> m_ft;
     std::unique_ptr<QNetworkAccessManager> m_network;
 };
 
 void TestUserCentre::initTestCase()
 {
-    QCoreApplication::setApplicationName("Quillora");
     QString error;
     QVERIFY2(m_certs.generate(&error), qPrintable(error));
-    QCOMPARE(addTrustedCertificateAuthorities(m_certs.caFile()), 1);
     m_server = std::make_unique<TestHttpsServer>(m_certs.serverCertFile(), m_certs.serverKeyFile());
     QVERIFY(m_server->start());
+    QVERIFY(m_fixture.useService(m_server->url(), m_certs.caFile()));
 }
 
 void TestUserCentre::init()
@@ -116,8 +110,7 @@ void TestUserCentre::init()
     m_server->setReply(kOk);
     m_server->clearRequests();
     m_ft.reset();
-    m_env.reset(); // first: it puts back the variables it found, which must not outlive the new one
-    m_env = std::make_unique<TestEnv>();
+    m_fixture.renewHome();
     m_ft = std::make_unique<FtManager>();
     m_ft->initialize();
     m_network = std::make_unique<QNetworkAccessManager>();
@@ -379,7 +372,7 @@ void TestUserCentre::profileUpload()
         QVERIFY(sent[i].contains("tag=119&token=tok&nick_name=小明&sex=2&introduce=&"
                                  "birthday=1990-5-7&province=&city=&"));
     }
-    QVERIFY(readText(m_ft->messagesDir() + "FontMsg.log").contains("Headimg-modify:successful"));
+    QVERIFY(fileText(m_ft->messagesDir() + "FontMsg.log").contains("Headimg-modify:successful"));
 }
 
 void TestUserCentre::provincesAndBirthdays()
@@ -439,12 +432,9 @@ void TestUserCentre::provincesAndBirthdays()
 
 void TestUserCentre::signedInJourney()
 {
-    setScreenMetrics(QRect(0, 0, 1366, 768), 1);
+    QVERIFY2(m_fixture.startDevService(), qPrintable(m_fixture.errorString()));
+    DevServerProcess &server = m_fixture.devService();
     QTemporaryDir data;
-    DevServerProcess server;
-    QVERIFY2(server.start(data.filePath("state")), qPrintable(server.errorString()));
-    QCOMPARE(addTrustedCertificateAuthorities(server.caFile()), 1);
-    setServiceUrl(server.url());
     auto services = std::make_unique<AppServices>();
     auto w = std::make_unique<MainWindow>(*services);
     FtManager &ft = services->fontManager();
@@ -493,7 +483,7 @@ void TestUserCentre::signedInJourney()
     });
     centre.onEditUsrMsg();
     QCOMPARE(centre.nickText(), QString("字体迷"));
-    QVERIFY(readText(ft.messagesDir() + "FontMsg.log").contains("Headimg-modify:successful"));
+    QVERIFY(fileText(ft.messagesDir() + "FontMsg.log").contains("Headimg-modify:successful"));
 
     // A restart signs in by itself and finds all of it again.
     w.reset();

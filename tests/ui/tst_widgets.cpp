@@ -1,20 +1,30 @@
 // The small widgets: toast sizes, times and restarts, the press-time label, the notices'
 // links and layout, the first-run guide, and where the login dialog lands.
-#include "widgets/btlabel.h"
-#include "widgets/framelessdlg.h"
-#include "window/frameshadow.h"
-#include "fonts/ftmanager.h"
-#include "window/guideform.h"
 #include "account/accountsession.h"
+#include "account/agreedlg.h"
 #include "account/logdlg.h"
-#include "widgets/mymsgbox.h"
-#include "core/screenmetrics.h"
-#include "testenv.h"
+#include "account/userdlg.h"
+#include "account/usereditdlg.h"
 #include "account/warnlog.h"
 #include "account/warnnolove.h"
+#include "core/screenmetrics.h"
+#include "finding/filterdlg.h"
 #include "finding/warnsearch.h"
+#include "fonts/ftmanager.h"
+#include "testenv.h"
+#include "update/feedbackdlg.h"
+#include "update/updateoffer.h"
+#include "update/versioncheckdlg.h"
+#include "update/versiondlg.h"
+#include "widgets/btlabel.h"
+#include "widgets/framelessdlg.h"
+#include "widgets/frameshadow.h"
+#include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
+#include "window/guideform.h"
+#include "window/officeconsentdlg.h"
 
+#include <QPushButton>
 #include <QScreen>
 #include <QtTest>
 
@@ -58,6 +68,9 @@ private slots:
     void fitInside_data();
     void fitInside();
     void loginDialogStaysOnScreen();
+    void closePathsOfEveryDialog_data();
+    void closePathsOfEveryDialog();
+    void filterReopenedWhileSlidingAway();
 };
 
 void TestWidgets::toastSize_data()
@@ -290,6 +303,87 @@ void TestWidgets::loginDialogStaysOnScreen()
     dialog.onCloseForm();
     QTRY_VERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestWidgets::closePathsOfEveryDialog_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("path");
+    for (const char *dialog : {"LogDlg", "UserDlg", "UserEditDlg", "AgreeDlg", "VersionDlg",
+                               "VersionCheckDlg", "FeedbackDlg", "OfficeConsentDlg"})
+        for (const char *path : {"button", "Escape", "window manager"})
+            QTest::addRow("%s, %s", dialog, path) << dialog << path;
+}
+
+void TestWidgets::closePathsOfEveryDialog()
+{
+    QFETCH(QString, dialog);
+    QFETCH(QString, path);
+    TestEnv env;
+    FtManager ft;
+    ft.initialize();
+    UpdateOffer offer(ft, env.path("quillora"));
+    UserRecord user;
+    std::unique_ptr<FramelessDlg> made;
+    AccountSession session(ft);
+    if (dialog == "LogDlg")
+        made = std::make_unique<LogDlg>(session);
+    else if (dialog == "UserDlg")
+        made = std::make_unique<UserDlg>(user, env.path("head.png"), UserDlg::Counts());
+    else if (dialog == "UserEditDlg")
+        made = std::make_unique<UserEditDlg>(env.path("head.png"));
+    else if (dialog == "AgreeDlg")
+        made = std::make_unique<AgreeDlg>();
+    else if (dialog == "VersionDlg")
+        made = std::make_unique<VersionDlg>(offer);
+    else if (dialog == "VersionCheckDlg")
+        made = std::make_unique<VersionCheckDlg>(offer);
+    else if (dialog == "FeedbackDlg")
+        made = std::make_unique<FeedbackDlg>();
+    else
+        made = std::make_unique<OfficeConsentDlg>();
+    FramelessDlg &dlg = *made;
+    dlg.setAnchor(QPoint(40, 40));
+    QSignalSpy finished(&dlg, &QDialog::finished);
+
+    // Every way out goes the dialog's own way (shrinking or fading), and once only, and
+    // the dialog comes back whole when shown again.
+    for (int round = 1; round <= 2; ++round) {
+        dlg.show();
+        QTRY_VERIFY(!dlg.isAnimating() && dlg.windowOpacity() == 1.0);
+        const QSize full = dlg.size();
+        if (path == "button")
+            dlg.closeButton()->click();
+        else if (path == "Escape")
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        else
+            dlg.close();
+        QVERIFY(dlg.isVisible()); // going, not gone
+        dlg.reject();             // a second request while going changes nothing
+        QTRY_VERIFY(!dlg.isVisible());
+        QCOMPARE(finished.count(), round);
+        QCOMPARE(finished.last().at(0).toInt(), int(QDialog::Rejected));
+        QCOMPARE(dlg.size(), full);
+        QCOMPARE(dlg.windowOpacity(), 1.0);
+    }
+}
+
+void TestWidgets::filterReopenedWhileSlidingAway()
+{
+    FilterDlg panel;
+    const QRect area(600, 100, 300, 500);
+    panel.popUp(area);
+    const QRect open = panel.geometry();
+    panel.onHideForm();
+    QTest::qWait(FilterDlg::kSlideMs / 3);
+    QVERIFY(panel.geometry().left() > open.left()); // on its way out
+    panel.popUp(area);
+    QTest::qWait(FilterDlg::kSlideMs);
+    QVERIFY(panel.isVisible());
+    QCOMPARE(panel.geometry(), open);
+    // Closed again, it goes.
+    panel.onHideForm();
+    QTRY_VERIFY(!panel.isVisible());
 }
 
 QTEST_MAIN(TestWidgets)

@@ -1,6 +1,7 @@
 #include "testenv.h"
 #include "ziptestutil.h"
 
+#include "testfiles.h"
 #include "zipextract/zipcrypto.h"
 #include "zipextract/zipwriter.h"
 
@@ -26,12 +27,6 @@ bool writeFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -151,7 +146,7 @@ void TestZipExtract::extractsTree()
         // The caller is left inside the target: relative names resolve there.
         QCOMPARE(QFileInfo(QDir::currentPath()).canonicalFilePath(),
                  QFileInfo(target).canonicalFilePath());
-        QCOMPARE(readFile(files.firstKey()), files.first());
+        QCOMPARE(fileBytes(files.firstKey()), files.first());
         QDir::setCurrent(m_savedCwd);
     }
 }
@@ -166,7 +161,7 @@ void TestZipExtract::overwritesExistingFile()
 
     const ExtractRun run = runExtract(archive, m_target, QString());
     QVERIFY(run.ok);
-    QCOMPARE(readFile(m_target + "/f.ttf"), QByteArray("new"));
+    QCOMPARE(fileBytes(m_target + "/f.ttf"), QByteArray("new"));
 }
 
 void TestZipExtract::zipSuffixRetry()
@@ -179,7 +174,7 @@ void TestZipExtract::zipSuffixRetry()
     const ExtractRun run = runExtract(base, m_target, QString());
     QVERIFY(run.ok);
     QCOMPARE(run.lines.value(0), QFile::encodeName(base) + ".zip opened");
-    QCOMPARE(readFile(m_target + "/f.ttf"), QByteArray("data"));
+    QCOMPARE(fileBytes(m_target + "/f.ttf"), QByteArray("data"));
 }
 
 void TestZipExtract::unopenableArchive()
@@ -297,8 +292,8 @@ void TestZipExtract::wrongPassword()
     const ExtractRun run = runExtract(archive, m_target, given);
     QCOMPARE(run.ok, failure.isEmpty());
     if (failure.isEmpty()) {
-        QCOMPARE(readFile(m_target + "/f.ttf"), data);
-        QCOMPARE(readFile(m_target + "/g.ttf"), QByteArray("more"));
+        QCOMPARE(fileBytes(m_target + "/f.ttf"), data);
+        QCOMPARE(fileBytes(m_target + "/g.ttf"), QByteArray("more"));
     } else {
         QCOMPARE(run.lines.mid(run.lines.size() - 2),
                  (QList<QByteArray>{"error -102 with zipfile in unzOpenCurrentFilePassword",
@@ -350,7 +345,7 @@ void TestZipExtract::entryFailures()
                              rawFile("c.ttf", "c"), rawFile("d.ttf", "d")}));
     if (kind == UnsupportedMethod) {
         // Stored, then marked as bzip2 in both headers.
-        QByteArray zip = readFile(archive);
+        QByteArray zip = fileBytes(archive);
         const int local = int(qFromLittleEndian<quint32>(zip.constData() + centralField(zip, 1, 42)));
         for (const int pos : {centralField(zip, 1, 10), local + 8})
             qToLittleEndian(quint16(12), zip.data() + pos);
@@ -420,13 +415,13 @@ void TestZipExtract::entryNamesLeavingTarget()
 
     const ExtractRun run = runExtract(archive, m_target, QString());
     QVERIFY(run.ok);
-    QCOMPARE(readFile(m_target + "/before.ttf"), QByteArray("b"));
-    QCOMPARE(readFile(m_target + "/after.ttf"), QByteArray("a"));
+    QCOMPARE(fileBytes(m_target + "/before.ttf"), QByteArray("b"));
+    QCOMPARE(fileBytes(m_target + "/after.ttf"), QByteArray("a"));
     if (refused) {
         QVERIFY(run.lines.contains("skipping " + name + ": name leaves the target directory"));
         QCOMPARE(readTree(m_target).keys(), (QStringList{"after.ttf", "before.ttf"}));
     } else {
-        QCOMPARE(readFile(m_target + '/' + QFile::decodeName(name)), QByteArray("evil"));
+        QCOMPARE(fileBytes(m_target + '/' + QFile::decodeName(name)), QByteArray("evil"));
     }
     // Nothing beside the target changed.
     QCOMPARE(outsideTarget(), outsideBefore);
@@ -457,10 +452,10 @@ void TestZipExtract::symlinksInTargetAreNotFollowed()
     // Links in the way of a file entry are replaced by the entry's file.
     for (const char *name : {"victim.ttf", "dangling.ttf", "hard.ttf"})
         QVERIFY(!QFileInfo(m_target + '/' + name).isSymLink());
-    QCOMPARE(readFile(m_target + "/victim.ttf"), QByteArray("v"));
-    QCOMPARE(readFile(m_target + "/dangling.ttf"), QByteArray("d"));
-    QCOMPARE(readFile(m_target + "/hard.ttf"), QByteArray("h"));
-    QCOMPARE(readFile(m_target + "/ok.ttf"), QByteArray("ok"));
+    QCOMPARE(fileBytes(m_target + "/victim.ttf"), QByteArray("v"));
+    QCOMPARE(fileBytes(m_target + "/dangling.ttf"), QByteArray("d"));
+    QCOMPARE(fileBytes(m_target + "/hard.ttf"), QByteArray("h"));
+    QCOMPARE(fileBytes(m_target + "/ok.ttf"), QByteArray("ok"));
 }
 
 void TestZipExtract::overlongEntryNameSkipped()
@@ -567,7 +562,7 @@ void TestZipExtract::hostileArchives()
     }
     const QString archive = m_tmp->filePath("a.zip");
     QVERIFY(writeRawArchive(archive, entries));
-    QByteArray zip = readFile(archive);
+    QByteArray zip = fileBytes(archive);
     const auto put = [&zip](int pos, quint32 v) { qToLittleEndian(v, zip.data() + pos); };
     const auto get = [&zip](int pos) { return qFromLittleEndian<quint32>(zip.constData() + pos); };
     if (kind == FullOverlap) {
@@ -608,7 +603,7 @@ void TestZipExtract::zip64EntryOver4GiB()
     QCOMPARE(run.lines, (QList<QByteArray>{QFile::encodeName(archive) + " opened",
                                            " extracting: big.bin", " extracting: after.ttf"}));
     QCOMPARE(QFileInfo(m_target + "/big.bin").size(), qint64(mebibytes << 20));
-    QCOMPARE(readFile(m_target + "/after.ttf"), QByteArray("z"));
+    QCOMPARE(fileBytes(m_target + "/after.ttf"), QByteArray("z"));
 }
 
 QTEST_GUILESS_MAIN(TestZipExtract)

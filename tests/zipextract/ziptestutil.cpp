@@ -1,5 +1,6 @@
 #include "ziptestutil.h"
 
+#include "testfiles.h"
 #include "zipextract/extractarchive.h"
 #include "zipextract/zipcrypto.h"
 
@@ -186,9 +187,7 @@ QMap<QString, QByteArray> readTree(const QString &root)
         } else if (fi.isDir()) {
             tree.insert(rel + '/', QByteArray());
         } else {
-            QFile f(path);
-            tree.insert(rel,
-                        f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>"));
+            tree.insert(rel, fi.isReadable() ? fileBytes(path) : QByteArray("<unreadable>"));
         }
     }
     return tree;

@@ -8,7 +8,7 @@
 
 using DlgLook::px;
 
-AgreeDlg::AgreeDlg(QWidget *parent) : FramelessDlg(parent, true)
+AgreeDlg::AgreeDlg(QWidget *parent) : FramelessDlg(parent, dialogOptions(true))
 {
     setWindowTitle(QStringLiteral("用户注册协议"));
     auto *body = new QWidget(this);

@@ -91,7 +91,7 @@ QHBoxLayout *footer(QWidget *page, const QString &question, BtLabel *link)
 } // namespace
 
 LogDlg::LogDlg(AccountSession &session, QWidget *parent, bool stayOnTop)
-    : FramelessDlg(parent, stayOnTop), m_logic(new LoginLogic(session, this))
+    : FramelessDlg(parent, dialogOptions(stayOnTop)), m_logic(new LoginLogic(session, this))
 {
     setWindowTitle(QStringLiteral("登录与注册"));
     setObjectName(QStringLiteral("LogDlg"));

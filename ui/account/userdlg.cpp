@@ -14,7 +14,7 @@ using DlgLook::px;
 
 UserDlg::UserDlg(UserRecord &user, const QString &headFile, const Counts &counts, QWidget *parent,
                  bool stayOnTop)
-    : FramelessDlg(parent, stayOnTop), m_user(user), m_headFile(headFile)
+    : FramelessDlg(parent, dialogOptions(stayOnTop)), m_user(user), m_headFile(headFile)
 {
     setWindowTitle(QStringLiteral("个人中心"));
     setObjectName(QStringLiteral("UserDlg"));

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -44,7 +43,7 @@ QLabel *caption(QWidget *parent, const QString &text)
 } // namespace
 
 UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTop)
-    : FramelessDlg(parent, stayOnTop), m_headFile(headFile)
+    : FramelessDlg(parent, dialogOptions(stayOnTop) | FadeOut), m_headFile(headFile)
 {
     setWindowTitle(QStringLiteral("编辑个人信息"));
     setObjectName(QStringLiteral("UserEditDlg"));
@@ -151,8 +150,6 @@ UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTo
     connect(headBt, &QPushButton::clicked, this, &UserEditDlg::onSetHeadImg);
     connect(cancel, &QPushButton::clicked, this, &UserEditDlg::onCloseBt);
     connect(save, &QPushButton::clicked, this, &UserEditDlg::onSave);
-    closeButton()->disconnect(this);
-    connect(closeButton(), &QPushButton::clicked, this, &UserEditDlg::onCloseBt);
     connect(m_province, &QComboBox::currentTextChanged, this, &UserEditDlg::onProvinceChanged);
     showHead(QImage());
 }
@@ -270,15 +267,7 @@ void UserEditDlg::onSave()
 
 void UserEditDlg::onCloseBt()
 {
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(kFadeMs);
-    fade->setStartValue(1.0);
-    fade->setEndValue(0.0);
-    connect(fade, &QPropertyAnimation::finished, this, [this] {
-        done(QDialog::Rejected);
-        setWindowOpacity(1.0);
-    });
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    onCloseForm();
 }
 
 void UserEditDlg::onProvinceChanged(const QString &currProvince)

@@ -21,7 +21,6 @@ class UserEditDlg : public FramelessDlg
 
 public:
     static constexpr int kHeadSide = 200; // pixels of the head image that is kept
-    static constexpr int kFadeMs = 400;
 
     explicit UserEditDlg(const QString &headFile, QWidget *parent = nullptr, bool stayOnTop = true);
 

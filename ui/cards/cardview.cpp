@@ -400,7 +400,9 @@ void CardView::resizeEvent(QResizeEvent *event)
 
 void CardView::placeScrollBar()
 {
-    m_bar->setGeometry(width() - kBarWidth, 0, kBarWidth, height());
+    // As narrow, at the window's scale, as the heart beside it expects.
+    const int bar = qMax(4, int(kBarWidth * uiScaleX));
+    m_bar->setGeometry(width() - bar, 0, bar, height());
     m_bar->raise();
 }
 

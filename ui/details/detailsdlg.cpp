@@ -53,7 +53,7 @@ QScrollArea *scrolled(QWidget *content, QWidget *parent)
 
 DetailsDlg::DetailsDlg(QWidget *parent, const CardActions &card,
                        const std::optional<FontAV> &catalogue, const QString &previewText)
-    : FramelessDlg(parent, false), m_name(card.name), m_catalogue(catalogue),
+    : FramelessDlg(parent, dialogOptions(false)), m_name(card.name), m_catalogue(catalogue),
       m_previewText(previewText)
 {
     setObjectName(QStringLiteral("DetailsDlg"));

@@ -1,10 +1,10 @@
 #include "finding/filterdlg.h"
 
-#include "finding/mtreewidget.h"
 #include "core/screenmetrics.h"
+#include "finding/mtreewidget.h"
+#include "widgets/frameshadow.h"
 
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -29,11 +29,7 @@ FilterDlg::FilterDlg(QWidget *parent) : QDialog(parent)
     m_frame->setStyleSheet(
         QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
     outer->addWidget(m_frame);
-    auto *shadow = new QGraphicsDropShadowEffect(m_frame);
-    shadow->setBlurRadius(10);
-    shadow->setColor(Qt::gray);
-    shadow->setOffset(0, 0);
-    m_frame->setGraphicsEffect(shadow);
+    new FrameShadow(m_frame, 10, Qt::gray, 4);
 
     m_title = new QLabel(QStringLiteral("筛选"), m_frame);
     m_title->setObjectName(QStringLiteral("titleLbl"));
@@ -64,6 +60,13 @@ FilterDlg::FilterDlg(QWidget *parent) : QDialog(parent)
     connect(m_tree, &MTreeWidget::msgTagStateChanged, this, &FilterDlg::selectChanged,
             Qt::DirectConnection);
     resize(int(kDesignWidth * s) + 2 * kFrameMargin, int(kDesignHeight * s) + 2 * kFrameMargin);
+
+    m_slide = new QPropertyAnimation(this, "geometry", this);
+    m_slide->setDuration(kSlideMs);
+    connect(m_slide, &QPropertyAnimation::finished, this, [this] {
+        hide();
+        m_hiding = false;
+    });
 }
 
 void FilterDlg::buildTree(const QList<TagGroup> &groups)
@@ -98,8 +101,10 @@ void FilterDlg::popUp(const QRect &area)
     const int w = int(kDesignWidth * m_scale) + 2 * kFrameMargin;
     const int extra = int(40 * m_scale);
     const int h = area.height() + extra + 2 * kFrameMargin;
-    setGeometry(area.right() + 1 - w + kFrameMargin, area.top() - extra - kFrameMargin, w, h);
+    // Reopened while sliding away: the slide stops where it is and the panel is placed anew.
+    m_slide->stop();
     m_hiding = false;
+    setGeometry(area.right() + 1 - w + kFrameMargin, area.top() - extra - kFrameMargin, w, h);
     show();
     raise();
 }
@@ -109,16 +114,9 @@ void FilterDlg::onHideForm()
     if (!isVisible() || m_hiding)
         return;
     m_hiding = true;
-    auto *slide = new QPropertyAnimation(this, "geometry", this);
-    slide->setDuration(500);
-    slide->setStartValue(geometry());
-    slide->setEndValue(geometry().translated(width(), 0));
-    connect(slide, &QPropertyAnimation::finished, this, [this] {
-        if (m_hiding)
-            hide();
-        m_hiding = false;
-    });
-    slide->start(QAbstractAnimation::DeleteWhenStopped);
+    m_slide->setStartValue(geometry());
+    m_slide->setEndValue(geometry().translated(width(), 0));
+    m_slide->start();
 }
 
 void FilterDlg::onResetTaged()

@@ -8,6 +8,7 @@
 
 class MTreeWidget;
 class QLabel;
+class QPropertyAnimation;
 class QPushButton;
 
 // The tag filter: a frameless popup beside the font area with the tag tree, a close
@@ -20,6 +21,7 @@ public:
     static constexpr int kDesignWidth = 168;
     static constexpr int kDesignHeight = 606;
     static constexpr int kFrameMargin = 4; // room for the drop shadow
+    static constexpr int kSlideMs = 500;
 
     explicit FilterDlg(QWidget *parent = nullptr);
 
@@ -50,5 +52,6 @@ private:
     QPushButton *m_closeBt;
     MTreeWidget *m_tree;
     QLabel *m_resetLbl;
+    QPropertyAnimation *m_slide;
     bool m_hiding = false;
 };

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+using DlgLook::px;
+
 // The QR pictures are made at build time into a resource of their own.
 static void initFeedbackResources()
 {
@@ -31,7 +33,7 @@ QLabel *caption(QWidget *body, const QString &text, const QRect &designed)
 }
 } // namespace
 
-FeedbackDlg::FeedbackDlg(QWidget *parent) : FadeDlg(parent, QSize(380, 290))
+FeedbackDlg::FeedbackDlg(QWidget *parent) : FramelessDlg(parent, Fade | StayOnTop, QSize(380, 290))
 {
     initFeedbackResources();
     setObjectName(QStringLiteral("FeedbackDlg"));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "widgets/fadedlg.h"
+#include "widgets/framelessdlg.h"
 
 // "意见反馈": where to join the user groups, as two QR codes.
-class FeedbackDlg : public FadeDlg
+class FeedbackDlg : public FramelessDlg
 {
     Q_OBJECT
 

@@ -1,6 +1,8 @@
 #include "update/updateoffer.h"
 
+#include "core/version.h"
 #include "fonts/ftmanager.h"
+#include "platform/ownfolder.h"
 #include "service/replyparser.h"
 #include "service/requestbuilder.h"
 #include "service/transport.h"
@@ -15,11 +17,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 #ifdef Q_OS_WIN
@@ -161,16 +158,9 @@ QString UpdateOffer::updaterPath() const
 
 bool UpdateOffer::isFolderWritable(const QString &dir)
 {
-#ifdef Q_OS_UNIX
-    // A folder owned by someone else (root, for a package) is not this user's to update,
-    // even where group or other write bits would let the updater in.
-    const QByteArray native = QFile::encodeName(dir);
-    struct stat st;
-    return ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::geteuid() && ::access(native.constData(), W_OK) == 0;
-#else
-    return QFileInfo(dir).isDir() && QFileInfo(dir).isWritable();
-#endif
+    // The updater replaces the files where they really are.
+    const QString real = QFileInfo(dir).canonicalFilePath();
+    return isOwnWritableFolder(real.isEmpty() ? dir : real);
 }
 
 bool UpdateOffer::isUsablePackageUrl(const QString &url)

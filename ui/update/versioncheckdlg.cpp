@@ -6,9 +6,12 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
+using DlgLook::px;
+
 VersionCheckDlg::VersionCheckDlg(const UpdateOffer &offer, QWidget *parent)
-    : FadeDlg(parent, QSize(360, 300)), m_offer(offer), m_versionLbl(new QLabel(body())),
-      m_log(new QTextBrowser(body())), m_updateBt(new QPushButton(QStringLiteral("立即更新"), body()))
+    : FramelessDlg(parent, Fade | StayOnTop, QSize(360, 300)), m_offer(offer),
+      m_versionLbl(new QLabel(body())), m_log(new QTextBrowser(body())),
+      m_updateBt(new QPushButton(QStringLiteral("立即更新"), body()))
 {
     setObjectName(QStringLiteral("VersionCheckDlg"));
     setWindowTitle(QStringLiteral("版本更新"));

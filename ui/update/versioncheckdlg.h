@@ -1,13 +1,13 @@
 #pragma once
 
-#include "widgets/fadedlg.h"
+#include "widgets/framelessdlg.h"
 
 class QLabel;
 class QTextBrowser;
 class UpdateOffer;
 
 // The start-up offer ("版本更新"): the latest version, its change log and "立即更新".
-class VersionCheckDlg : public FadeDlg
+class VersionCheckDlg : public FramelessDlg
 {
     Q_OBJECT
 

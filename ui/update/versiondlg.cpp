@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using DlgLook::px;
+
 namespace {
 QString actionStyle(const char *colour)
 {
@@ -15,7 +17,8 @@ QString actionStyle(const char *colour)
 } // namespace
 
 VersionDlg::VersionDlg(UpdateOffer &offer, QWidget *parent)
-    : FadeDlg(parent, QSize(300, 180)), m_offer(offer), m_actionBt(new QPushButton(body()))
+    : FramelessDlg(parent, Fade | StayOnTop, QSize(300, 180)), m_offer(offer),
+      m_actionBt(new QPushButton(body()))
 {
     setObjectName(QStringLiteral("VersionDlg"));
     setWindowTitle(QStringLiteral("版本信息"));

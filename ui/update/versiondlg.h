@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/fadedlg.h"
+#include "widgets/framelessdlg.h"
 
 class QLabel;
 class UpdateOffer;
@@ -8,7 +8,7 @@ class UpdateOffer;
 // "版本信息", opened from the user centre: the running version and what can be done
 // about a newer one. The action never offers an update that the last check did not
 // find; after a failed check it checks again.
-class VersionDlg : public FadeDlg
+class VersionDlg : public FramelessDlg
 {
     Q_OBJECT
 

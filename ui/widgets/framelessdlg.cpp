@@ -1,8 +1,10 @@
 #include "widgets/framelessdlg.h"
 
 #include "core/screenmetrics.h"
+#include "widgets/frameshadow.h"
+#include "widgets/windowfade.h"
 
-#include <QGraphicsDropShadowEffect>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPropertyAnimation>
@@ -59,10 +61,12 @@ QString hoverPicture(const QString &picture, const QString &hover)
 
 namespace {
 
-QPushButton *cornerButton(QWidget *body, const char *picture, const char *hover)
+QPushButton *cornerButton(QWidget *body, const char *name, const char *picture, const char *hover)
 {
     auto *bt = new QPushButton(body);
+    bt->setObjectName(QLatin1String(name));
     bt->setFlat(true);
+    bt->setAutoDefault(false);
     bt->setFocusPolicy(Qt::NoFocus);
     bt->setCursor(Qt::PointingHandCursor);
     bt->setStyleSheet(DlgLook::hoverPicture(QLatin1String(picture), QLatin1String(hover)));
@@ -71,11 +75,11 @@ QPushButton *cornerButton(QWidget *body, const char *picture, const char *hover)
 
 } // namespace
 
-FramelessDlg::FramelessDlg(QWidget *parent, bool stayOnTop)
-    : QDialog(parent), m_anim(new QPropertyAnimation(this, "geometry", this))
+FramelessDlg::FramelessDlg(QWidget *parent, Options options)
+    : QDialog(parent), m_options(options), m_anim(new QPropertyAnimation(this, "geometry", this))
 {
     Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint;
-    if (stayOnTop)
+    if (options & StayOnTop)
         flags |= Qt::WindowStaysOnTopHint;
     setWindowFlags(flags);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -93,17 +97,15 @@ void FramelessDlg::setBody(QWidget *body, const QSize &designSize)
     // The grow and shrink animations take the window below its layout's minimum.
     outer->setSizeConstraint(QLayout::SetNoConstraint);
     outer->addWidget(body);
-    auto *effect = new QGraphicsDropShadowEffect(body);
-    effect->setBlurRadius(10);
-    effect->setColor(Qt::gray);
-    effect->setOffset(0, 0);
-    body->setGraphicsEffect(effect);
+    new FrameShadow(body, 10, Qt::gray, 4);
 
-    m_minBt = cornerButton(body, "Minimize.png", "MinimizeHover.png");
-    m_closeBt = cornerButton(body, "CloseInit.png", "CloseHover.png");
-    m_minBt->setToolTip(QStringLiteral("最小化"));
+    if (m_options & MinimiseButton) {
+        m_minBt = cornerButton(body, "minBt", "Minimize.png", "MinimizeHover.png");
+        m_minBt->setToolTip(QStringLiteral("最小化"));
+        connect(m_minBt, &QPushButton::clicked, this, &FramelessDlg::onMinForm);
+    }
+    m_closeBt = cornerButton(body, "closeBt", "CloseInit.png", "CloseHover.png");
     m_closeBt->setToolTip(QStringLiteral("关闭"));
-    connect(m_minBt, &QPushButton::clicked, this, &FramelessDlg::onMinForm);
     connect(m_closeBt, &QPushButton::clicked, this, &FramelessDlg::onCloseForm);
     body->installEventFilter(this);
     // Widgets with their own style sheet do not take the dialog's scaled font on their own.
@@ -115,6 +117,19 @@ void FramelessDlg::setBody(QWidget *body, const QSize &designSize)
     placeButtons();
 }
 
+FramelessDlg::FramelessDlg(QWidget *parent, Options options, const QSize &designSize)
+    : FramelessDlg(parent, options)
+{
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("mainFrame"));
+    // The text follows the scale too (the children's own sheets only set colours).
+    frame->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"
+                                        "QLabel,QPushButton,QTextBrowser{font-size:%1px;}")
+                             .arg(DlgLook::px(13)));
+    frame->setFixedSize(DlgLook::px(designSize.width()), DlgLook::px(designSize.height()));
+    setBody(frame, designSize);
+}
+
 void FramelessDlg::placeButtons()
 {
     if (!m_body)
@@ -122,9 +137,11 @@ void FramelessDlg::placeButtons()
     const int side = DlgLook::px(14);
     const int top = DlgLook::px(10);
     m_closeBt->setGeometry(m_body->width() - DlgLook::px(24), top, side, side);
-    m_minBt->setGeometry(m_body->width() - DlgLook::px(46), top, side, side);
-    m_minBt->raise();
     m_closeBt->raise();
+    if (m_minBt) {
+        m_minBt->setGeometry(m_body->width() - DlgLook::px(46), top, side, side);
+        m_minBt->raise();
+    }
 }
 
 bool FramelessDlg::eventFilter(QObject *watched, QEvent *event)
@@ -171,7 +188,13 @@ void FramelessDlg::centreOver(const QRect &globalRect)
 {
     QRect r(QPoint(0, 0), size());
     r.moveCenter(globalRect.center());
-    move(fitInside(r, availableArea(globalRect.center())).topLeft());
+    move(fitInside(r, availableArea(r.center())).topLeft());
+}
+
+void FramelessDlg::centreOver(const QWidget *window)
+{
+    // Kept on the screen, also when the window itself reaches past its edge.
+    centreOver(window->frameGeometry());
 }
 
 void FramelessDlg::showEvent(QShowEvent *event)
@@ -183,7 +206,9 @@ void FramelessDlg::showEvent(QShowEvent *event)
     m_closing = false;
     const QRect target = fitInside(geometry(), availableArea(geometry().center()));
     setGeometry(target);
-    if (!m_hasAnchor)
+    if (m_options & FadeIn)
+        fadeWindow(this, 0.0, 1.0, kFadeMs);
+    if (!(m_options & GrowFromAnchor) || !m_hasAnchor)
         return;
     m_anim->stop();
     m_anim->setDuration(kGrowMs);
@@ -197,7 +222,7 @@ void FramelessDlg::closeAnimated(int result)
     if (m_closing)
         return;
     if (!isVisible() || isMinimized()) {
-        done(result);
+        finishClosing(result, geometry());
         return;
     }
     m_closing = true;
@@ -205,18 +230,35 @@ void FramelessDlg::closeAnimated(int result)
     const QRect full = isAnimating() ? m_anim->endValue().toRect() : geometry();
     m_anim->stop();
     disconnect(m_anim, &QPropertyAnimation::finished, this, nullptr);
+    if (m_options & FadeOut) {
+        setGeometry(full);
+        fadeWindow(this, windowOpacity(), 0.0, kFadeMs,
+                   [this, result, full] { finishClosing(result, full); });
+        return;
+    }
+    if (!(m_options & GrowFromAnchor)) {
+        finishClosing(result, full);
+        return;
+    }
     connect(m_anim, &QPropertyAnimation::finished, this, [this, result, full] {
         disconnect(m_anim, &QPropertyAnimation::finished, this, nullptr);
-        m_grown = false;
-        done(result);
-        // Shown again, the dialog comes back at its full size.
-        setGeometry(full);
+        finishClosing(result, full);
     });
     const QPoint end = m_hasAnchor ? m_anchor : geometry().center();
     m_anim->setDuration(kShrinkMs);
     m_anim->setStartValue(geometry());
     m_anim->setEndValue(QRect(end, QSize(0, 0)));
     m_anim->start();
+}
+
+void FramelessDlg::finishClosing(int result, const QRect &full)
+{
+    m_grown = false;
+    m_closing = false;
+    done(result);
+    // Shown again, the dialog comes back whole.
+    setGeometry(full);
+    setWindowOpacity(1.0);
 }
 
 void FramelessDlg::onCloseForm()
@@ -241,23 +283,21 @@ void FramelessDlg::mousePressEvent(QMouseEvent *event)
         QDialog::mousePressEvent(event);
         return;
     }
-    m_dragging = true;
-    m_dragOffset = event->globalPos() - pos();
+    m_drag.press(this, event->globalPos());
     event->accept();
 }
 
 void FramelessDlg::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_dragging || !(event->buttons() & Qt::LeftButton) || isAnimating()) {
+    if (isAnimating() || !m_drag.follow(this, event->globalPos(), event->buttons())) {
         QDialog::mouseMoveEvent(event);
         return;
     }
-    move(event->globalPos() - m_dragOffset);
     event->accept();
 }
 
 void FramelessDlg::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_dragging = false;
+    m_drag.release();
     QDialog::mouseReleaseEvent(event);
 }

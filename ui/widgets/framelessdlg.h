@@ -1,26 +1,52 @@
 #pragma once
 
+#include "widgets/windowdrag.h"
+
 #include <QDialog>
 #include <QPoint>
 #include <QRect>
 
+class QFrame;
 class QPropertyAnimation;
 class QPushButton;
 
-// Base of the program's own dialogs: no system frame, a white rounded body with a soft
-// shadow on a transparent window, minimise and close buttons in the body's corner,
-// dragged by any point that no control takes. It grows out of an anchor point when
-// shown and shrinks back into it when closed, and it always lands inside the available
-// area of the screen it is on.
+// The base of the program's own dialogs: no system frame, a white rounded body with a soft
+// shadow on a transparent window, a close button (and on request a minimise button) in the
+// body's corner, dragged by any point that no control takes. How it appears and goes is an
+// option: growing out of an anchor point and shrinking back into it, or fading in and out.
+// Every way of closing it (its close button, Escape, the window manager's close) goes
+// through closeAnimated(). It always lands inside the available area of its screen.
 class FramelessDlg : public QDialog
 {
     Q_OBJECT
 
 public:
+    enum Option {
+        StayOnTop = 0x1,
+        MinimiseButton = 0x2,
+        // Grows out of the anchor when shown and shrinks into it (or into its own centre
+        // when there is none) when closed.
+        GrowFromAnchor = 0x4,
+        FadeIn = 0x8,
+        // Closing fades out; it takes the place of the shrink.
+        FadeOut = 0x10,
+        Fade = FadeIn | FadeOut,
+    };
+    Q_DECLARE_FLAGS(Options, Option)
+    // The account dialogs': grown from the anchor, with a minimise button.
+    static Options dialogOptions(bool stayOnTop)
+    {
+        return Options(GrowFromAnchor | MinimiseButton) | (stayOnTop ? StayOnTop : Option(0));
+    }
+
     static constexpr int kGrowMs = 250;
     static constexpr int kShrinkMs = 200;
+    static constexpr int kFadeMs = 400;
 
-    FramelessDlg(QWidget *parent, bool stayOnTop);
+    FramelessDlg(QWidget *parent, Options options);
+    // For dialogs that place their controls by hand on body(): a white body of designSize
+    // (scaled), whose labels and buttons take the scaled text size.
+    FramelessDlg(QWidget *parent, Options options, const QSize &designSize);
 
     // Global point the dialog grows from and shrinks into (the main window uses its
     // user button's global position + (4, 4)). Without one the dialog just appears.
@@ -28,9 +54,11 @@ public:
     QPoint anchor() const { return m_anchor; }
     bool hasAnchor() const { return m_hasAnchor; }
 
-    // Centres the dialog over a global rectangle, kept inside the available area.
+    // Centres the dialog over a global rectangle or a window, kept inside the available area.
     void centreOver(const QRect &globalRect);
+    void centreOver(const QWidget *window);
     bool isAnimating() const;
+    QPushButton *closeButton() const { return m_closeBt; }
 
     // wanted moved (not resized) so that as much of it as possible lies inside area;
     // a rectangle larger than the area keeps its top-left corner in the area.
@@ -42,20 +70,20 @@ signals:
     void minOrder();
 
 public slots:
-    // Shrinks into the anchor, then closes as rejected.
+    // Goes as the options say, then closes as rejected.
     void onCloseForm();
     // Minimises and tells the owner, which may minimise with it.
     void onMinForm();
-    // Escape and the window manager's close shrink away like the close button.
+    // Escape and the window manager's close go like the close button.
     void reject() override;
 
 protected:
     // Puts body (the white frame, sized at scale 1) into the dialog. Call once, after the
     // body's widgets are made: they get the scaled font here.
     void setBody(QWidget *body, const QSize &designSize);
-    // Shrinks into the anchor, then done(result).
+    QWidget *body() const { return m_body; }
+    // Goes as the options say, then done(result).
     void closeAnimated(int result);
-    QPushButton *closeButton() const { return m_closeBt; }
 
     void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -65,7 +93,9 @@ protected:
 
 private:
     void placeButtons();
+    void finishClosing(int result, const QRect &full);
 
+    Options m_options;
     QWidget *m_body = nullptr;
     QPushButton *m_minBt = nullptr;
     QPushButton *m_closeBt = nullptr;
@@ -74,9 +104,10 @@ private:
     bool m_hasAnchor = false;
     bool m_grown = false;
     bool m_closing = false;
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    WindowDrag m_drag;
 };
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(FramelessDlg::Options)
 
 // Scaled sizes and the shared looks of the dialogs' controls.
 namespace DlgLook {

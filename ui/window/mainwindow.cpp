@@ -10,6 +10,7 @@
 #include "finding/filterdlg.h"
 #include "widgets/framelessdlg.h"
 #include "update/feedbackdlg.h"
+#include "widgets/windowfade.h"
 #include "window/guideform.h"
 #include "window/officeconsentdlg.h"
 #include "account/accountsession.h"
@@ -44,7 +45,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -135,7 +135,7 @@ void MainWindow::continueStartUp()
 {
     bStartUpDone = true;
     m_services.requestCatalogue();
-    sizeSlider->setValue(6);
+    restorePreviewAndHeight();
     m_services.startLocalFontScan();
 
     if (!account->startAutoLogin()) {
@@ -479,6 +479,7 @@ void MainWindow::onTableChanged(int indx)
 void MainWindow::onFtHeightChanged(int value)
 {
     ftHeight = ftHeightMin + value;
+    ftManager.cardHeight = qRound(ftHeight / uiScaleY);
     if (CardView *view = qobject_cast<CardView *>(fontArea->currentWidget()))
         view->setRowHeight(ftHeight);
     visibleRows = fontArea->height() / ftHeight + 1;
@@ -486,13 +487,7 @@ void MainWindow::onFtHeightChanged(int value)
 
 void MainWindow::fadeThen(double from, double to, const std::function<void()> &then)
 {
-    auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(1000);
-    fade->setStartValue(from);
-    fade->setEndValue(to);
-    if (then)
-        connect(fade, &QPropertyAnimation::finished, this, then);
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    fadeWindow(this, from, to, 1000, then);
 }
 
 void MainWindow::onMainMinimize()
@@ -528,13 +523,12 @@ void MainWindow::keyPressEvent(QKeyEvent *event)
 
 void MainWindow::mousePressEvent(QMouseEvent *event)
 {
-    pressPoint = event->pos();
     if (event->x() > 0 && event->x() < width() && event->y() >= 1 && event->y() <= 99)
         bTopStripPressed = true;
     if (bTopStripPressed)
         cloudBt->setFocus();
     if (bGuideShowing) {
-        bGuideDrag = true;
+        m_drag.press(this, event->globalPos());
         return;
     }
     // Presses among the cards belong to the cards.
@@ -550,7 +544,7 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
     bLeftPressed = true;
     dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
     if (dragRegion == WindowGeometry::EdgeInside)
-        dragOffset = event->globalPos() - frameGeometry().topLeft();
+        m_drag.press(this, event->globalPos());
     else
         grabMouse();
     event->accept();
@@ -558,10 +552,8 @@ void MainWindow::mousePressEvent(QMouseEvent *event)
 
 void MainWindow::mouseMoveEvent(QMouseEvent *event)
 {
-    if (bGuideShowing && bGuideDrag) {
-        move(pos() + event->pos() - pressPoint);
+    if (bGuideShowing && m_drag.follow(this, event->globalPos(), event->buttons()))
         return;
-    }
     if (!bLeftPressed || !(event->buttons() & Qt::LeftButton)) {
         // No button down: show which edge a press would resize.
         dragRegion = WindowGeometry::edgeRegion(frameGeometry(), event->globalPos());
@@ -570,7 +562,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (dragRegion == WindowGeometry::EdgeInside)
-        move(event->globalPos() - dragOffset);
+        m_drag.follow(this, event->globalPos(), event->buttons());
     else
         setGeometry(WindowGeometry::edgeResize(frameGeometry(), dragRegion, event->globalPos(),
                                                minimumSize()));
@@ -579,7 +571,7 @@ void MainWindow::mouseMoveEvent(QMouseEvent *event)
 
 void MainWindow::mouseReleaseEvent(QMouseEvent *event)
 {
-    bGuideDrag = false;
+    m_drag.release();
     bLeftPressed = false;
     if (dragRegion != WindowGeometry::EdgeInside) {
         releaseMouse();
@@ -698,8 +690,26 @@ void MainWindow::onShowTextChanged()
 }
 
 
+void MainWindow::restorePreviewAndHeight()
+{
+    // Heights are kept at scale 1, so a remembered one fits another screen too.
+    sizeSlider->setValue(
+        ftManager.cardHeight > 0 ? qRound(ftManager.cardHeight * uiScaleY) - ftHeightMin : 6);
+    const int kind = ftManager.previewKind;
+    if (kind == PreviewText && !ftManager.previewText.trimmed().isEmpty()) {
+        ftTextEdt->setText(ftManager.previewText);
+        onFtShowEdited();
+    } else if (kind > PreviewName && kind < PreviewText) {
+        preview = PreviewSetting::fromMenu(kind);
+        ftTextEdt->showLabel(PreviewSetting::menuLabel(kind));
+        refreshPreviews();
+    }
+}
+
 void MainWindow::refreshPreviews()
 {
+    ftManager.previewKind = preview.kind;
+    ftManager.previewText = preview.text;
     ftManager.requestContext.previewText = preview.text;
     previews->setPreview(preview.kind, preview.text);
     CardView *const views[] = {cloudView, localView, loveView};
@@ -736,7 +746,7 @@ void MainWindow::onGuideDone()
 {
     bGuideShowing = false;
     bLeftPressed = false;
-    bGuideDrag = false;
+    m_drag.release();
     cloudView->ownScrollBar()->setFocus();
 }
 

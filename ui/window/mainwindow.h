@@ -7,6 +7,7 @@
 #include "window/appservices.h"
 #include "finding/previewsetting.h"
 
+#include "widgets/windowdrag.h"
 #include "window/guideform.h"
 #include "window/windowgeometry.h"
 
@@ -158,6 +159,7 @@ private:
     void fetchUpdateLogAndAsk();
     void askForUpdate(const QString &log);
     void afterVersionCheck();
+    void restorePreviewAndHeight();
     void continueStartUp();
     void finishStartUp(bool signedIn);
 
@@ -216,11 +218,9 @@ private:
     bool bWindowPlaced = false; // resizing follows the bars only once placed
     bool bWinTop = true;
     bool bGuideShowing = false;
-    bool bGuideDrag = false;    // a press while the guide shows: moves drag the window
     bool bLeftPressed = false;  // the left button is down for a move or an edge resize
     bool bTopStripPressed = false;
-    QPoint pressPoint;
-    QPoint dragOffset;
+    WindowDrag m_drag; // a press inside (or anywhere while the guide shows) moves it
     WindowGeometry::EdgeRegion dragRegion = WindowGeometry::EdgeInside;
     QPointer<QDialog> currentDialog; // the login dialog or the user centre while open
     QPointer<QObject> startUpSteps; // context of the start-up steps waiting for the service

@@ -16,7 +16,7 @@
 #include "widgets/framelessdlg.h"
 #include "widgets/mymsgbox.h"
 #include "widgets/warnservice.h"
-#include "window/frameshadow.h"
+#include "widgets/frameshadow.h"
 #include "window/windowgeometry.h"
 
 #include <QApplication>
@@ -56,15 +56,27 @@ QString roundedFieldStyle(const QString &base)
            QStringLiteral("px;");
 }
 
-const char kSliderStyle[] =
-    "QSlider::groove:horizontal {                                \n     height: 4px;      "
-    "                                     \n     left: 5px; right: 5px; \n\t background: "
-    "#cccccc;\nborder-radius: 2px;\n}\nQSlider::handle:horizontal {                        "
-    "       \n     width: 12px;\n     background: #ffffff; \n\t border: 2px solid #bbbbbb;  "
-    "                           \n     margin: -6px 0px -6px 0px;\n     border-radius: 8px;"
-    "                  \n} \nQSlider::add-page:horizontal{\nbackground: #cccccc; \n"
-    "border-radius: 2px;\n}\nQSlider::sub-page:horizontal{                               \n "
-    "background: #4ec4b8;   \nborder-radius: 2px;                  \n}";
+// The knob and the groove follow the scale, so the knob never outgrows its track; the knob
+// stays round (a radius above half its size would be drawn square).
+QString sliderStyle(double s)
+{
+    const auto px = [s](int designed) { return qMax(1, qRound(designed * s)); };
+    const int groove = px(4), margin = px(6), border = px(2);
+    const int knob = groove + 2 * margin;
+    return QStringLiteral("QSlider::groove:horizontal{height:%1px;left:%2px;right:%2px;"
+                          "background:#cccccc;border-radius:%3px;}"
+                          "QSlider::handle:horizontal{width:%4px;background:#ffffff;"
+                          "border:%3px solid #bbbbbb;margin:-%5px 0px -%5px 0px;"
+                          "border-radius:%6px;}"
+                          "QSlider::add-page:horizontal{background:#cccccc;border-radius:%3px;}"
+                          "QSlider::sub-page:horizontal{background:#4ec4b8;border-radius:%3px;}")
+        .arg(groove)
+        .arg(px(5))
+        .arg(border)
+        .arg(knob - 2 * border)
+        .arg(margin)
+        .arg(knob / 2);
+}
 
 } // namespace
 
@@ -226,7 +238,7 @@ void MainWindow::buildLowBar()
     sizeSlider = new QSlider(Qt::Horizontal, widgtLow);
     sizeSlider->setObjectName(QStringLiteral("sizeSlider"));
     sizeSlider->setGeometry(205, 10, 70, 20);
-    sizeSlider->setStyleSheet(QLatin1String(kSliderStyle));
+    sizeSlider->setStyleSheet(sliderStyle(uiScaleY));
     sizeSlider->setCursor(Qt::PointingHandCursor);
     aHBt = new QLabel(QStringLiteral("A"), widgtLow);
     aHBt->setObjectName(QStringLiteral("aHBt"));

@@ -7,7 +7,7 @@
 
 using DlgLook::px;
 
-OfficeConsentDlg::OfficeConsentDlg(QWidget *parent) : FramelessDlg(parent, true)
+OfficeConsentDlg::OfficeConsentDlg(QWidget *parent) : FramelessDlg(parent, dialogOptions(true))
 {
     setWindowTitle(QStringLiteral("在 LibreOffice 中设置字体"));
     auto *body = new QWidget(this);

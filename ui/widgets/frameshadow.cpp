@@ -1,4 +1,4 @@
-#include "window/frameshadow.h"
+#include "widgets/frameshadow.h"
 
 #include <QEvent>
 #include <QGraphicsDropShadowEffect>
@@ -11,8 +11,7 @@
 
 #include <cmath>
 
-FrameShadow::FrameShadow(QWidget *frame, qreal blurRadius, const QColor &color,
-                         qreal cornerRadius)
+FrameShadow::FrameShadow(QWidget *frame, qreal blurRadius, const QColor &color, qreal cornerRadius)
     : QObject(frame), m_frame(frame), m_blur(blurRadius), m_color(color), m_corner(cornerRadius)
 {
     frame->parentWidget()->installEventFilter(this);
