@@ -11,21 +11,12 @@ using DlgLook::px;
 AgreeDlg::AgreeDlg(QWidget *parent) : FramelessDlg(parent, dialogOptions(true))
 {
     setWindowTitle(QStringLiteral("用户注册协议"));
-    auto *body = new QWidget(this);
-    body->setObjectName(QStringLiteral("mainFrame"));
-    body->setAttribute(Qt::WA_StyledBackground);
-    body->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+    QWidget *body = DlgLook::body(this);
 
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(px(24), px(14), px(24), px(20));
     column->setSpacing(px(10));
-    auto *title = new QLabel(QStringLiteral("用户注册协议"), body);
-    QFont big = title->font();
-    big.setPixelSize(px(16));
-    big.setBold(true);
-    title->setFont(big);
-    title->setStyleSheet(QStringLiteral("color:#333333;"));
-    column->addWidget(title);
+    column->addWidget(DlgLook::heading(windowTitle(), body));
     auto *header = new QLabel(
         QStringLiteral("本软件是为专业设计师提供的字体工具，请仔细阅读以下协议。"), body);
     header->setWordWrap(true);

@@ -18,9 +18,7 @@ UserDlg::UserDlg(UserRecord &user, const QString &headFile, const Counts &counts
 {
     setWindowTitle(QStringLiteral("个人中心"));
     setObjectName(QStringLiteral("UserDlg"));
-    auto *body = new QWidget(this);
-    body->setObjectName(QStringLiteral("mainFrame"));
-    body->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+    QWidget *body = DlgLook::body(this);
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(0, px(28), 0, px(12));
     column->setSpacing(px(6));

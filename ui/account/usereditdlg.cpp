@@ -47,18 +47,11 @@ UserEditDlg::UserEditDlg(const QString &headFile, QWidget *parent, bool stayOnTo
 {
     setWindowTitle(QStringLiteral("编辑个人信息"));
     setObjectName(QStringLiteral("UserEditDlg"));
-    auto *body = new QWidget(this);
-    body->setObjectName(QStringLiteral("mainFrame"));
-    body->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+    QWidget *body = DlgLook::body(this);
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(px(24), px(16), px(24), px(18));
     column->setSpacing(px(10));
-    auto *title = new QLabel(QStringLiteral("编辑个人信息"), body);
-    QFont big = title->font();
-    big.setPixelSize(px(16));
-    title->setFont(big);
-    title->setStyleSheet(QStringLiteral("color:#333333;"));
-    column->addWidget(title);
+    column->addWidget(DlgLook::heading(QStringLiteral("编辑个人信息"), body, false));
 
     auto *headRow = new QHBoxLayout;
     m_head = new QLabel(body);

@@ -57,6 +57,26 @@ QString hoverPicture(const QString &picture, const QString &hover)
         .arg(picture, hover);
 }
 
+QWidget *body(QWidget *dialog)
+{
+    auto *body = new QWidget(dialog);
+    body->setObjectName(QStringLiteral("mainFrame"));
+    body->setAttribute(Qt::WA_StyledBackground);
+    body->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+    return body;
+}
+
+QLabel *heading(const QString &text, QWidget *parent, bool bold)
+{
+    auto *label = new QLabel(text, parent);
+    QFont big = label->font();
+    big.setPixelSize(px(16));
+    big.setBold(bold);
+    label->setFont(big);
+    label->setStyleSheet(QStringLiteral("color:#333333;"));
+    return label;
+}
+
 } // namespace DlgLook
 
 namespace {

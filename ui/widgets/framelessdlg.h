@@ -3,6 +3,7 @@
 #include "widgets/windowdrag.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QPoint>
 #include <QRect>
 
@@ -118,4 +119,8 @@ QString secondaryButton();
 QString link();
 // A push button drawn by a picture of the program, another one under the mouse or pressed.
 QString hoverPicture(const QString &picture, const QString &hover);
+// The white, rounded body a dialog lays its content on.
+QWidget *body(QWidget *dialog);
+// A dialog's heading: 16 design pixels, dark grey.
+QLabel *heading(const QString &text, QWidget *parent, bool bold = true);
 } // namespace DlgLook

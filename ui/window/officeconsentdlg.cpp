@@ -10,21 +10,12 @@ using DlgLook::px;
 OfficeConsentDlg::OfficeConsentDlg(QWidget *parent) : FramelessDlg(parent, dialogOptions(true))
 {
     setWindowTitle(QStringLiteral("在 LibreOffice 中设置字体"));
-    auto *body = new QWidget(this);
-    body->setObjectName(QStringLiteral("mainFrame"));
-    body->setAttribute(Qt::WA_StyledBackground);
-    body->setStyleSheet(QStringLiteral("#mainFrame{background-color:white;border-radius: 4px;}"));
+    QWidget *body = DlgLook::body(this);
 
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(px(24), px(14), px(24), px(20));
     column->setSpacing(px(12));
-    auto *title = new QLabel(windowTitle(), body);
-    QFont big = title->font();
-    big.setPixelSize(px(16));
-    big.setBold(true);
-    title->setFont(big);
-    title->setStyleSheet(QStringLiteral("color:#333333;"));
-    column->addWidget(title);
+    column->addWidget(DlgLook::heading(windowTitle(), body));
     auto *text = new QLabel(
         QStringLiteral("要把字体设置到 LibreOffice Writer 或 Impress 的文档中，需要让正在运行的 "
                        "LibreOffice 接受本程序的连接。连接只对您本人的账户开放，LibreOffice "
