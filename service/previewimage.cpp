@@ -111,6 +111,11 @@ QImage decodePreviewPicture(const QByteArray &bytes, bool *asSent)
         reader.setScaledSize(size.scaled(kPreviewBoxWidth, kPreviewBoxHeight, Qt::KeepAspectRatio));
     const bool png = reader.format() == "png";
     QImage image = reader.read();
+    // Not every format's reader honours a scaled size (GIF's does not); the pixel cap above
+    // already bounded what it decoded.
+    if (!image.isNull() && !fitsBox(image.size()))
+        image = image.scaled(kPreviewBoxWidth, kPreviewBoxHeight, Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
     if (asSent && !image.isNull())
         *asSent = png && !scaled;
     return image;

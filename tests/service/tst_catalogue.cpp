@@ -60,6 +60,7 @@ private slots:
     void previewPathsStayInTheImageFolder();
     void previewPicturesAreBounded_data();
     void previewPicturesAreBounded();
+    void pictureReaderWithoutScaling();
 
 private:
     QString log() const;
@@ -290,6 +291,16 @@ void TestCatalogue::previewPicturesAreBounded()
     QCOMPARE(asSent, format == "PNG" && decoded == sent);
     // The same rule for a file in the cache, from its header alone.
     QCOMPARE(previewFileFits(path), decoded == sent);
+}
+
+// GIF's reader ignores a scaled size: an 18176-pixel-wide GIF must still come out in the box.
+void TestCatalogue::pictureReaderWithoutScaling()
+{
+    const QByteArray gif = QByteArray::fromHex("47494638396100472c013900002c0000000100010080000000"
+                                               "01000000472c013900002c000000000100010000020144003b");
+    const QImage image = decodePreviewPicture(gif);
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() <= kPreviewBoxWidth && image.height() <= kPreviewBoxHeight);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
