@@ -59,14 +59,6 @@ ActivationController::ActivationController(FtManager &ftManager, ActivationNotif
     rememberSavedDownlist();
 }
 
-ActivationController::ActivationController(FtManager &ftManager, ActivationView *view,
-                                           ProblemReporter *reporter,
-                                           QNetworkAccessManager *network, FontSystem *system,
-                                           QObject *parent)
-    : ActivationController(ftManager, view, view, reporter, network, system, parent)
-{
-}
-
 ActivationController::~ActivationController()
 {
     stopEnableThread();

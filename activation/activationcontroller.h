@@ -12,7 +12,6 @@
 #include <QVector>
 
 class ActivationNotifier;
-class ActivationView;
 class CardMarks;
 class FontSystem;
 class FtManager;
@@ -37,9 +36,6 @@ public:
     ActivationController(FtManager &ftManager, ActivationNotifier *notifier, CardMarks *marks,
                          ProblemReporter *reporter, QNetworkAccessManager *network = nullptr,
                          FontSystem *system = nullptr, QObject *parent = nullptr);
-    ActivationController(FtManager &ftManager, ActivationView *view, ProblemReporter *reporter,
-                         QNetworkAccessManager *network = nullptr, FontSystem *system = nullptr,
-                         QObject *parent = nullptr);
     ~ActivationController() override;
 
     ActivationEngine &engine() { return m_engine; }

@@ -47,8 +47,3 @@ public:
     // Index of the page shown.
     virtual int currentPageIndex() const = 0;
 };
-
-// Both sides in one, for callers that watch the whole flow.
-class ActivationView : public ActivationNotifier, public CardMarks
-{
-};

@@ -23,7 +23,7 @@ QStringList eventTexts(const FtManager &ft);
 QString rawEventLog(const FtManager &ft);
 
 
-struct RecordingView : ActivationView
+struct RecordingView : ActivationNotifier, CardMarks
 {
     QStringList events; // "tray|title|text", "busy|name|1", "mark|name|1", ...
     QStringList trays() const;

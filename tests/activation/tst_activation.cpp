@@ -150,7 +150,7 @@ void TestActivation::applyResults()
     ft.initialize();
     RecordingView view;
     RecordingReporter reporter;
-    ActivationController controller(ft, &view, &reporter);
+    ActivationController controller(ft, &view, &view, &reporter);
     const QString calls = env.path("calls.txt");
     useStubLibrary(controller.engine(), code, calls);
     if (libraryDir.isEmpty())
@@ -193,7 +193,7 @@ void TestActivation::applyCountsCatalogueFontsOnly()
     ft.cloudFonts.insert(cloud.fontname, cloud);
     ft.activation.insert(42, 5);
     RecordingView view;
-    ActivationController controller(ft, &view, nullptr);
+    ActivationController controller(ft, &view, &view, nullptr);
     const LocalFont record{"", "F", "F", "Regular", "F-Regular"};
     // Counted before the attempt, whatever its outcome.
     for (int code : {0, 25, 26}) {

@@ -56,7 +56,7 @@ struct Rig
     // Made after the test has written the saved "downlist".
     ActivationController &make(FontSystem *system = nullptr)
     {
-        controller = std::make_unique<ActivationController>(ft, &view, &reporter, &network,
+        controller = std::make_unique<ActivationController>(ft, &view, &view, &reporter, &network,
                                                             system ? system : &counting);
         useStubLibrary(controller->engine(), 0, env.path("calls.txt"));
         return *controller;
@@ -678,7 +678,7 @@ void TestActivationFlow::deactivateAndPickAgain()
         next.initialize();
         next.bLogin = true;
         RecordingView view;
-        ActivationController restarted(next, &view, nullptr, &rig.network, &rig.counting);
+        ActivationController restarted(next, &view, &view, nullptr, &rig.network, &rig.counting);
         QVERIFY(restarted.startEnableThread());
         QTRY_VERIFY_WITH_TIMEOUT(!restarted.enableThread(), kEventWaitMs);
         QVERIFY(!next.isActivated("云D"));

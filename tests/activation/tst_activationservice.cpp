@@ -36,7 +36,7 @@ private:
         ReportSender sender{ft, serviceNetwork};
         ServiceProblemReporter reporter{sender};
         RecordingView view;
-        ActivationController controller{ft, &view, &reporter};
+        ActivationController controller{ft, &view, &view, &reporter};
         QObject card;
     };
     // A signed-in session with the service's catalogue loaded.
