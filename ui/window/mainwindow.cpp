@@ -323,8 +323,6 @@ void MainWindow::onlogin()
             dialog.requestUpdate();
     });
     currentDialog = &dialog;
-    if (userDlgOpened)
-        userDlgOpened(dialog);
     dialog.exec();
     currentDialog = nullptr;
     if (dialog.loggedOut())

@@ -110,10 +110,6 @@ public slots:
     void onStartUpdate();
     void onFeedback();
 
-public:
-    // Runs when the user centre has been built, before it is shown (tests look inside).
-    std::function<void(UserDlg &)> userDlgOpened;
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
